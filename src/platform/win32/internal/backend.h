@@ -1,0 +1,78 @@
+// The display backend interface. The backend-neutral layer (window table,
+// message queue, painting, hit testing) calls down through it; a backend
+// reports native events back up through the functions in events.h. A
+// backend never calls application code and never sees a window procedure.
+//
+// Every call is made on the UI thread. Required operations are pure virtual;
+// optional ones have a harmless default here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win32/types.h"
+
+namespace win32 {
+
+using NativeWindow = std::uintptr_t;  // 0 is no window
+
+struct NativeWindowDesc {
+    std::string title;   // UTF-8
+    std::string className;
+    int x = 0, y = 0;    // screen position; placed by the backend when `placed` is false
+    bool placed = false;
+    int width = 0, height = 0;
+    bool topmost = false;     // always on top
+    bool toolWindow = false;  // off the taskbar and pager
+    bool acceptFiles = false; // a drop target
+    bool popup = false;       // a pop-up (menu) window rather than a top-level one
+    NativeWindow owner = 0;
+};
+
+// 32-bit pixels, BGRA in memory (premultiplied), `stride` bytes a row.
+struct PixelView {
+    const std::uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // Lifecycle
+    virtual NativeWindow createWindow(const NativeWindowDesc& desc) = 0;  // 0 on failure
+    virtual void destroyWindow(NativeWindow window) = 0;
+    virtual void setVisible(NativeWindow window, bool visible) = 0;
+    // Shows `area` (window coordinates) of the window's surface on screen.
+    virtual void present(NativeWindow window, const PixelView& surface, const RECT& area) = 0;
+
+    // Events: a descriptor that becomes readable when native events wait
+    // (-1 for none), and the call that turns pending native events into
+    // calls of events.h.
+    virtual int eventFd() { return -1; }
+    virtual void processEvents() {}
+    virtual void flush() {}
+
+    // Optional features
+    virtual void setColorKey(NativeWindow, bool /*enabled*/, COLORREF /*key*/) {}
+    virtual void setIcon(NativeWindow, int /*width*/, int /*height*/, const std::vector<std::uint32_t>& /*argb*/) {}
+    // The pointer was pressed at `screen` and the window should follow it.
+    virtual void startSystemMove(NativeWindow, POINT /*screen*/) {}
+    virtual void setForeground(NativeWindow) {}
+    virtual bool compositionEnabled() { return false; }
+    // Rectangles in window coordinates; empty turns the blur off.
+    virtual void setBlurRegion(NativeWindow, const std::vector<RECT>&) {}
+    virtual bool cursorPosition(POINT* /*screen*/) { return false; }
+    // A modal message box; returns when the user has acknowledged it.
+    virtual void messageBox(NativeWindow /*owner*/, const std::string& /*caption*/, const std::string& /*text*/) {}
+};
+
+// The backend in use; null until one is installed. With none, window
+// creation fails and message boxes go to stderr only.
+Backend* backend();
+void installBackend(Backend* backend);  // not owned
+
+}  // namespace win32

@@ -1,0 +1,32 @@
+// Calls a backend makes upward when native events arrive, on the UI thread
+// (inside Backend::processEvents).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/internal/backend.h"
+
+namespace win32 {
+
+enum class PointerAction { Move, Press, Release };
+
+struct PointerEvent {
+    PointerAction action = PointerAction::Move;
+    int button = 0;  // 1 left, 2 middle, 3 right; 0 for a move
+    POINT screen{};  // root coordinates
+    POINT client{};  // window coordinates
+    DWORD time = 0;  // milliseconds, the server's clock
+};
+
+void onPointer(NativeWindow window, const PointerEvent& event);
+// Files dropped at `client`; paths are UTF-8 file-system paths.
+void onDrop(NativeWindow window, const std::vector<std::string>& paths, POINT client);
+// The window manager asks the window to close.
+void onCloseRequest(NativeWindow window);
+// The window now lies at `screen` (its top-left corner in root coordinates).
+void onMoved(NativeWindow window, POINT screen);
+// The window manager took activation away.
+void onDeactivated(NativeWindow window);
+
+}  // namespace win32

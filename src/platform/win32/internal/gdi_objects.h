@@ -1,0 +1,70 @@
+// The GDI object model shared by the GDI, GDI+ and window code. Device
+// bitmaps are cairo ARGB32 image surfaces: premultiplied BGRA in memory,
+// every byte 0 at creation.
+#pragma once
+
+#include <cairo.h>
+
+#include <memory>
+
+#include "platform/win32/internal/handles.h"
+#include "platform/win32/types.h"
+
+namespace win32 {
+
+struct BitmapObject : Object {
+    BitmapObject(int width, int height);
+    ~BitmapObject() override;
+    BitmapObject(const BitmapObject&) = delete;
+    BitmapObject& operator=(const BitmapObject&) = delete;
+
+    std::uint32_t* row(int y) const;
+
+    cairo_surface_t* surface = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;  // bytes
+    bool selected = false;  // a bitmap is selected into at most one DC
+};
+
+struct RegionObject : Object {
+    explicit RegionObject(cairo_region_t* r) : region(r) {}
+    ~RegionObject() override { cairo_region_destroy(region); }
+    RegionObject(const RegionObject&) = delete;
+    RegionObject& operator=(const RegionObject&) = delete;
+    cairo_region_t* region;
+};
+
+struct BrushObject : Object {
+    COLORREF color = 0;
+    std::shared_ptr<BitmapObject> pattern;  // a pattern brush keeps its own copy
+    bool stock = false;
+};
+
+struct DcObject : Object {
+    ~DcObject() override;
+    std::shared_ptr<BitmapObject> bitmap;  // the drawing target
+    HGDIOBJ bitmapHandle = nullptr;        // what SelectObject hands back
+    HGDIOBJ brushHandle = nullptr;
+    HWND window = nullptr;                 // set for window and paint DCs
+    cairo_region_t* clip = nullptr;        // device clip in bitmap pixels; null means none
+    bool memory = false;
+};
+
+std::shared_ptr<DcObject> findDc(HDC hdc);
+std::shared_ptr<BitmapObject> findBitmap(HBITMAP bitmap);
+std::shared_ptr<RegionObject> findRegion(HRGN region);
+std::shared_ptr<BrushObject> findBrush(HBRUSH brush);
+
+// A DC drawing on a window's backing surface, clipped to `clip` (taken over).
+HDC createWindowDc(HWND hwnd, std::shared_ptr<BitmapObject> surface, cairo_region_t* clip);
+
+// The part of `rect` (bitmap pixels) that a DC may write: inside its bitmap
+// and its device clip. The caller destroys the region.
+cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect);
+
+// A cairo context on the DC's bitmap with its device clip applied; the
+// caller destroys it. Null when the DC has nothing to draw on.
+cairo_t* createCairo(const DcObject& dc);
+
+}  // namespace win32
