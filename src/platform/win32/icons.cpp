@@ -1,0 +1,121 @@
+// The module handle, icons loaded from the program's resources, cursors.
+#include <cstring>
+#include <map>
+
+#include "platform/win32/internal/icon.h"
+#include "platform/win32/internal/resources.h"
+#include "platform/win32/kernel.h"
+#include "platform/win32/user.h"
+
+namespace win32 {
+namespace {
+
+struct PngReader {
+    const unsigned char* data;
+    std::size_t size;
+    std::size_t offset = 0;
+};
+
+cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
+    auto* reader = static_cast<PngReader*>(closure);
+    if (reader->size - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, reader->data + reader->offset, length);
+    reader->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
+    PngReader reader{resource.data, resource.size};
+    cairo_surface_t* png = cairo_image_surface_create_from_png_stream(readPng, &reader);
+    if (cairo_surface_status(png) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(png);
+        return nullptr;
+    }
+    auto image = std::make_shared<BitmapObject>(cairo_image_surface_get_width(png), cairo_image_surface_get_height(png));
+    cairo_t* cr = cairo_create(image->surface);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, png, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(png);
+    cairo_surface_flush(image->surface);
+    return image;
+}
+
+HMODULE const kModule = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x400000));
+
+}  // namespace
+
+std::shared_ptr<IconObject> findIcon(HICON icon) { return findAs<IconObject>(icon, HandleKind::Icon); }
+
+// Straight ARGB (A<<24 | R<<16 | G<<8 | B), as window managers want icons.
+std::vector<std::uint32_t> iconPixels(HICON handle, int* width, int* height) {
+    auto icon = findIcon(handle);
+    if (!icon || !icon->image) return {};
+    const BitmapObject& image = *icon->image;
+    std::vector<std::uint32_t> out;
+    out.reserve(static_cast<std::size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint32_t* row = image.row(y);
+        for (int x = 0; x < image.width; ++x) {
+            std::uint32_t p = row[x];
+            std::uint32_t a = p >> 24;
+            if (a == 0) {
+                out.push_back(0);
+                continue;
+            }
+            auto unpremultiply = [a](std::uint32_t c) { return (c * 255 + a / 2) / a; };
+            out.push_back(a << 24 | unpremultiply((p >> 16) & 0xFF) << 16 | unpremultiply((p >> 8) & 0xFF) << 8 |
+                          unpremultiply(p & 0xFF));
+        }
+    }
+    *width = image.width;
+    *height = image.height;
+    return out;
+}
+
+}  // namespace win32
+
+using namespace win32;
+
+HMODULE GetModuleHandleW(LPCWSTR name) { return name ? nullptr : kModule; }
+
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
+    // Each resource icon is loaded once and shared, as LoadIcon does.
+    static std::map<int, HICON> loaded;
+    if (instance != kModule || !IS_INTRESOURCE(name)) {
+        SetLastError(ERROR_RESOURCE_NOT_FOUND);
+        return nullptr;
+    }
+    int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
+    if (auto it = loaded.find(id); it != loaded.end() && findIcon(it->second)) return it->second;
+    const Resource* resource = findResource(id);
+    std::shared_ptr<BitmapObject> image = resource ? decodePng(*resource) : nullptr;
+    if (!image) {
+        SetLastError(ERROR_RESOURCE_NOT_FOUND);
+        return nullptr;
+    }
+    auto icon = std::make_shared<IconObject>();
+    icon->image = std::move(image);
+    icon->shared = true;
+    HICON handle = static_cast<HICON>(addHandle(HandleKind::Icon, icon));
+    loaded[id] = handle;
+    return handle;
+}
+
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
+    static HCURSOR arrow = [] {
+        auto cursor = std::make_shared<IconObject>();
+        cursor->shared = true;
+        return static_cast<HCURSOR>(addHandle(HandleKind::Icon, cursor));
+    }();
+    if (instance || name != IDC_ARROW) return nullptr;  // the arrow is the only system cursor the program uses
+    return arrow;
+}
+
+BOOL DestroyIcon(HICON handle) {
+    auto icon = findIcon(handle);
+    if (!icon) return FALSE;
+    if (icon->shared) return TRUE;
+    return removeHandle(handle, HandleKind::Icon) ? TRUE : FALSE;
+}

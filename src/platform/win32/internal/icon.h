@@ -1,0 +1,18 @@
+// Icons and cursors: an icon holds its image as a device bitmap.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/win32/internal/gdi_objects.h"
+
+namespace win32 {
+
+struct IconObject : Object {
+    std::shared_ptr<BitmapObject> image;  // premultiplied; null for a cursor
+    bool shared = false;                  // loaded from a resource: DestroyIcon leaves it
+};
+
+std::shared_ptr<IconObject> findIcon(HICON icon);
+
+}  // namespace win32

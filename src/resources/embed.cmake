@@ -1,0 +1,18 @@
+# Writes OUTPUT, a C++ file defining the resource table, from RESOURCES, a
+# list of id=path pairs.
+set(body "#include \"platform/win32/internal/resources.h\"\n\nnamespace win32 {\nnamespace {\n")
+set(table "")
+foreach(entry ${RESOURCES})
+  string(REPLACE "=" ";" parts ${entry})
+  list(GET parts 0 id)
+  list(GET parts 1 path)
+  file(READ ${path} hex HEX)
+  string(LENGTH "${hex}" hex_length)
+  math(EXPR size "${hex_length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "const unsigned char resource${id}[] = {${bytes}};\n")
+  string(APPEND table "    {${id}, resource${id}, ${size}},\n")
+endforeach()
+string(APPEND body "const Resource table[] = {\n${table}};\n}  // namespace\n\n")
+string(APPEND body "const Resource* findResource(int id) {\n    for (const Resource& r : table)\n        if (r.id == id) return &r;\n    return nullptr;\n}\n\n}  // namespace win32\n")
+file(WRITE ${OUTPUT} "${body}")
