@@ -1,0 +1,83 @@
+// The headless display backend: a small simulator of a display for tests.
+// It keeps each window's geometry, visibility and last presented pixels,
+// produces the same upward events as the real backend from injected input,
+// and records what the layer asked of the display (message boxes, system
+// moves, blur regions, shapes). Everything runs on the test's (UI) thread;
+// injected events are delivered inside the next GetMessageW/PeekMessageW.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/win32/internal/backend.h"
+#include "platform/win32/user.h"
+
+namespace headless {
+
+struct WindowState {
+    win32::NativeWindowDesc desc;
+    POINT position{};
+    bool visible = false;
+    bool colorKey = false;
+    COLORREF key = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // last presented, BGRA premultiplied
+    std::vector<RECT> presented;        // areas presented, oldest first
+    std::vector<RECT> blur;
+    std::vector<POINT> systemMoves;     // screen points a system move started from
+    int iconWidth = 0;
+};
+
+class HeadlessBackend : public win32::Backend {
+public:
+    // Installs a fresh headless backend as the layer's backend, clearing
+    // faults and recorded diagnostics; uninstalls it when destroyed.
+    HeadlessBackend();
+    ~HeadlessBackend() override;
+
+    // Input, in the window's client coordinates.
+    void moveTo(HWND hwnd, int x, int y);
+    void press(HWND hwnd, int x, int y, int button = 1);
+    void release(HWND hwnd, int x, int y, int button = 1);
+    void click(HWND hwnd, int x, int y);  // press and release, far in time from the last press
+    void dropFiles(HWND hwnd, const std::vector<std::string>& paths, POINT at = {270, 115});
+    void requestClose(HWND hwnd);
+    void advanceClock(DWORD ms) { m_clock += ms; }
+
+    // What the display shows.
+    const WindowState* window(HWND hwnd) const;
+    std::uint32_t pixel(HWND hwnd, int x, int y) const;  // 0 outside the window
+    void setComposition(bool enabled) { m_composition = enabled; }
+    void setCursor(POINT screen) { m_cursor = screen; }
+
+    // Backend
+    win32::NativeWindow createWindow(const win32::NativeWindowDesc& desc) override;
+    void destroyWindow(win32::NativeWindow window) override;
+    void setVisible(win32::NativeWindow window, bool visible) override;
+    void present(win32::NativeWindow window, const win32::PixelView& surface, const RECT& area) override;
+    void processEvents() override;
+    void setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) override;
+    void setIcon(win32::NativeWindow window, int width, int height, const std::vector<std::uint32_t>& argb) override;
+    void startSystemMove(win32::NativeWindow window, POINT screen) override;
+    bool compositionEnabled() override { return m_composition; }
+    void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
+    bool cursorPosition(POINT* screen) override;
+
+private:
+    WindowState* find(HWND hwnd);
+    void pointer(HWND hwnd, int action, int x, int y, int button);
+    void queue(std::function<void()> event);
+
+    std::map<win32::NativeWindow, WindowState> m_windows;
+    std::deque<std::function<void()>> m_events;
+    win32::NativeWindow m_next = 1;
+    DWORD m_clock = 100000;
+    bool m_composition = true;
+    POINT m_cursor{};
+};
+
+}  // namespace headless
