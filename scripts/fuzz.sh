@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the tag reader's libFuzzer target with clang in build-fuzz and runs it
+# for FUZZ_SECONDS (default 60). Exits nonzero if the fuzzer finds a crash,
+# a leak, undefined behaviour or a hang; the input is left in build-fuzz.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+seconds=${FUZZ_SECONDS:-60}
+jobs=${JOBS:-2}
+
+cxx=$(command -v clang++ || command -v clang++-14 || true)
+cc=$(command -v clang || command -v clang-14 || true)
+if [[ -z $cxx || -z $cc ]]; then
+    echo "fuzz.sh: clang is not installed (scripts/install-deps.sh installs it)" >&2
+    exit 2
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DOSTREL_FUZZ=ON
+cmake --build "$build" -j"$jobs" --target fuzz_musictag
+
+# New inputs go to a working corpus in the build; the seeds stay untouched.
+corpus=$build/corpus/musictag
+mkdir -p "$corpus"
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+"$build/tests/fuzz/fuzz_musictag" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+    -print_final_stats=1 -artifact_prefix="$build/" \
+    "$corpus" "$root/tests/fuzz/corpus/musictag"

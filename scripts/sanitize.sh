@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds every unit test executable (playback_tests, audio_tests and the
+# rest under tests/unit) with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer in build-asan, and runs them with ctest.
+# Exits nonzero if a build or a test fails.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${SANITIZE_BUILD_DIR:-$root/build-asan}
+jobs=${JOBS:-2}
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=address,undefined
+
+# The targets this build knows, so that a layer not written yet is skipped.
+known=$(cmake --build "$build" --target help | sed -n 's/^\.\.\. \([A-Za-z0-9_]*\).*/\1/p; s/^\([A-Za-z0-9_]*\): phony$/\1/p')
+wanted=$(sed -n 's/^ *add_executable( *\([A-Za-z0-9_]*\).*/\1/p' "$root"/tests/unit/*/CMakeLists.txt 2>/dev/null || true)
+targets=()
+for t in playback_tests audio_tests $wanted; do
+    if grep -qx "$t" <<<"$known" && [[ " ${targets[*]-} " != *" $t "* ]]; then
+        targets+=("$t")
+    fi
+done
+if [[ ${#targets[@]} -eq 0 ]]; then
+    echo "sanitize.sh: no unit test targets found" >&2
+    exit 1
+fi
+
+echo "sanitize.sh: building ${targets[*]}"
+cmake --build "$build" -j"$jobs" --target "${targets[@]}"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build/tests/unit" --output-on-failure -j"$jobs"

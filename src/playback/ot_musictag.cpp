@@ -1,0 +1,283 @@
+#include "playback/ot_musictag.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <cwchar>
+#include <fstream>
+#include <istream>
+#include <string>
+
+#include "platform/win32/text.h"
+
+namespace {
+
+constexpr std::uint64_t kHeaderSize = 10;
+constexpr UINT kCpGbk = 936;
+constexpr UINT kCpLatin1 = 28591;
+// Enough of a frame for 63 characters in any encoding: the encoding byte, a
+// byte-order mark and four bytes a character, with room to spare.
+constexpr std::size_t kFrameBytes = 512;
+// 63 characters of code page 936 take at most two bytes each.
+constexpr std::size_t kGbkBytes = 2 * (OstMusicTag::kTextChars + 1);
+
+constexpr const wchar_t* kDefaultCover = L"covers/no_cover.jpg";
+
+void CopyText(WCHAR* dst, std::size_t capacity, const wchar_t* src, std::size_t len)
+{
+    if (len > capacity - 1)
+        len = capacity - 1;
+    std::wmemcpy(dst, src, len);
+    dst[len] = L'\0';
+}
+
+template <std::size_t N>
+void CopyText(WCHAR (&dst)[N], const wchar_t* src)
+{
+    CopyText(dst, N, src, std::wcslen(src));
+}
+
+template <std::size_t N>
+void CopyText(WCHAR (&dst)[N], const std::wstring& src)
+{
+    CopyText(dst, N, src.data(), src.size());
+}
+
+std::uint64_t Synchsafe(const unsigned char* b)
+{
+    return (std::uint64_t{b[0]} << 21) + (std::uint64_t{b[1]} << 14) + (std::uint64_t{b[2]} << 7) + b[3];
+}
+
+std::uint64_t BigEndian(const unsigned char* b)
+{
+    return (std::uint64_t{b[0]} << 24) | (std::uint64_t{b[1]} << 16) | (std::uint64_t{b[2]} << 8) | b[3];
+}
+
+bool ReadExact(std::istream& stream, unsigned char* buf, std::size_t n)
+{
+    stream.read(reinterpret_cast<char*>(buf), static_cast<std::streamsize>(n));
+    return static_cast<std::size_t>(stream.gcount()) == n;
+}
+
+bool ToWide(UINT codePage, DWORD flags, const unsigned char* s, std::size_t n, std::wstring& out)
+{
+    out.clear();
+    if (n == 0)
+        return true;
+    const auto* text = reinterpret_cast<const char*>(s);
+    const int len = static_cast<int>(n);
+    const int count = MultiByteToWideChar(codePage, flags, text, len, nullptr, 0);
+    if (count <= 0)
+        return false;
+    out.resize(static_cast<std::size_t>(count));
+    return MultiByteToWideChar(codePage, flags, text, len, out.data(), count) == count;
+}
+
+// Narrow text of the legacy encoding: code page 936, as the files in the wild
+// were written, and ISO-8859-1 when the bytes are not valid 936. A text cut
+// short (by the file or by the bytes taken) may end inside a double-byte
+// character, so one byte less is tried before giving up on 936.
+std::wstring DecodeLegacy(const unsigned char* s, std::size_t n, bool cut)
+{
+    if (n > kGbkBytes) {
+        n = kGbkBytes;
+        cut = true;
+    }
+    std::wstring out;
+    if (ToWide(kCpGbk, MB_ERR_INVALID_CHARS, s, n, out))
+        return out;
+    if (cut && n > 1 && ToWide(kCpGbk, MB_ERR_INVALID_CHARS, s, n - 1, out))
+        return out;
+    ToWide(kCpLatin1, 0, s, n, out);
+    return out;
+}
+
+std::wstring DecodeUtf16(const unsigned char* s, std::size_t n, bool bigEndian)
+{
+    std::wstring out;
+    for (std::size_t i = 0; i + 1 < n && out.size() < OstMusicTag::kTextChars; i += 2) {
+        const unsigned unit = bigEndian ? (s[i] << 8 | s[i + 1]) : (s[i + 1] << 8 | s[i]);
+        if (unit == 0)
+            break;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < n) {
+            const unsigned low = bigEndian ? (s[i + 2] << 8 | s[i + 3]) : (s[i + 3] << 8 | s[i + 2]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
+                i += 2;
+                continue;
+            }
+        }
+        if (unit >= 0xD800 && unit <= 0xDFFF)
+            out.push_back(L'\xFFFD');
+        else
+            out.push_back(static_cast<wchar_t>(unit));
+    }
+    return out;
+}
+
+// The text of a text frame: s holds the frame's first n bytes, and cut tells
+// whether the frame went on beyond them. Only the first string counts.
+std::wstring DecodeFrameText(const unsigned char* s, std::size_t n, bool cut)
+{
+    if (n == 0)
+        return {};
+    const unsigned encoding = s[0];
+    if (encoding == 1 || encoding == 2) {
+        const unsigned char* p = s + 1;
+        std::size_t len = n - 1;
+        // Encoding 1 carries a byte-order mark; without one, and for
+        // encoding 2, the units are big-endian.
+        bool bigEndian = true;
+        if (len >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
+            bigEndian = p[0] == 0xFE;
+            p += 2;
+            len -= 2;
+        }
+        return DecodeUtf16(p, len, bigEndian);
+    }
+
+    // The single-byte-unit encodings end at the first zero byte.
+    const unsigned char* p = encoding == 0 || encoding == 3 ? s + 1 : s;
+    std::size_t len = n - static_cast<std::size_t>(p - s);
+    if (const void* zero = std::memchr(p, 0, len)) {
+        len = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - p);
+        cut = false;
+    }
+    if (encoding == 3) {
+        if (len >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+            p += 3;
+            len -= 3;
+        }
+        std::wstring out;
+        ToWide(CP_UTF8, 0, p, len, out);
+        return out;
+    }
+    // Encoding 0, and unknown encodings with their first byte taken as text.
+    return DecodeLegacy(p, len, cut);
+}
+
+} // namespace
+
+OstMusicTag::OstMusicTag()
+{
+    CopyText(m_szTitle, L"Ostrel");
+    CopyText(m_szAlbum, L"@ OT Dev. T");
+    CopyText(m_szArtist, L"Vazivizev I");
+    CopyText(m_szCover, kDefaultCover);
+    std::wmemset(m_szPath, L'\0', MAX_PATH);
+}
+
+OstMusicTag::~OstMusicTag() = default;
+
+void OstMusicTag::ResetInfo()
+{
+    CopyText(m_szTitle, L"Untitled");
+    CopyText(m_szAlbum, L"Unknown Album");
+    CopyText(m_szArtist, L"Unknown Artist");
+    CopyText(m_szCover, kDefaultCover);
+    std::wmemset(m_szPath, L'\0', MAX_PATH);
+}
+
+void OstMusicTag::Read(LPCWSTR pwszPath)
+{
+    ResetInfo();
+    if (pwszPath == nullptr)
+        return;
+    CopyText(m_szPath, pwszPath);
+
+    // The file system's own encoding, so every existing file opens.
+    const int cb = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, pwszPath, -1, nullptr, 0, nullptr, nullptr);
+    if (cb <= 1)
+        return;
+    std::string path(static_cast<std::size_t>(cb), '\0');
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, pwszPath, -1, path.data(), cb, nullptr, nullptr) != cb)
+        return;
+    path.resize(static_cast<std::size_t>(cb - 1));
+
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file.is_open())
+        return;
+    if (HasId3Header(file))
+        ReadFrames(file);
+}
+
+bool OstMusicTag::HasId3Header(std::istream& stream)
+{
+    stream.clear();
+    if (!stream.seekg(0))
+        return false;
+    unsigned char magic[3] = {};
+    return ReadExact(stream, magic, sizeof magic) && std::memcmp(magic, "ID3", 3) == 0;
+}
+
+void OstMusicTag::ReadFrames(std::istream& stream)
+{
+    stream.clear();
+    if (!stream.seekg(0))
+        return;
+    unsigned char header[kHeaderSize] = {};
+    if (!ReadExact(stream, header, kHeaderSize))
+        return;
+    const unsigned major = header[3];
+    const std::uint64_t tagSize = Synchsafe(header + 6);
+    if (tagSize < kHeaderSize)
+        return; // no room for a single frame
+    const std::uint64_t bound = tagSize - kHeaderSize;
+
+    // R: offset from the first byte after the tag header.
+    std::uint64_t pos = 0;
+    if ((header[5] & 0x40) != 0 && (major == 3 || major == 4)) {
+        // The extended header's size counts itself in 2.4 but not in 2.3.
+        unsigned char ext[4] = {};
+        if (!ReadExact(stream, ext, sizeof ext))
+            return;
+        pos = major == 4 ? Synchsafe(ext) : 4 + BigEndian(ext);
+    }
+
+    unsigned char frame[kFrameBytes];
+    while (pos < bound) {
+        unsigned char fh[kHeaderSize] = {};
+        if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos)) || !ReadExact(stream, fh, kHeaderSize))
+            return; // past the end of the file: nothing more to find
+        pos += kHeaderSize;
+        const std::uint64_t size = major == 4 ? Synchsafe(fh + 4) : BigEndian(fh + 4);
+
+        WCHAR* field = nullptr;
+        if ((fh[8] & 0x80) == 0) {
+            if (std::memcmp(fh, "TIT2", 4) == 0)
+                field = m_szTitle;
+            else if (std::memcmp(fh, "TPE1", 4) == 0)
+                field = m_szArtist;
+            else if (std::memcmp(fh, "TALB", 4) == 0)
+                field = m_szAlbum;
+        }
+        if (field != nullptr) {
+            const std::size_t want = size < kFrameBytes ? static_cast<std::size_t>(size) : kFrameBytes;
+            stream.read(reinterpret_cast<char*>(frame), static_cast<std::streamsize>(want));
+            const auto got = static_cast<std::size_t>(stream.gcount());
+            const std::wstring text = DecodeFrameText(frame, got, got < size);
+            CopyText(field, kTextChars, text.data(), text.size());
+        }
+        pos += size;
+    }
+}
+
+void OstMusicTag::FindCover()
+{
+    std::wstring cover = L"covers/";
+    cover += m_szArtist;
+    cover += L" - ";
+    cover += m_szTitle;
+    cover += L".jpg";
+    if (cover.size() >= MAX_PATH)
+        return;
+
+    const int cb = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, cover.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (cb <= 1)
+        return;
+    std::string path(static_cast<std::size_t>(cb), '\0');
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, cover.c_str(), -1, path.data(), cb, nullptr, nullptr) != cb)
+        return;
+    if (::access(path.c_str(), F_OK) == 0)
+        CopyText(m_szCover, cover);
+}

@@ -1,0 +1,41 @@
+// The track-information record of one audio file, filled from the file's
+// ID3v2 tag ("TIT2" title, "TPE1" artist, "TALB" album). The play engine
+// embeds one and calls Read after opening each file; other code only reads
+// the fields. Not thread-safe: one owner, one thread.
+#pragma once
+
+#include <iosfwd>
+
+#include "platform/win32/types.h"
+
+class OstMusicTag {
+public:
+    OstMusicTag();
+    virtual ~OstMusicTag();
+
+    // Title "Untitled", artist "Unknown Artist", album "Unknown Album", the
+    // default cover and an empty path.
+    void ResetInfo();
+
+    // ResetInfo, remember the path, then read the file's tag if it has one.
+    // A file that is missing or has no tag leaves the ResetInfo values.
+    void Read(LPCWSTR pwszPath);
+
+    // True if the stream's first three bytes are "ID3".
+    bool HasId3Header(std::istream& stream);
+
+    // Walks the tag's frames from the start of the stream and stores the
+    // text of the wanted frames; never reads past the tag or the stream.
+    void ReadFrames(std::istream& stream);
+
+    // Points m_szCover at "covers/<artist> - <title>.jpg" if that file exists.
+    void FindCover();
+
+    static constexpr int kTextChars = 64;
+
+    WCHAR m_szTitle[kTextChars];
+    WCHAR m_szAlbum[kTextChars];
+    WCHAR m_szArtist[kTextChars];
+    WCHAR m_szCover[MAX_PATH];
+    WCHAR m_szPath[MAX_PATH];
+};
