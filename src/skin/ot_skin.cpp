@@ -1,0 +1,157 @@
+#include "skin/ot_skin.h"
+
+#include <new>
+
+#include "platform/win32/gdi.h"
+#include "skin/ot_glowlayer.h"
+#include "skin/ot_windowdc.h"
+
+using namespace Gdiplus;
+
+namespace {
+
+constexpr ARGB kGlowColor = 0xFFCCFF99;
+constexpr ARGB kGlyphColor = 0xFF99CCFF;
+constexpr ARGB kGlassColor = 0xD2FFFFFF;
+constexpr ARGB kTransparentWhite = 0x00FFFFFF;
+
+void Release(HBITMAP& hbm) {
+    if (hbm) DeleteObject(hbm);
+    hbm = NULL;
+}
+
+}  // namespace
+
+OstSkin::OstSkin()
+    : m_pKernel(new OstBlurKernel()),
+      m_bmPanel(NULL),
+      m_bmMinimize(NULL),
+      m_bmClose(NULL),
+      m_bmPause(NULL),
+      m_bmPlay(NULL),
+      m_bmStop(NULL),
+      m_bmPrev(NULL),
+      m_bmNext(NULL),
+      m_bmVolume(NULL),
+      m_bmBubble(NULL),
+      m_bmMenuMiddle(NULL),
+      m_bmMenuBottom(NULL),
+      m_bmMenuTop(NULL) {}
+
+OstSkin::~OstSkin() {
+    ReleaseAll();
+    delete m_pKernel;
+}
+
+void OstSkin::Build(HWND hwnd) {
+    SolidBrush glow{Color(kGlowColor)};
+    SolidBrush glyph{Color(kGlyphColor)};
+    SolidBrush glass{Color(kGlassColor)};
+
+    OstWindowDC windowDC(hwnd);
+    HDC hdcWindow = windowDC.Get();
+    HDC hdcMem = CreateCompatibleDC(hdcWindow);
+
+    // Each image gets its own Graphics on the shared memory DC; a Graphics
+    // that cannot be made leaves its image black.
+    auto paint = [&](HBITMAP& hbm, int cx, int cy, auto painter) {
+        hbm = CreateCompatibleBitmap(hdcWindow, cx, cy);
+        SelectObject(hdcMem, hbm);
+        Graphics* g = new (std::nothrow) Graphics(hdcMem);
+        if (!g) return;
+        painter(g);
+        delete g;
+    };
+
+    paint(m_bmPanel, 520, 50, [&](Graphics* g) { PaintPanel(g, &glow, &glass, &glyph); });
+    paint(m_bmStop, 55, 30, [&](Graphics* g) { PaintStop(g, &glow, &glyph); });
+    paint(m_bmPrev, 55, 30, [&](Graphics* g) { PaintPrev(g, &glow, &glyph); });
+
+    // The next glyph is the previous one mirrored: a negative source width
+    // from x = 55 copies every row reversed.
+    m_bmNext = CreateCompatibleBitmap(hdcWindow, 55, 30);
+    SelectObject(hdcMem, m_bmNext);
+    HDC hdcPrev = CreateCompatibleDC(hdcWindow);
+    SelectObject(hdcPrev, m_bmPrev);
+    StretchBlt(hdcMem, 0, 0, 55, 30, hdcPrev, 55, 0, -55, 30, SRCCOPY);
+    DeleteDC(hdcPrev);
+
+    paint(m_bmVolume, 55, 30, [&](Graphics* g) { PaintVolume(g, &glow, &glyph); });
+    paint(m_bmClose, 7, 7, [&](Graphics* g) { PaintClose(g, &glyph); });
+    paint(m_bmMinimize, 7, 7, [&](Graphics* g) { PaintMinimize(g, &glyph); });
+    paint(m_bmPlay, 55, 30, [&](Graphics* g) { PaintPlay(g, &glow, &glyph); });
+    paint(m_bmPause, 55, 30, [&](Graphics* g) { PaintPause(g, &glow, &glyph); });
+    paint(m_bmBubble, 235, 80, [&](Graphics* g) { PaintBubble(g, &glow, &glass); });
+
+    // The three menu slices come from one painting, so each needs its own DC.
+    m_bmMenuMiddle = CreateCompatibleBitmap(hdcWindow, 180, 5);
+    m_bmMenuBottom = CreateCompatibleBitmap(hdcWindow, 180, 10);
+    m_bmMenuTop = CreateCompatibleBitmap(hdcWindow, 180, 10);
+    HDC hdcBottom = CreateCompatibleDC(hdcWindow);
+    HDC hdcTop = CreateCompatibleDC(hdcWindow);
+    SelectObject(hdcMem, m_bmMenuMiddle);
+    SelectObject(hdcBottom, m_bmMenuBottom);
+    SelectObject(hdcTop, m_bmMenuTop);
+    Graphics* gMiddle = new (std::nothrow) Graphics(hdcMem);
+    Graphics* gBottom = new (std::nothrow) Graphics(hdcBottom);
+    Graphics* gTop = new (std::nothrow) Graphics(hdcTop);
+    if (gMiddle && gBottom && gTop) PaintMenuFrame(gMiddle, gBottom, gTop, &glow, &glass);
+    delete gMiddle;
+    delete gBottom;
+    delete gTop;
+
+    DeleteDC(hdcBottom);
+    DeleteDC(hdcTop);
+    DeleteDC(hdcMem);
+    // The window DC goes back when windowDC leaves scope, before the brushes.
+}
+
+void OstSkin::ReleaseStaticImages() {
+    Release(m_bmPanel);
+    Release(m_bmStop);
+    Release(m_bmPrev);
+    Release(m_bmNext);
+    Release(m_bmVolume);
+    Release(m_bmClose);
+    Release(m_bmMinimize);
+}
+
+void OstSkin::ReleaseAll() {
+    ReleaseStaticImages();
+    Release(m_bmPlay);
+    Release(m_bmPause);
+    Release(m_bmBubble);
+    Release(m_bmMenuMiddle);
+    Release(m_bmMenuBottom);
+    Release(m_bmMenuTop);
+}
+
+void OstSkin::PaintPanel(Graphics* g, Brush* pGlow, Brush* pGlass, Brush* pGlyph) {
+    Bitmap* pBitmap = new Bitmap(520, 50, PixelFormat32bppARGB);
+    Graphics* pGraphics = new Graphics(pBitmap);
+    // Transparent white, not black: the halo blends toward grey and the
+    // glass keeps a white base.
+    pGraphics->Clear(Color(kTransparentWhite));
+    pGraphics->SetSmoothingMode(SmoothingModeAntiAlias);
+
+    // A 500 x 30 bar with rounded top corners and square bottom ones.
+    GraphicsPath* pPath = new GraphicsPath(FillModeAlternate);
+    pPath->AddArc(10, 10, 5, 5, 180.0f, 90.0f);
+    pPath->AddArc(505, 10, 5, 5, 270.0f, 90.0f);
+    pPath->AddLine(510, 40, 10, 40);
+    pPath->CloseAllFigures();
+
+    pGraphics->SetClip(pPath, CombineModeReplace);
+    pGraphics->FillPath(pGlow, pPath);
+    // Locked bits ignore the clip, so the glow spreads outside the bar; the
+    // clipped Clear then takes it back from under the glass.
+    OstBlurBitmap(*m_pKernel, pBitmap, 520, 50);
+    pGraphics->Clear(Color(kTransparentWhite));
+    pGraphics->FillPath(pGlass, pPath);
+    pGraphics->FillRectangle(pGlyph, 10, 36, 500, 4);  // the progress track
+    delete pGraphics;
+
+    g->DrawImage(pBitmap, 0, 0, 520, 50);
+    delete pBitmap;
+    delete pPath;
+}
