@@ -1,0 +1,93 @@
+// Putting window pixels on screen and the colour key as an XShape bounding
+// and input shape.
+#include <X11/extensions/shape.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/x11/x11_internal.h"
+
+namespace x11 {
+
+void X11Backend::present(win32::NativeWindow window, const win32::PixelView& surface, const RECT& area) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state || !surface.pixels || surface.width <= 0 || surface.height <= 0 ||
+        surface.stride < surface.width * 4)
+        return;
+
+    if (surface.width != state->width || surface.height != state->height) {
+        state->width = surface.width;
+        state->height = surface.height;
+        state->pixels.assign(static_cast<size_t>(state->width) * state->height, 0);
+    }
+    const int left = std::max(0, static_cast<int>(area.left));
+    const int top = std::max(0, static_cast<int>(area.top));
+    const int right = std::min(state->width, static_cast<int>(area.right));
+    const int bottom = std::min(state->height, static_cast<int>(area.bottom));
+    if (right <= left || bottom <= top) return;
+
+    const auto* source = reinterpret_cast<const std::uint8_t*>(surface.pixels);
+    for (int y = top; y < bottom; ++y) {
+        std::memcpy(&state->pixels[static_cast<size_t>(y) * state->width + left],
+                    source + static_cast<size_t>(y) * surface.stride + static_cast<size_t>(left) * 4,
+                    static_cast<size_t>(right - left) * 4);
+    }
+    putArea(*state, left, top, right - left, bottom - top);
+    if (state->colorKey) updateShape(*state);
+    XFlush(m_display);
+}
+
+void X11Backend::putArea(WindowState& window, int x, int y, int width, int height) {
+    x = std::max(0, x);
+    y = std::max(0, y);
+    width = std::min(width, window.width - x);
+    height = std::min(height, window.height - y);
+    if (width <= 0 || height <= 0 || window.pixels.empty()) return;
+
+    // The image points into our copy; Xlib splits it into requests as needed.
+    char* start = reinterpret_cast<char*>(&window.pixels[static_cast<size_t>(y) * window.width + x]);
+    XImage* image = XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0, start,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, window.width * 4);
+    if (!image) return;
+    // The bytes are in host order; Xlib swaps them for a server of the other.
+    const std::uint32_t probe = 1;
+    image->byte_order = *reinterpret_cast<const std::uint8_t*>(&probe) ? LSBFirst : MSBFirst;
+    XPutImage(m_display, window.xid, m_gc, image, 0, 0, x, y, static_cast<unsigned>(width),
+              static_cast<unsigned>(height));
+    image->data = nullptr;  // not ours to free
+    XDestroyImage(image);
+}
+
+void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state || !m_hasShape) return;
+    state->colorKey = enabled;
+    state->key = key;
+    if (enabled) {
+        state->shapeApplied = false;  // the key may have changed: send it anew
+        updateShape(*state);
+    } else if (state->shapeApplied) {
+        XShapeCombineMask(m_display, state->xid, ShapeBounding, 0, 0, None, ShapeSet);
+        XShapeCombineMask(m_display, state->xid, ShapeInput, 0, 0, None, ShapeSet);
+        state->shapeApplied = false;
+    }
+    XFlush(m_display);
+}
+
+void X11Backend::updateShape(WindowState& window) {
+    win32::PixelView view{window.pixels.data(), window.width, window.height, window.width * 4};
+    ShapeMask mask = buildShapeMask(view, window.key);
+    // Each shape change costs the server region work and the compositor a
+    // repaint, and most presents leave the mask as it was.
+    if (window.shapeApplied && mask == window.shape) return;
+    Pixmap bitmap = XCreateBitmapFromData(m_display, window.xid, reinterpret_cast<const char*>(mask.bits.data()),
+                                          static_cast<unsigned>(mask.width), static_cast<unsigned>(mask.height));
+    if (!bitmap) return;
+    XShapeCombineMask(m_display, window.xid, ShapeBounding, 0, 0, bitmap, ShapeSet);
+    XShapeCombineMask(m_display, window.xid, ShapeInput, 0, 0, bitmap, ShapeSet);
+    XFreePixmap(m_display, bitmap);
+    window.shape = std::move(mask);
+    window.shapeApplied = true;
+}
+
+}  // namespace x11

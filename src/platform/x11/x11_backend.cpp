@@ -1,0 +1,465 @@
+// The X11 backend: the display connection, top-level windows and their
+// window-manager hints (Motif, EWMH, ICCCM), event translation into the
+// upcalls of events.h, the icon, blur-behind region, composition detection,
+// activation and the pointer position.
+#include "platform/x11/x11_backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/extensions/shape.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/x11/icon.h"
+#include "platform/x11/x11_internal.h"
+
+namespace x11 {
+
+namespace {
+
+// Xlib's default handler ends the process; a drag source or window manager
+// that vanishes mid-conversation must not take us with it.
+int quietErrorHandler(Display*, XErrorEvent*) { return 0; }
+
+std::string programName() {
+    std::string name = program_invocation_short_name ? program_invocation_short_name : "";
+    return name.empty() ? std::string("ostrel") : name;
+}
+
+}  // namespace
+
+X11Backend::X11Backend(Display* display)
+    : m_display(display), m_screen(DefaultScreen(display)), m_root(RootWindow(display, m_screen)) {
+    XSetErrorHandler(quietErrorHandler);
+    int shapeEvent = 0, shapeError = 0;
+    m_hasShape = XShapeQueryExtension(m_display, &shapeEvent, &shapeError);
+
+    XVisualInfo info;
+    if (XMatchVisualInfo(m_display, m_screen, 24, TrueColor, &info)) {
+        m_visual = info.visual;
+        m_depth = 24;
+    } else {
+        m_visual = DefaultVisual(m_display, m_screen);
+        m_depth = DefaultDepth(m_display, m_screen);
+    }
+    m_colormap = XCreateColormap(m_display, m_root, m_visual, AllocNone);
+
+    struct Name {
+        Atom* atom;
+        const char* name;
+    };
+    std::string cmName = "_NET_WM_CM_S" + std::to_string(m_screen);
+    Atoms& a = m_atoms;
+    const Name names[] = {
+        {&a.wmProtocols, "WM_PROTOCOLS"},
+        {&a.wmDeleteWindow, "WM_DELETE_WINDOW"},
+        {&a.wmTransientFor, "WM_TRANSIENT_FOR"},
+        {&a.utf8String, "UTF8_STRING"},
+        {&a.netWmName, "_NET_WM_NAME"},
+        {&a.netWmPid, "_NET_WM_PID"},
+        {&a.netWmState, "_NET_WM_STATE"},
+        {&a.netWmStateAbove, "_NET_WM_STATE_ABOVE"},
+        {&a.netWmStateSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR"},
+        {&a.netWmStateSkipPager, "_NET_WM_STATE_SKIP_PAGER"},
+        {&a.netWmStateModal, "_NET_WM_STATE_MODAL"},
+        {&a.netWmWindowType, "_NET_WM_WINDOW_TYPE"},
+        {&a.netWmWindowTypeUtility, "_NET_WM_WINDOW_TYPE_UTILITY"},
+        {&a.netWmWindowTypePopupMenu, "_NET_WM_WINDOW_TYPE_POPUP_MENU"},
+        {&a.netWmWindowTypeDialog, "_NET_WM_WINDOW_TYPE_DIALOG"},
+        {&a.netSupported, "_NET_SUPPORTED"},
+        {&a.netSupportingWmCheck, "_NET_SUPPORTING_WM_CHECK"},
+        {&a.netWmMoveresize, "_NET_WM_MOVERESIZE"},
+        {&a.netActiveWindow, "_NET_ACTIVE_WINDOW"},
+        {&a.netWmIcon, "_NET_WM_ICON"},
+        {&a.motifWmHints, "_MOTIF_WM_HINTS"},
+        {&a.kdeBlurBehindRegion, "_KDE_NET_WM_BLUR_BEHIND_REGION"},
+        {&a.netWmCmS, cmName.c_str()},
+        {&a.xdndAware, "XdndAware"},
+        {&a.xdndEnter, "XdndEnter"},
+        {&a.xdndPosition, "XdndPosition"},
+        {&a.xdndStatus, "XdndStatus"},
+        {&a.xdndLeave, "XdndLeave"},
+        {&a.xdndDrop, "XdndDrop"},
+        {&a.xdndFinished, "XdndFinished"},
+        {&a.xdndSelection, "XdndSelection"},
+        {&a.xdndTypeList, "XdndTypeList"},
+        {&a.xdndActionCopy, "XdndActionCopy"},
+        {&a.uriList, "text/uri-list"},
+        {&a.dropProperty, "OSTREL_DROP"},
+        {&a.incr, "INCR"},
+    };
+    for (const Name& n : names) *n.atom = XInternAtom(m_display, n.name, False);
+
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) m_hostname = host;
+}
+
+X11Backend::~X11Backend() {
+    for (auto& [xid, window] : m_windows) XDestroyWindow(m_display, xid);
+    m_windows.clear();
+    if (m_gc) XFreeGC(m_display, m_gc);
+    if (m_colormap) XFreeColormap(m_display, m_colormap);
+    XCloseDisplay(m_display);
+}
+
+WindowState* X11Backend::find(::Window xid) {
+    auto it = m_windows.find(xid);
+    return it == m_windows.end() ? nullptr : it->second.get();
+}
+
+win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc) {
+    if (desc.width <= 0 || desc.height <= 0 || desc.width > 32767 || desc.height > 32767) return 0;
+
+    XSetWindowAttributes attributes{};
+    attributes.colormap = m_colormap;
+    attributes.border_pixel = 0;
+    attributes.background_pixel = 0;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
+    const int x = desc.placed ? desc.x : 0;
+    const int y = desc.placed ? desc.y : 0;
+    ::Window xid = XCreateWindow(m_display, m_root, x, y, static_cast<unsigned>(desc.width),
+                                 static_cast<unsigned>(desc.height), 0, m_depth, InputOutput, m_visual,
+                                 CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
+    if (!xid) return 0;
+    if (!m_gc) m_gc = XCreateGC(m_display, xid, 0, nullptr);
+
+    auto state = std::make_unique<WindowState>();
+    state->xid = xid;
+    state->desc = desc;
+    state->width = desc.width;
+    state->height = desc.height;
+    state->pixels.assign(static_cast<size_t>(desc.width) * desc.height, 0);
+
+    XSizeHints* size = XAllocSizeHints();
+    size->flags = PSize | PMinSize | PMaxSize | (desc.placed ? (USPosition | PPosition) : 0);
+    size->x = x;
+    size->y = y;
+    size->width = size->min_width = size->max_width = desc.width;
+    size->height = size->min_height = size->max_height = desc.height;
+    XWMHints* wm = XAllocWMHints();
+    wm->flags = InputHint | StateHint;
+    wm->input = True;
+    wm->initial_state = NormalState;
+    XClassHint* classHint = XAllocClassHint();
+    std::string resName = programName();
+    std::string resClass = resName;
+    resClass[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(resClass[0])));
+    classHint->res_name = resName.data();
+    classHint->res_class = resClass.data();
+    XSetWMProperties(m_display, xid, nullptr, nullptr, nullptr, 0, size, wm, classHint);
+    XFree(size);
+    XFree(wm);
+    XFree(classHint);
+
+    setTitle(xid, desc.title);
+    setMotifBorderless(xid);
+    setWindowType(xid, desc.popup ? m_atoms.netWmWindowTypePopupMenu : m_atoms.netWmWindowTypeUtility);
+    long pid = static_cast<long>(getpid());
+    XChangeProperty(m_display, xid, m_atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pid), 1);
+    Atom protocols[] = {m_atoms.wmDeleteWindow};
+    XSetWMProtocols(m_display, xid, protocols, 1);
+    if (desc.owner) XSetTransientForHint(m_display, xid, static_cast<::Window>(desc.owner));
+    if (desc.acceptFiles) {
+        long version = 5;
+        XChangeProperty(m_display, xid, m_atoms.xdndAware, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&version), 1);
+    }
+
+    m_windows[xid] = std::move(state);
+    return static_cast<win32::NativeWindow>(xid);
+}
+
+void X11Backend::destroyWindow(win32::NativeWindow window) {
+    auto it = m_windows.find(static_cast<::Window>(window));
+    if (it == m_windows.end()) return;
+    if (m_move && m_move->window == it->first) {
+        XUngrabPointer(m_display, CurrentTime);
+        m_move.reset();
+    }
+    if (m_drag.target == it->first) m_drag = DragState{};
+    XDestroyWindow(m_display, it->first);
+    m_windows.erase(it);
+    XFlush(m_display);
+}
+
+void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    if (visible) {
+        // Window managers drop _NET_WM_STATE when a window is withdrawn.
+        setWmState(*state);
+        XMapRaised(m_display, state->xid);
+    } else {
+        XWithdrawWindow(m_display, state->xid, m_screen);
+    }
+    XFlush(m_display);
+}
+
+void X11Backend::setWmState(WindowState& window) {
+    std::vector<Atom> states;
+    if (window.desc.topmost) states.push_back(m_atoms.netWmStateAbove);
+    if (window.desc.toolWindow) {
+        states.push_back(m_atoms.netWmStateSkipTaskbar);
+        states.push_back(m_atoms.netWmStateSkipPager);
+    }
+    if (states.empty()) {
+        XDeleteProperty(m_display, window.xid, m_atoms.netWmState);
+        return;
+    }
+    XChangeProperty(m_display, window.xid, m_atoms.netWmState, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
+}
+
+void X11Backend::setTitle(::Window xid, const std::string& title) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
+    const int length = static_cast<int>(title.size());
+    XChangeProperty(m_display, xid, m_atoms.netWmName, m_atoms.utf8String, 8, PropModeReplace, bytes, length);
+    bool ascii = true;
+    for (unsigned char c : title) ascii = ascii && c < 0x80;
+    // WM_NAME is Latin-1 by type STRING; non-ASCII titles go as UTF8_STRING,
+    // which current window managers read.
+    XChangeProperty(m_display, xid, XA_WM_NAME, ascii ? XA_STRING : m_atoms.utf8String, 8, PropModeReplace, bytes,
+                    length);
+}
+
+void X11Backend::setWindowType(::Window xid, Atom type) {
+    XChangeProperty(m_display, xid, m_atoms.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+}
+
+void X11Backend::setMotifBorderless(::Window xid) {
+    long hints[5] = {2 /* decorations field valid */, 0, 0 /* no decorations */, 0, 0};
+    XChangeProperty(m_display, xid, m_atoms.motifWmHints, m_atoms.motifWmHints, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(hints), 5);
+}
+
+int X11Backend::eventFd() { return ConnectionNumber(m_display); }
+
+void X11Backend::flush() { XFlush(m_display); }
+
+void X11Backend::processEvents() {
+    // Drain the socket as well as Xlib's queue: the caller polls the socket
+    // next, and an event left in the queue would not wake it.
+    while (XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        dispatch(event);
+    }
+    XFlush(m_display);
+}
+
+void X11Backend::dispatch(XEvent& event) {
+    if (handleMoveEvent(event)) return;
+    WindowState* window = find(event.xany.window);
+    if (!window) return;
+
+    switch (event.type) {
+    case Expose:
+        putArea(*window, event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
+        break;
+    case ButtonPress:
+    case ButtonRelease: {
+        const XButtonEvent& b = event.xbutton;
+        m_lastTime = b.time;
+        if (b.button < 1 || b.button > 3) break;  // the wheel is not used
+        win32::PointerEvent pointer;
+        pointer.action = event.type == ButtonPress ? win32::PointerAction::Press : win32::PointerAction::Release;
+        pointer.button = static_cast<int>(b.button);
+        pointer.screen = {b.x_root, b.y_root};
+        pointer.client = {b.x, b.y};
+        pointer.time = static_cast<DWORD>(b.time);
+        win32::onPointer(window->xid, pointer);
+        break;
+    }
+    case MotionNotify: {
+        const XMotionEvent& m = event.xmotion;
+        m_lastTime = m.time;
+        win32::PointerEvent pointer;
+        pointer.screen = {m.x_root, m.y_root};
+        pointer.client = {m.x, m.y};
+        pointer.time = static_cast<DWORD>(m.time);
+        win32::onPointer(window->xid, pointer);
+        break;
+    }
+    case ConfigureNotify:
+    case ReparentNotify:
+    case MapNotify:
+        reportOrigin(*window);
+        break;
+    case FocusOut: {
+        const XFocusChangeEvent& f = event.xfocus;
+        if (f.mode == NotifyGrab || f.mode == NotifyUngrab) break;
+        if (f.detail == NotifyInferior || f.detail == NotifyPointer) break;
+        win32::onDeactivated(window->xid);
+        break;
+    }
+    case ClientMessage:
+        handleClientMessage(*window, event.xclient);
+        break;
+    case SelectionNotify:
+        xdndSelectionNotify(*window, event.xselection);
+        break;
+    case PropertyNotify:
+        m_lastTime = event.xproperty.time;
+        xdndPropertyNotify(*window, event.xproperty);
+        break;
+    default:
+        break;
+    }
+}
+
+void X11Backend::handleClientMessage(WindowState& window, const XClientMessageEvent& event) {
+    if (event.format != 32) return;
+    const Atom type = event.message_type;
+    if (type == m_atoms.wmProtocols) {
+        if (static_cast<Atom>(event.data.l[0]) == m_atoms.wmDeleteWindow) win32::onCloseRequest(window.xid);
+    } else if (type == m_atoms.xdndEnter) {
+        xdndEnter(window, event);
+    } else if (type == m_atoms.xdndPosition) {
+        xdndPosition(window, event);
+    } else if (type == m_atoms.xdndDrop) {
+        xdndDrop(window, event);
+    } else if (type == m_atoms.xdndLeave) {
+        xdndLeave(event);
+    }
+}
+
+bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
+    int x = 0, y = 0;
+    ::Window child;
+    if (!XTranslateCoordinates(m_display, xid, m_root, 0, 0, &x, &y, &child)) return false;
+    *origin = {x, y};
+    return true;
+}
+
+void X11Backend::reportOrigin(WindowState& window) {
+    // Under a reparenting window manager the event's coordinates are relative
+    // to the frame, so ask the server where the window lies on the root.
+    POINT origin;
+    if (!rootOrigin(window.xid, &origin)) return;
+    if (window.originKnown && origin.x == window.origin.x && origin.y == window.origin.y) return;
+    window.originKnown = true;
+    window.origin = origin;
+    win32::onMoved(window.xid, origin);
+}
+
+bool X11Backend::wmSupports(Atom feature) {
+    auto readWindow = [&](::Window on, ::Window* out) {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        bool ok = XGetWindowProperty(m_display, on, m_atoms.netSupportingWmCheck, 0, 1, False, XA_WINDOW, &type,
+                                     &format, &count, &after, &data) == Success &&
+                  type == XA_WINDOW && format == 32 && count == 1;
+        if (ok) *out = static_cast<::Window>(reinterpret_cast<unsigned long*>(data)[0]);
+        if (data) XFree(data);
+        return ok;
+    };
+    // The check window names itself only while its window manager runs.
+    ::Window check = 0, self = 0;
+    if (!readWindow(m_root, &check) || !readWindow(check, &self) || self != check) return false;
+
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(m_display, m_root, m_atoms.netSupported, 0, 4096, False, XA_ATOM, &type, &format,
+                           &count, &after, &data) == Success &&
+        type == XA_ATOM && format == 32) {
+        const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+        for (unsigned long i = 0; i < count && !found; ++i) found = atoms[i] == feature;
+    }
+    if (data) XFree(data);
+    return found;
+}
+
+void X11Backend::sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = about;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[2] = l2;
+    event.xclient.data.l[3] = l3;
+    event.xclient.data.l[4] = l4;
+    XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+void X11Backend::setIcon(win32::NativeWindow window, int width, int height, const std::vector<std::uint32_t>& argb) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    std::vector<unsigned long> property = iconProperty(width, height, argb);
+    if (property.empty()) return;
+    XChangeProperty(m_display, state->xid, m_atoms.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(property.data()), static_cast<int>(property.size()));
+    XFlush(m_display);
+}
+
+void X11Backend::setForeground(win32::NativeWindow window) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    if (wmSupports(m_atoms.netActiveWindow)) {
+        sendToRoot(state->xid, m_atoms.netActiveWindow, 1 /* from an application */,
+                   static_cast<long>(m_lastTime), 0, 0, 0);
+    } else {
+        XRaiseWindow(m_display, state->xid);
+        XWindowAttributes attributes;
+        // Focusing an unmapped window is an error.
+        if (XGetWindowAttributes(m_display, state->xid, &attributes) && attributes.map_state == IsViewable)
+            XSetInputFocus(m_display, state->xid, RevertToParent, CurrentTime);
+    }
+    XFlush(m_display);
+}
+
+bool X11Backend::compositionEnabled() { return XGetSelectionOwner(m_display, m_atoms.netWmCmS) != None; }
+
+void X11Backend::setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    std::vector<unsigned long> values;
+    for (const RECT& r : rects) {
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        values.push_back(static_cast<unsigned long>(r.left));
+        values.push_back(static_cast<unsigned long>(r.top));
+        values.push_back(static_cast<unsigned long>(r.right - r.left));
+        values.push_back(static_cast<unsigned long>(r.bottom - r.top));
+    }
+    if (values.empty()) {
+        XDeleteProperty(m_display, state->xid, m_atoms.kdeBlurBehindRegion);
+    } else {
+        XChangeProperty(m_display, state->xid, m_atoms.kdeBlurBehindRegion, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
+    }
+    XFlush(m_display);
+}
+
+bool X11Backend::cursorPosition(POINT* screen) {
+    ::Window root, child;
+    int rootX, rootY, winX, winY;
+    unsigned int mask;
+    if (!screen || !XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &winX, &winY, &mask))
+        return false;
+    *screen = {rootX, rootY};
+    return true;
+}
+
+}  // namespace x11
+
+namespace win32 {
+
+Backend* createX11Backend() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    return new x11::X11Backend(display);
+}
+
+}  // namespace win32

@@ -1,0 +1,138 @@
+// The X11 backend's shared state, split over one file per concern:
+// x11_backend.cpp (connection, windows and their hints, events), present.cpp
+// (pixels and the colour-key shape), xdnd.cpp (drops), move.cpp (the system
+// move), message_box.cpp (the modal dialog).
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/internal/backend.h"
+#include "platform/win32/internal/events.h"
+#include "platform/x11/shape_mask.h"
+
+namespace x11 {
+
+struct Atoms {
+    Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;
+    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager,
+        netWmStateModal;
+    Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
+    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon;
+    Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
+    Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection,
+        xdndTypeList, xdndActionCopy, uriList, dropProperty, incr;
+};
+
+struct WindowState {
+    ::Window xid = 0;
+    win32::NativeWindowDesc desc;
+    // The last pixels presented, kept so an Expose can be answered without
+    // asking the core, and so the shape can be computed from them.
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    bool colorKey = false;
+    COLORREF key = 0;
+    bool shapeApplied = false;
+    ShapeMask shape;
+    bool originKnown = false;
+    POINT origin{};
+};
+
+// One drag at a time can be over us; XDND serialises them per source.
+struct DragState {
+    ::Window source = 0;
+    ::Window target = 0;
+    int version = 0;
+    bool offersUriList = false;
+    bool accepted = false;
+    POINT root{};
+    bool awaitingData = false;
+    bool incr = false;
+    std::string data;
+};
+
+// The pointer-grab move used when no window manager can do it.
+struct MoveState {
+    ::Window window = 0;
+    POINT startPointer{};
+    POINT startOrigin{};
+};
+
+class X11Backend : public win32::Backend {
+public:
+    explicit X11Backend(Display* display);
+    ~X11Backend() override;
+
+    win32::NativeWindow createWindow(const win32::NativeWindowDesc& desc) override;
+    void destroyWindow(win32::NativeWindow window) override;
+    void setVisible(win32::NativeWindow window, bool visible) override;
+    void present(win32::NativeWindow window, const win32::PixelView& surface, const RECT& area) override;
+
+    int eventFd() override;
+    void processEvents() override;
+    void flush() override;
+
+    void setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) override;
+    void setIcon(win32::NativeWindow window, int width, int height, const std::vector<std::uint32_t>& argb) override;
+    void startSystemMove(win32::NativeWindow window, POINT screen) override;
+    void setForeground(win32::NativeWindow window) override;
+    bool compositionEnabled() override;
+    void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
+    bool cursorPosition(POINT* screen) override;
+    void messageBox(win32::NativeWindow owner, const std::string& caption, const std::string& text) override;
+
+private:
+    WindowState* find(::Window xid);
+    void dispatch(XEvent& event);
+    void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
+    void reportOrigin(WindowState& window);
+    bool rootOrigin(::Window xid, POINT* origin);
+    bool wmSupports(Atom feature);
+    void setWmState(WindowState& window);
+    void setTitle(::Window xid, const std::string& title);
+    void setWindowType(::Window xid, Atom type);
+    void setMotifBorderless(::Window xid);
+    void sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4);
+
+    // present.cpp
+    void putArea(WindowState& window, int x, int y, int width, int height);
+    void updateShape(WindowState& window);
+
+    // xdnd.cpp
+    void xdndEnter(WindowState& window, const XClientMessageEvent& event);
+    void xdndPosition(WindowState& window, const XClientMessageEvent& event);
+    void xdndDrop(WindowState& window, const XClientMessageEvent& event);
+    void xdndLeave(const XClientMessageEvent& event);
+    void xdndSelectionNotify(WindowState& window, const XSelectionEvent& event);
+    void xdndPropertyNotify(WindowState& window, const XPropertyEvent& event);
+    void xdndDeliver(WindowState& window, const std::string& list);
+    void xdndFinish(bool success);
+    void xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
+
+    // move.cpp
+    bool handleMoveEvent(const XEvent& event);
+
+    Display* m_display;
+    int m_screen;
+    ::Window m_root;
+    Visual* m_visual = nullptr;
+    int m_depth = 0;
+    Colormap m_colormap = 0;
+    GC m_gc = nullptr;
+    bool m_hasShape = false;
+    Atoms m_atoms{};
+    std::string m_hostname;
+    Time m_lastTime = CurrentTime;
+    std::map<::Window, std::unique_ptr<WindowState>> m_windows;
+    DragState m_drag;
+    std::unique_ptr<MoveState> m_move;
+};
+
+}  // namespace x11

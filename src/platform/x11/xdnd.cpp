@@ -1,0 +1,165 @@
+// Drops: the target side of XDND version 5 for text/uri-list.
+#include <X11/Xatom.h>
+
+#include "platform/x11/uri_list.h"
+#include "platform/x11/x11_internal.h"
+
+namespace x11 {
+
+namespace {
+
+constexpr int kXdndVersion = 5;
+constexpr size_t kMaxDropBytes = 16u << 20;  // a hostile source could stream forever
+
+}  // namespace
+
+void X11Backend::xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = to;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[2] = l2;
+    event.xclient.data.l[3] = l3;
+    event.xclient.data.l[4] = l4;
+    XSendEvent(m_display, to, False, NoEventMask, &event);
+    XFlush(m_display);
+}
+
+void X11Backend::xdndEnter(WindowState& window, const XClientMessageEvent& event) {
+    m_drag = DragState{};
+    if (!window.desc.acceptFiles) return;
+    m_drag.source = static_cast<::Window>(event.data.l[0]);
+    m_drag.target = window.xid;
+    m_drag.version = static_cast<int>((static_cast<unsigned long>(event.data.l[1]) >> 24) & 0xFF);
+
+    if (event.data.l[1] & 1) {
+        // More than three types: the list is on the source window.
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_display, m_drag.source, m_atoms.xdndTypeList, 0, 1024, False, XA_ATOM, &type,
+                               &format, &count, &after, &data) == Success &&
+            type == XA_ATOM && format == 32) {
+            const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+            for (unsigned long i = 0; i < count; ++i) m_drag.offersUriList |= atoms[i] == m_atoms.uriList;
+        }
+        if (data) XFree(data);
+    } else {
+        for (int i = 2; i <= 4; ++i) m_drag.offersUriList |= static_cast<Atom>(event.data.l[i]) == m_atoms.uriList;
+    }
+}
+
+void X11Backend::xdndPosition(WindowState& window, const XClientMessageEvent& event) {
+    const auto source = static_cast<::Window>(event.data.l[0]);
+    if (source != m_drag.source || window.xid != m_drag.target) {
+        // A position without an Enter we took: refuse it so the source moves on.
+        xdndSend(source, m_atoms.xdndStatus, static_cast<long>(window.xid), 0, 0, 0, None);
+        return;
+    }
+    const auto packed = static_cast<unsigned long>(event.data.l[2]);
+    m_drag.root = {static_cast<std::int16_t>((packed >> 16) & 0xFFFF), static_cast<std::int16_t>(packed & 0xFFFF)};
+    m_drag.accepted = m_drag.offersUriList && m_drag.version <= kXdndVersion;
+    // Bit 1 asks for positions all over the window; an empty rectangle says the same.
+    xdndSend(source, m_atoms.xdndStatus, static_cast<long>(window.xid), m_drag.accepted ? 3 : 2, 0, 0,
+             m_drag.accepted ? static_cast<long>(m_atoms.xdndActionCopy) : None);
+}
+
+void X11Backend::xdndLeave(const XClientMessageEvent& event) {
+    if (static_cast<::Window>(event.data.l[0]) == m_drag.source) m_drag = DragState{};
+}
+
+void X11Backend::xdndDrop(WindowState& window, const XClientMessageEvent& event) {
+    const auto source = static_cast<::Window>(event.data.l[0]);
+    if (source != m_drag.source || window.xid != m_drag.target || m_drag.awaitingData) return;
+    if (!m_drag.accepted) {
+        xdndFinish(false);
+        return;
+    }
+    m_drag.awaitingData = true;
+    // The drop's own timestamp: with another, some sources hand over the
+    // previous drag's data.
+    XDeleteProperty(m_display, window.xid, m_atoms.dropProperty);
+    XConvertSelection(m_display, m_atoms.xdndSelection, m_atoms.uriList, m_atoms.dropProperty, window.xid,
+                      static_cast<Time>(event.data.l[2]));
+    XFlush(m_display);
+}
+
+void X11Backend::xdndFinish(bool success) {
+    if (!m_drag.source) return;
+    xdndSend(m_drag.source, m_atoms.xdndFinished, static_cast<long>(m_drag.target), success ? 1 : 0,
+             success ? static_cast<long>(m_atoms.xdndActionCopy) : None, 0, 0);
+    m_drag = DragState{};
+}
+
+void X11Backend::xdndDeliver(WindowState& window, const std::string& list) {
+    const POINT root = m_drag.root;
+    std::vector<std::string> paths = parseUriList(list, m_hostname);
+    // Finished goes out first: the source is blocked until it arrives.
+    xdndFinish(!paths.empty());
+    if (paths.empty()) return;
+    POINT origin{};
+    rootOrigin(window.xid, &origin);
+    win32::onDrop(window.xid, paths, POINT{root.x - origin.x, root.y - origin.y});
+}
+
+void X11Backend::xdndSelectionNotify(WindowState& window, const XSelectionEvent& event) {
+    if (!m_drag.awaitingData || window.xid != m_drag.target || event.selection != m_atoms.xdndSelection) return;
+    if (event.property == None) {
+        xdndFinish(false);
+        return;
+    }
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    // Deleting the property is also how INCR asks for the first chunk.
+    if (XGetWindowProperty(m_display, window.xid, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True,
+                           AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
+        xdndFinish(false);
+        return;
+    }
+    if (type == m_atoms.incr) {
+        if (data) XFree(data);
+        m_drag.incr = true;
+        m_drag.data.clear();
+        XFlush(m_display);
+        return;
+    }
+    std::string list;
+    if (data && format == 8) list.assign(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+
+    xdndDeliver(window, list);
+}
+
+void X11Backend::xdndPropertyNotify(WindowState& window, const XPropertyEvent& event) {
+    if (!m_drag.incr || window.xid != m_drag.target || event.atom != m_atoms.dropProperty ||
+        event.state != PropertyNewValue)
+        return;
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(m_display, window.xid, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True,
+                           AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
+        xdndFinish(false);
+        return;
+    }
+    const bool last = count == 0;
+    if (data && format == 8) m_drag.data.append(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    if (m_drag.data.size() > kMaxDropBytes) {
+        xdndFinish(false);
+        return;
+    }
+    if (!last) return;
+
+    std::string list = std::move(m_drag.data);
+    xdndDeliver(window, list);
+}
+
+}  // namespace x11

@@ -1,0 +1,72 @@
+#include "platform/x11/shape_mask.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// BGRA words as the core stores them: 0xAARRGGBB.
+constexpr std::uint32_t kBlack = 0xFF000000;
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr COLORREF kBlackKey = 0x000000;
+
+x11::ShapeMask maskOf(const std::vector<std::uint32_t>& pixels, int width, int height, COLORREF key,
+                      int stridePixels = 0) {
+    if (!stridePixels) stridePixels = width;
+    return x11::buildShapeMask({pixels.data(), width, height, stridePixels * 4}, key);
+}
+
+}  // namespace
+
+TEST(ShapeMask, KeyPixelsAreCleared) {
+    // 10 wide: the second byte of each row holds two pixels and six spare bits.
+    std::vector<std::uint32_t> pixels(10 * 2, kBlack);
+    pixels[0] = kWhite;
+    pixels[7] = 0x00010000;  // red 1, alpha 0: differs from the key by colour, alpha is ignored
+    pixels[8] = 0x80000000;  // black with other alpha: still the key
+    pixels[10 + 9] = 0xFF000001;
+    x11::ShapeMask mask = maskOf(pixels, 10, 2, kBlackKey);
+    ASSERT_EQ(mask.bytesPerRow(), 2);
+    ASSERT_EQ(mask.bits.size(), 4u);
+    EXPECT_EQ(mask.bits[0], 0x81);
+    EXPECT_EQ(mask.bits[1], 0x00);
+    EXPECT_EQ(mask.bits[2], 0x00);
+    EXPECT_EQ(mask.bits[3], 0x02);
+    EXPECT_TRUE(mask.opaqueAt(0, 0));
+    EXPECT_FALSE(mask.opaqueAt(8, 0));
+    EXPECT_TRUE(mask.opaqueAt(9, 1));
+}
+
+TEST(ShapeMask, AllKeyIsFullyTransparent) {
+    std::vector<std::uint32_t> pixels(17 * 3, kBlack);
+    x11::ShapeMask mask = maskOf(pixels, 17, 3, kBlackKey);
+    EXPECT_EQ(mask.bits, std::vector<std::uint8_t>(3 * 3, 0));
+}
+
+TEST(ShapeMask, KeyByteOrderAndStride) {
+    // COLORREF 0x00BBGGRR against pixel 0xAARRGGBB; rows padded to 4 pixels.
+    const COLORREF key = 0x00332211;  // R 0x11, G 0x22, B 0x33
+    const std::uint32_t keyPixel = 0xFF112233;
+    const std::uint32_t swapped = 0xFF332211;
+    std::vector<std::uint32_t> pixels = {keyPixel, swapped, 0xDEADBEEF, 0xDEADBEEF,
+                                         swapped,  keyPixel, 0xDEADBEEF, 0xDEADBEEF};
+    x11::ShapeMask mask = maskOf(pixels, 2, 2, key, 4);
+    EXPECT_EQ(mask.bits, (std::vector<std::uint8_t>{0x02, 0x01}));
+}
+
+TEST(ShapeMask, EqualityTracksChanges) {
+    std::vector<std::uint32_t> pixels(8 * 8, kBlack);
+    x11::ShapeMask before = maskOf(pixels, 8, 8, kBlackKey);
+    pixels[3 * 8 + 4] = 0xFF202020;
+    x11::ShapeMask after = maskOf(pixels, 8, 8, kBlackKey);
+    EXPECT_NE(before, after);
+    pixels[3 * 8 + 4] = 0xFF404040;  // another colour, same coverage
+    EXPECT_EQ(after, maskOf(pixels, 8, 8, kBlackKey));
+}
+
+TEST(ShapeMask, EmptySurface) {
+    EXPECT_TRUE(x11::buildShapeMask({nullptr, 4, 4, 16}, kBlackKey).bits.empty());
+    std::vector<std::uint32_t> one(1, kWhite);
+    EXPECT_TRUE(x11::buildShapeMask({one.data(), 0, 1, 4}, kBlackKey).bits.empty());
+}
