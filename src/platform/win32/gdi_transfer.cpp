@@ -1,0 +1,153 @@
+// Block transfers between device bitmaps: BitBlt, StretchBlt (nearest
+// neighbour, as GDI's COLORONCOLOR) and AlphaBlend.
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/gdi.h"
+#include "platform/win32/internal/gdi_objects.h"
+
+using namespace win32;
+
+namespace {
+
+inline std::uint32_t div255(std::uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// A snapshot of a source rectangle, so a transfer within one bitmap reads
+// what was there before it started. A DC without a bitmap of its own reads
+// as its 1x1 black default.
+struct Source {
+    int width = 1;   // of the whole source bitmap
+    int height = 1;
+    int left = 0;    // snapshot origin in the source bitmap
+    int top = 0;
+    int cols = 0;
+    int rows = 0;
+    std::vector<std::uint32_t> pixels;
+
+    Source(const DcObject& dc, int x, int y, int w, int h) {
+        if (dc.bitmap) {
+            width = dc.bitmap->width;
+            height = dc.bitmap->height;
+        }
+        left = std::clamp(x, 0, width);
+        top = std::clamp(y, 0, height);
+        cols = std::clamp(x + w, 0, width) - left;
+        rows = std::clamp(y + h, 0, height) - top;
+        pixels.assign(static_cast<std::size_t>(cols) * rows, 0);
+        if (!dc.bitmap) return;
+        cairo_surface_flush(dc.bitmap->surface);
+        for (int r = 0; r < rows; ++r)
+            std::copy_n(dc.bitmap->row(top + r) + left, cols, pixels.begin() + static_cast<std::ptrdiff_t>(r) * cols);
+    }
+
+    // The pixel at bitmap coordinates (x, y), or false outside the bitmap.
+    bool at(int x, int y, std::uint32_t& out) const {
+        if (x < left || y < top || x >= left + cols || y >= top + rows) return false;
+        out = pixels[static_cast<std::size_t>(y - top) * cols + (x - left)];
+        return true;
+    }
+};
+
+// Nearest source offset for destination offset i when n source pixels
+// spread over m destination pixels.
+inline int nearest(int i, int n, int m) {
+    return static_cast<int>((2LL * i + 1) * n / (2LL * m));
+}
+
+// Calls `put(destPixel, sourcePixel)` for every writable destination pixel
+// of the rectangle whose source pixel lies inside the source bitmap. Negative
+// extents are allowed; a sign differing between destination and source
+// mirrors along that axis.
+template <class Put>
+void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, int sx, int sy, int sw, int sh,
+              Put put) {
+    bool flipX = false, flipY = false;
+    if (w < 0) { x += w; w = -w; flipX = !flipX; }
+    if (h < 0) { y += h; h = -h; flipY = !flipY; }
+    if (sw < 0) { sx += sw; sw = -sw; flipX = !flipX; }
+    if (sh < 0) { sy += sh; sh = -sh; flipY = !flipY; }
+    if (w == 0 || h == 0 || sw == 0 || sh == 0 || !dest.bitmap) return;
+    Source source(src, sx, sy, sw, sh);
+    cairo_region_t* area = clippedArea(dest, RECT{x, y, x + w, y + h});
+    cairo_surface_flush(dest.bitmap->surface);
+    for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(area, i, &r);
+        for (int py = r.y; py < r.y + r.height; ++py) {
+            int j = nearest(py - y, sh, h);
+            int srcY = sy + (flipY ? sh - 1 - j : j);
+            std::uint32_t* row = dest.bitmap->row(py);
+            for (int px = r.x; px < r.x + r.width; ++px) {
+                int k = nearest(px - x, sw, w);
+                std::uint32_t s;
+                if (source.at(sx + (flipX ? sw - 1 - k : k), srcY, s)) put(row[px], s);
+            }
+        }
+    }
+    cairo_surface_mark_dirty(dest.bitmap->surface);
+    cairo_region_destroy(area);
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC destHandle, int x, int y, int width, int height, HDC srcHandle, int srcX, int srcY, DWORD rop) {
+    auto dest = findDc(destHandle);
+    auto src = findDc(srcHandle);
+    if (!dest || !src || rop != SRCCOPY) return FALSE;
+    // Equal extents never mirror, whatever their sign.
+    transfer(*dest, x, y, width, height, *src, srcX, srcY, width, height,
+             [](std::uint32_t& d, std::uint32_t s) { d = s; });
+    return TRUE;
+}
+
+BOOL StretchBlt(HDC destHandle, int x, int y, int width, int height, HDC srcHandle, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop) {
+    auto dest = findDc(destHandle);
+    auto src = findDc(srcHandle);
+    if (!dest || !src || rop != SRCCOPY) return FALSE;
+    transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
+             [](std::uint32_t& d, std::uint32_t s) { d = s; });
+    return TRUE;
+}
+
+BOOL AlphaBlend(HDC destHandle, int x, int y, int width, int height, HDC srcHandle, int srcX, int srcY, int srcWidth,
+                int srcHeight, BLENDFUNCTION blend) {
+    auto dest = findDc(destHandle);
+    auto src = findDc(srcHandle);
+    if (!dest || !src || blend.BlendOp != AC_SRC_OVER) return FALSE;
+    if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0) return FALSE;
+    int srcBitmapWidth = src->bitmap ? src->bitmap->width : 1;
+    int srcBitmapHeight = src->bitmap ? src->bitmap->height : 1;
+    if (srcX < 0 || srcY < 0 || srcWidth > srcBitmapWidth - srcX || srcHeight > srcBitmapHeight - srcY) return FALSE;
+    if (dest == src || (dest->bitmap && dest->bitmap == src->bitmap)) {
+        bool apart = x + width <= srcX || srcX + srcWidth <= x || y + height <= srcY || srcY + srcHeight <= y;
+        if (!apart) return FALSE;
+    }
+    std::uint32_t ca = blend.SourceConstantAlpha;
+    if (blend.AlphaFormat & AC_SRC_ALPHA) {
+        // Premultiplied source over destination, the source first scaled by
+        // the constant alpha.
+        transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
+                 [ca](std::uint32_t& d, std::uint32_t s) {
+                     std::uint32_t sa = div255((s >> 24) * ca);
+                     std::uint32_t out = 0;
+                     for (int shift = 0; shift < 32; shift += 8) {
+                         std::uint32_t c = div255(((s >> shift) & 0xFF) * ca) + div255(((d >> shift) & 0xFF) * (255 - sa));
+                         out |= std::min<std::uint32_t>(c, 255) << shift;
+                     }
+                     d = out;
+                 });
+    } else {
+        transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
+                 [ca](std::uint32_t& d, std::uint32_t s) {
+                     std::uint32_t out = 0;
+                     for (int shift = 0; shift < 32; shift += 8)
+                         out |= div255(((s >> shift) & 0xFF) * ca + ((d >> shift) & 0xFF) * (255 - ca)) << shift;
+                     d = out;
+                 });
+    }
+    return TRUE;
+}

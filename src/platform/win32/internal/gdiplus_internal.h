@@ -1,0 +1,65 @@
+// The insides of the GDI+ objects, shared by the gdiplus_*.cpp files, and
+// the fault hook for tests.
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/win32/gdiplus.h"
+
+namespace win32 {
+
+// Makes the next GdiplusStartup fail with GenericError.
+void failNextGdiplusStartup();
+
+struct PathData {
+    enum PointType : std::uint8_t { Start, Line, Bezier };
+    struct Figure {
+        std::vector<Gdiplus::PointF> points;
+        std::vector<std::uint8_t> types;
+        bool closed = false;
+    };
+    std::vector<Figure> figures;
+    bool figureOpen = false;  // the last figure takes the next line or arc
+    Gdiplus::FillMode fillMode = Gdiplus::FillModeAlternate;
+
+    // The figures as polygons, curves flattened.
+    std::vector<std::vector<Gdiplus::PointF>> flatten() const;
+    void appendTo(cairo_t* cr) const;
+};
+
+// A set of pixels; null region means infinite.
+struct RegionData {
+    RegionData() = default;
+    explicit RegionData(cairo_region_t* r) : region(r) {}
+    ~RegionData() {
+        if (region) cairo_region_destroy(region);
+    }
+    RegionData(const RegionData&) = delete;
+    RegionData& operator=(const RegionData&) = delete;
+    cairo_region_t* region = nullptr;
+};
+
+// Straight BGRA, rows packed.
+struct ImageData {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    bool locked = false;
+};
+
+// The pixels of a path's pixel centres under its fill mode.
+cairo_region_t* pathCentreMask(const PathData& path);
+
+struct GdipAccess {
+    static PathData& path(const Gdiplus::GraphicsPath& p) { return *p.m_data; }
+    static RegionData& region(const Gdiplus::Region& r) { return *r.m_data; }
+    static ImageData* image(const Gdiplus::Image& i) { return i.m_data.get(); }
+    static const std::shared_ptr<ImageData>& imageRef(const Gdiplus::Image& i) { return i.m_data; }
+    static Gdiplus::Color color(const Gdiplus::Brush& b) { return b.m_color; }
+    static Gdiplus::Color color(const Gdiplus::Pen& p) { return p.m_color; }
+};
+
+}  // namespace win32
