@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "playback/ot_playlist.h"
+#include "platform/win32/internal/diagnostics.h"
 
 namespace {
 
@@ -102,8 +103,12 @@ TEST(Playlist, NullPathIsRefused)
 {
     OstPlaylist list;
     list.Add(L"a");
+    win32::clearDiagnostics();
     list.Add(nullptr);
     EXPECT_EQ((Paths_t{L"a"}), Paths(list));
+    const auto reports = win32::assertionReports();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ(0u, reports[0].rfind("Assertion failed: szItem, file ot_playlist,", 0));
 }
 
 } // namespace
