@@ -89,7 +89,9 @@ TEST_F(SkinTest, EveryImageHasItsSizeAndIsBlackWhereNothingReached) {
             for (int x = 0; x < pixels.width; ++x) {
                 std::uint32_t p = pixels.at(x, y);
                 if (p) ++painted;
-                if (!Inside(image.reach, x, y)) ASSERT_EQ(p, 0u) << x << "," << y;
+                if (!Inside(image.reach, x, y)) {
+                    ASSERT_EQ(p, 0u) << x << "," << y;
+                }
                 // Premultiplied: no colour brighter than its alpha.
                 ASSERT_LE(Pixels::red(p), Pixels::alpha(p)) << x << "," << y;
                 ASSERT_LE(Pixels::green(p), Pixels::alpha(p)) << x << "," << y;
@@ -173,9 +175,10 @@ TEST_F(SkinTest, BubbleTipPointsDownAtItsAnchor) {
 
 TEST_F(SkinTest, MenuSlicesTileIntoTheFrame) {
     Pixels middle = ReadPixels(skin->m_bmMenuMiddle);
-    // Only straight sides between the corners: every row alike.
+    // Between the corners, further than the halo reaches from them, every
+    // row is alike, so the slice tiles without seams there.
     for (int y = 1; y < 5; ++y)
-        for (int x = 0; x < 180; ++x) ASSERT_EQ(middle.at(x, y), middle.at(x, 0)) << x << "," << y;
+        for (int x = 16; x < 164; ++x) ASSERT_EQ(middle.at(x, y), middle.at(x, 0)) << x << "," << y;
     EXPECT_GT(Pixels::alpha(middle.at(90, 2)), 0xD2);
 
     // The notch rises into the top slice around x 37, above the frame's edge.
