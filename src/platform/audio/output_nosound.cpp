@@ -1,0 +1,130 @@
+// The real-time no-sound output: an ideal device driven by the steady clock.
+// A thread wakes a few times a second and consumes what the clock says was
+// played, keeping one buffer of frames ahead, as a sound card would.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/audio/output.h"
+
+namespace ostaudio {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPeriod = std::chrono::milliseconds(100);
+constexpr int kBlockFrames = 4096;
+
+class NoSoundOutput : public Output {
+public:
+    ~NoSoundOutput() override { NoSoundOutput::close(); }
+
+    int numDrivers() override { return 1; }
+    bool driverName(int id, std::string* name) override {
+        if (id != 0) return false;
+        *name = "No sound";
+        return true;
+    }
+
+    Result open(int driver, const OutputFormat& format, MixSource* source) override {
+        if (driver != 0 || source == nullptr) return ERR_INVALID_PARAM;
+        if (m_thread.joinable()) return ERR_INITIALIZED;
+        m_format = format;
+        m_source = source;
+        m_block.assign((std::size_t)kBlockFrames * 2, 0.0f);
+        m_paused = true;
+        m_quit = false;
+        m_playedBase = 0;
+        m_written = 0;
+        try {
+            m_thread = std::thread(&NoSoundOutput::run, this);
+        } catch (...) {
+            close();
+            return ERR_OUTPUT_INIT;
+        }
+        return OK;
+    }
+
+    void close() override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_quit = true;
+        }
+        m_cv.notify_all();
+        if (m_thread.joinable()) m_thread.join();
+        m_source = nullptr;
+    }
+
+    void lock() override { m_mutex.lock(); }
+    void unlock() override { m_mutex.unlock(); }
+    std::int64_t latencyFrames() override { return std::max<std::int64_t>(0, m_written - played()); }
+
+    void setPaused(bool paused) override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (paused == m_paused) return;
+            if (paused) {
+                m_playedBase = std::min(played(), m_written);
+            } else {
+                m_runStart = Clock::now();
+            }
+            m_paused = paused;
+        }
+        m_cv.notify_all();
+    }
+
+    void flush() override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_written = std::min(m_written, played());
+    }
+
+private:
+    // Called with the lock held.
+    std::int64_t played() const {
+        if (m_paused) return m_playedBase;
+        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_runStart).count();
+        return m_playedBase + elapsed * m_format.rate / 1000000;
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_quit) {
+            if (m_paused) {
+                m_cv.wait(lock, [&] { return m_quit || !m_paused; });
+                continue;
+            }
+            std::int64_t now = played();
+            // An underrun: what the clock played in the gap was silence.
+            if (m_written < now) m_written = now;
+            std::int64_t want = now + m_format.bufferFrames - m_written;
+            while (want > 0 && m_source != nullptr) {
+                int n = (int)std::min<std::int64_t>(want, kBlockFrames);
+                m_source->mix(m_block.data(), n, false);
+                m_written += n;
+                want -= n;
+            }
+            m_cv.wait_for(lock, kPeriod, [&] { return m_quit || m_paused; });
+        }
+    }
+
+    OutputFormat m_format;
+    MixSource* m_source = nullptr;
+    std::vector<float> m_block;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::thread m_thread;
+    bool m_quit = false;
+    bool m_paused = true;
+    Clock::time_point m_runStart;
+    std::int64_t m_playedBase = 0;
+    std::int64_t m_written = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> makeNoSoundOutput() { return std::make_unique<NoSoundOutput>(); }
+
+}  // namespace ostaudio
