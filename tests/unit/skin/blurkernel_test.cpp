@@ -112,7 +112,7 @@ TEST(BlurKernel, DegenerateImages) {
 
 TEST(BlurKernel, ReadsOnlyTheOriginalPixels) {
     // A single bright pixel spreads into the kernel itself; were outputs fed
-    // back into later reads, pixels after the centre would come out brighter.
+    // back into later reads, pixels after the centre would come out darker.
     OstBlurKernel kernel;
     Image image(7, 7, 0);
     image.at(3, 3) = 0xFFFFFFFF;
