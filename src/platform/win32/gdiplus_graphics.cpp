@@ -1,10 +1,13 @@
 // Graphics: GDI+ drawing on an HDC's premultiplied bitmap or on a straight
-// ARGB Bitmap. Coverage comes from cairo; the compositing is done here, per
-// pixel, so that a straight target keeps its colour bytes exactly.
-#include <utility>
+// ARGB Bitmap. Anti-aliased coverage comes from cairo; without
+// anti-aliasing a shape covers exactly the pixels whose centres it holds.
+// The compositing is done here, per pixel, so that a straight target keeps
+// its colour bytes exactly.
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 #include "platform/win32/internal/gdi_objects.h"
 #include "platform/win32/internal/gdiplus_internal.h"
@@ -78,9 +81,9 @@ struct Canvas {
     }
 };
 
-// Renders coverage (A8, the canvas's size) of what `draw` fills or strokes,
-// inside the canvas's writable area.
-cairo_surface_t* coverage(const Canvas& canvas, bool antialias, const std::function<void(cairo_t*)>& draw) {
+// Renders anti-aliased coverage (A8, the canvas's size) of what `draw`
+// fills, inside the canvas's writable area.
+cairo_surface_t* coverage(const Canvas& canvas, const std::function<void(cairo_t*)>& draw) {
     cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, canvas.width, canvas.height);
     cairo_t* cr = cairo_create(mask);
     for (int i = 0, n = cairo_region_num_rectangles(canvas.area); i < n; ++i) {
@@ -89,7 +92,7 @@ cairo_surface_t* coverage(const Canvas& canvas, bool antialias, const std::funct
         cairo_rectangle(cr, r.x, r.y, r.width, r.height);
     }
     cairo_clip(cr);
-    cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
     draw(cr);
     cairo_destroy(cr);
@@ -226,15 +229,42 @@ Status Graphics::Clear(const Color& color) {
 
 namespace {
 
+// Fills `shape` with a solid colour: anti-aliased coverage from cairo, or,
+// without anti-aliasing, exactly the pixels whose centres are inside.
 Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const win32::RegionData* clip,
-                 bool antialias, ARGB color, const std::function<void(cairo_t*)>& draw) {
+                 bool antialias, ARGB color, const win32::PathData& shape) {
     Canvas canvas;
     if (Status s = openCanvas(hdc, image, clip, canvas); s != Ok) return s;
     if (cairo_region_is_empty(canvas.area)) return Ok;
-    cairo_surface_t* mask = win32::coverage(canvas, antialias, draw);
+    if (!antialias) {
+        cairo_region_t* inside = win32::pathCentreMask(shape);
+        cairo_region_intersect(canvas.area, inside);
+        cairo_region_destroy(inside);
+        std::uint32_t ea = color >> 24;
+        if (ea == 0) return Ok;
+        canvas.forEach([&](int, int, std::uint32_t& p) {
+            p = canvas.premultiplied ? win32::overPremultiplied(p, color, ea) : win32::overStraight(p, color, ea);
+        });
+        return Ok;
+    }
+    cairo_surface_t* mask = win32::coverage(canvas, [&shape](cairo_t* cr) {
+        shape.appendTo(cr);
+        cairo_set_fill_rule(cr, shape.fillMode == FillModeAlternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+    });
     if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) win32::compositeSolid(canvas, mask, color);
     cairo_surface_destroy(mask);
     return Ok;
+}
+
+win32::PathData polygon(std::initializer_list<PointF> points) {
+    win32::PathData shape;
+    shape.figures.emplace_back();
+    shape.figures.back().points.assign(points);
+    shape.figures.back().types.assign(points.size(), win32::PathData::Line);
+    shape.figures.back().types[0] = win32::PathData::Start;
+    shape.figures.back().closed = true;
+    return shape;
 }
 
 }  // namespace
@@ -242,14 +272,8 @@ Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const 
 Status Graphics::FillPath(const Brush* brush, const GraphicsPath* path) {
     if (!brush || !path) return result(InvalidParameter);
     if (m_busy) return result(ObjectBusy);
-    const win32::PathData& data = GdipAccess::path(*path);
     return result(fillShape(m_hdc, m_image, m_clip.get(), win32::isAntialiased(m_smoothing),
-                            GdipAccess::color(*brush).GetValue(), [&data](cairo_t* cr) {
-                                data.appendTo(cr);
-                                cairo_set_fill_rule(cr, data.fillMode == FillModeAlternate ? CAIRO_FILL_RULE_EVEN_ODD
-                                                                                           : CAIRO_FILL_RULE_WINDING);
-                                cairo_fill(cr);
-                            }));
+                            GdipAccess::color(*brush).GetValue(), GdipAccess::path(*path)));
 }
 
 Status Graphics::FillRectangle(const Brush* brush, REAL x, REAL y, REAL width, REAL height) {
@@ -257,10 +281,9 @@ Status Graphics::FillRectangle(const Brush* brush, REAL x, REAL y, REAL width, R
     if (m_busy) return result(ObjectBusy);
     if (!(width > 0) || !(height > 0)) return Ok;
     return result(fillShape(m_hdc, m_image, m_clip.get(), win32::isAntialiased(m_smoothing),
-                            GdipAccess::color(*brush).GetValue(), [=](cairo_t* cr) {
-                                cairo_rectangle(cr, x, y, width, height);
-                                cairo_fill(cr);
-                            }));
+                            GdipAccess::color(*brush).GetValue(),
+                            polygon({PointF(x, y), PointF(x + width, y), PointF(x + width, y + height),
+                                     PointF(x, y + height)})));
 }
 
 Status Graphics::FillRectangle(const Brush* brush, INT x, INT y, INT width, INT height) {
@@ -270,20 +293,19 @@ Status Graphics::FillRectangle(const Brush* brush, INT x, INT y, INT width, INT 
 Status Graphics::FillRectangle(const Brush* brush, const Rect& r) { return FillRectangle(brush, r.X, r.Y, r.Width, r.Height); }
 Status Graphics::FillRectangle(const Brush* brush, const RectF& r) { return FillRectangle(brush, r.X, r.Y, r.Width, r.Height); }
 
+// A line with flat caps is the rectangle around it.
 Status Graphics::DrawLine(const Pen* pen, REAL x1, REAL y1, REAL x2, REAL y2) {
     if (!pen) return result(InvalidParameter);
     if (m_busy) return result(ObjectBusy);
-    REAL width = pen->GetWidth();
+    double dx = x2 - x1, dy = y2 - y1, length = std::hypot(dx, dy);
+    if (!(length > 0)) return Ok;
+    // A pen narrower than a pixel still draws a one-pixel line.
+    double half = std::max(1.0, static_cast<double>(pen->GetWidth())) / 2;
+    auto nx = static_cast<REAL>(-dy / length * half), ny = static_cast<REAL>(dx / length * half);
     return result(fillShape(m_hdc, m_image, m_clip.get(), win32::isAntialiased(m_smoothing),
-                            GdipAccess::color(*pen).GetValue(), [=](cairo_t* cr) {
-                                cairo_move_to(cr, x1, y1);
-                                cairo_line_to(cr, x2, y2);
-                                // A pen narrower than a pixel still draws a one-pixel line.
-                                cairo_set_line_width(cr, width > 1.0f ? width : 1.0);
-                                cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-                                cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-                                cairo_stroke(cr);
-                            }));
+                            GdipAccess::color(*pen).GetValue(),
+                            polygon({PointF(x1 + nx, y1 + ny), PointF(x2 + nx, y2 + ny), PointF(x2 - nx, y2 - ny),
+                                     PointF(x1 - nx, y1 - ny)})));
 }
 
 Status Graphics::DrawLine(const Pen* pen, INT x1, INT y1, INT x2, INT y2) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/win32/internal/gdiplus_internal.h"
 
