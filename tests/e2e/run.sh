@@ -1,0 +1,284 @@
+#!/usr/bin/env bash
+# End-to-end checks under Xvfb.
+#
+#   run.sh BUILD_DIR [CHECK...]     (no CHECK: every check)
+#
+# Each check runs on a fresh X server of its own (with openbox unless the
+# check says otherwise) and is a shell function named check_<name>; add one
+# and list it in CMakeLists.txt. A check fails by calling `fail`.
+set -u
+
+BUILD=$(cd "${1:?usage: run.sh BUILD_DIR [CHECK...]}" && pwd)
+shift
+PROBE=$BUILD/tests/e2e/x11_probe
+SEND=$BUILD/tests/e2e/xdnd_send
+OSTREL=$BUILD/src/app/ostrel
+
+WORK=""
+PIDS=()
+FAILED=0
+
+# --- plumbing ---------------------------------------------------------------
+
+log() { echo "[e2e] $*" >&2; }
+fail() { log "FAIL: $*"; FAILED=1; return 1; }
+
+# Starts a background command, remembering its pid for the cleanup.
+spawn() {
+    "$@" &
+    PIDS+=($!)
+    LAST_PID=$!
+}
+
+cleanup() {
+    local pid
+    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${PIDS[i]}
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    PIDS=()
+    [ -n "$WORK" ] && rm -rf "$WORK"
+    WORK=""
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Polls a command until it succeeds or SECONDS pass: wait_for SECONDS CMD...
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.1
+    done
+}
+
+start_display() {
+    local fdfile=$WORK/display
+    : >"$fdfile"
+    spawn Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>"$WORK/xvfb.log"
+    wait_for 10 test -s "$fdfile" || { fail "Xvfb did not start"; return 1; }
+    export DISPLAY=:$(head -n1 "$fdfile")
+    wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "Xvfb on $DISPLAY does not answer"; return 1; }
+}
+
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+
+start_wm() {
+    spawn openbox --sm-disable >"$WORK/openbox.log" 2>&1
+    wait_for 10 wm_running || { fail "openbox did not start"; return 1; }
+}
+
+# The id of the top-level client window titled exactly NAME, waiting for it.
+window_named() {
+    local id=""
+    local deadline=$((SECONDS + ${2:-10}))
+    while [ -z "$id" ]; do
+        id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1)
+        [ -n "$id" ] && break
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.1
+    done
+    echo "$id"
+}
+
+line_count() { [ -f "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
+
+# Waits for a background pid to end: sets EXIT_STATUS, false on timeout.
+wait_exit() {
+    local pid=$1 deadline=$((SECONDS + $2))
+    while kill -0 "$pid" 2>/dev/null; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.1
+    done
+    wait "$pid"
+    EXIT_STATUS=$?
+}
+
+window_origin() {  # prints "X Y" of a window's top-left on the root
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
+}
+
+# --- drops ------------------------------------------------------------------
+
+make_files() {
+    mkdir -p "$WORK/files"
+    FILES=("$WORK/files/plain.mp3" "$WORK/files/with two  spaces.ogg" "$WORK/files/ünïcödé 歌曲.flac"
+        "$WORK/files/odd %41 #1 & 'q'.wav")
+    touch "${FILES[@]}"
+}
+
+# Drops the files on a fresh probe and compares what it printed.
+drop_and_compare() {
+    make_files
+    spawn "$PROBE" --title "probe-drop" >"$WORK/out" 2>"$WORK/probe.log"
+    "$SEND" --name "probe-drop" --timeout 10 -- "${FILES[@]}" || { fail "xdnd_send exited with $?"; return 1; }
+    wait_for 5 line_count "$WORK/out" ${#FILES[@]}
+    printf '%s\n' "${FILES[@]}" >"$WORK/expected"
+    diff -u "$WORK/expected" "$WORK/out" >&2 || fail "dropped paths differ"
+}
+
+check_drop_files() {
+    start_display && start_wm && drop_and_compare
+}
+
+check_drop_without_wm() {
+    start_display && drop_and_compare
+}
+
+check_drop_hosts_and_incr() {
+    start_display && start_wm || return 1
+    make_files
+    local host
+    host=$(hostname)
+    spawn "$PROBE" --title "probe-hosts" >"$WORK/out" 2>"$WORK/probe.log"
+    # Small INCR chunks split the list mid-line and mid-character.
+    "$SEND" --name "probe-hosts" --incr 7 \
+        --uri "# a comment line" \
+        --uri "file://localhost$WORK/files/plain.mp3" \
+        --uri "file://elsewhere.example$WORK/files/plain.mp3" \
+        --uri "http://example.com/x.mp3" \
+        --uri "file://$host$WORK/files/with%20two%20%20spaces.ogg" \
+        --uri "file:$WORK/files/%C3%BCn%C3%AFc%C3%B6d%C3%A9%20%E6%AD%8C%E6%9B%B2.flac" \
+        --uri "file://$WORK/files/bad%zz%" ||
+        { fail "xdnd_send exited with $?"; return 1; }
+    wait_for 5 line_count "$WORK/out" 4
+    printf '%s\n' "$WORK/files/plain.mp3" "$WORK/files/with two  spaces.ogg" "${FILES[2]}" \
+        "$WORK/files/bad%zz%" >"$WORK/expected"
+    diff -u "$WORK/expected" "$WORK/out" >&2 || fail "dropped paths differ"
+}
+
+check_drop_refused() {
+    # Nothing local in the list: the target must answer with a failed Finished.
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title "probe-refuse" >"$WORK/out" 2>"$WORK/probe.log"
+    "$SEND" --name "probe-refuse" --uri "http://example.com/a.mp3"
+    local status=$?
+    [ $status -eq 3 ] || fail "xdnd_send exited with $status, expected 3 (finished without success)"
+    [ ! -s "$WORK/out" ] || fail "the probe printed paths for a refused drop"
+}
+
+# --- shape, move, message box -------------------------------------------------
+
+check_colorkey_shape() {
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title "probe-shape" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
+    local id
+    id=$(window_named "probe-shape") || { fail "no probe window"; return 1; }
+    # The black border is keyed out: the bounding shape is the white middle.
+    wait_for 5 sh -c "xwininfo -shape -id $id | grep -q 'Window shape extents:  100x100+100+50'" ||
+        { xwininfo -shape -id "$id" >&2; fail "bounding shape is not the opaque middle"; return 1; }
+    local origin x y
+    read -r x y <<<"$(window_origin "$id")"
+    import -window root -crop 1x1+$((x + 150))+$((y + 100)) "$WORK/in.txt" &&
+        grep -q "#FFFFFF" "$WORK/in.txt" || fail "the middle is not white on screen"
+}
+
+move_by_drag() {  # presses in the probe's middle and drags it by (60, 40)
+    local id=$1 x y nx ny
+    read -r x y <<<"$(window_origin "$id")"
+    xdotool mousemove $((x + 150)) $((y + 100)) mousedown 1
+    sleep 0.3
+    for step in 1 2 3 4; do
+        xdotool mousemove $((x + 150 + step * 15)) $((y + 100 + step * 10))
+        sleep 0.1
+    done
+    sleep 0.2
+    xdotool mouseup 1
+    sleep 0.3
+    read -r nx ny <<<"$(window_origin "$id")"
+    [ "$((nx - x)) $((ny - y))" = "60 40" ] || fail "window moved from $x,$y to $nx,$ny, expected +60,+40"
+}
+
+check_system_move() {
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title "probe-move" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
+    local id
+    id=$(window_named "probe-move") || { fail "no probe window"; return 1; }
+    sleep 0.5
+    move_by_drag "$id"
+}
+
+check_system_move_without_wm() {
+    start_display || return 1
+    spawn "$PROBE" --title "probe-move" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
+    local id
+    id=$(window_named "probe-move") || { fail "no probe window"; return 1; }
+    sleep 0.3
+    move_by_drag "$id"
+}
+
+check_message_box() {
+    start_display && start_wm || return 1
+    spawn "$PROBE" --message "Something went wrong" >"$WORK/out" 2>"$WORK/probe.log"
+    local probe=$LAST_PID id
+    id=$(window_named "Probe") || { fail "no message box"; return 1; }
+    xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG || fail "not a dialog"
+    xprop -id "$id" _NET_WM_STATE | grep -q _NET_WM_STATE_MODAL || fail "not modal"
+    # A real key press: the box must have the keyboard focus.
+    wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $id ]" || fail "the message box has no focus"
+    xdotool key Return
+    wait_exit "$probe" 5 || { fail "Return did not close the message box"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "probe exited with $EXIT_STATUS"
+    grep -q "Probe: Something went wrong" "$WORK/probe.log" || fail "message not on stderr"
+}
+
+# --- the program ----------------------------------------------------------------
+
+check_ostrel_window() {
+    start_display && start_wm || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local id props
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    sleep 0.5
+    xwininfo -id "$id" | grep -q "Width: 540" || fail "width is not 540"
+    xwininfo -id "$id" | grep -q "Height: 200" || fail "height is not 200"
+    props=$(xprop -id "$id")
+    grep -q '_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x2, 0x0, 0x0' <<<"$props" || fail "decorations not turned off"
+    grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_ABOVE' <<<"$props" || fail "not above"
+    grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_SKIP_TASKBAR' <<<"$props" || fail "not off the taskbar"
+    grep -q '_NET_WM_NAME(UTF8_STRING) = "Ostrel"' <<<"$props" || fail "_NET_WM_NAME is not Ostrel"
+    grep -q 'XdndAware' <<<"$props" || fail "not a drop target"
+}
+
+check_ostrel_close() {
+    start_display && start_wm || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    sleep 0.5
+    xdotool windowclose "$id" 2>/dev/null || wmctrl -ic "$id" 2>/dev/null
+    # windowclose destroys the window; a WM close goes through WM_DELETE_WINDOW.
+    wait_exit "$pid" 10 || { fail "ostrel still runs after the close request"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "ostrel exited with $EXIT_STATUS"
+}
+
+check_ostrel_no_display() {
+    local status
+    env -u DISPLAY -u WAYLAND_DISPLAY "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    status=$?
+    [ $status -eq 1 ] || fail "exit status $status, expected 1"
+    grep -q "Ostrel failed to load!" "$WORK/ostrel.log" || fail "no 'Ostrel failed to load!' on stderr"
+}
+
+# --- main ---------------------------------------------------------------------------
+
+ALL_CHECKS=$(declare -F | awk '{print $3}' | sed -n 's/^check_//p')
+[ $# -eq 0 ] && set -- $ALL_CHECKS
+for check in "$@"; do
+    if ! declare -F "check_$check" >/dev/null; then
+        log "no such check: $check"
+        FAILED=1
+        continue
+    fi
+    WORK=$(mktemp -d)
+    log "running $check"
+    before=$FAILED
+    FAILED=0
+    "check_$check"
+    [ $FAILED -eq 0 ] && log "ok: $check" || log "failed: $check (logs were in $WORK)"
+    for f in "$WORK"/*.log; do [ -s "$f" ] && [ $FAILED -ne 0 ] && { echo "--- $f" >&2; cat "$f" >&2; }; done
+    FAILED=$((FAILED | before))
+    cleanup
+done
+exit $FAILED
