@@ -235,6 +235,27 @@ TEST(GdiplusGraphics, OnAnHdcDrawsPremultipliedInsideBounds) {
     EXPECT_EQ(surface.at(3, 1), 0x80808080u);
 }
 
+TEST(GdiplusGraphics, OnAWindowDcStaysInsideItsDeviceClip) {
+    auto surface = std::make_shared<win32::BitmapObject>(4, 2);
+    cairo_rectangle_int_t clip{1, 0, 2, 2};
+    HDC window = win32::createWindowDc(nullptr, surface, cairo_region_create_rectangle(&clip));
+    {
+        Graphics g(window);
+        g.SetSmoothingMode(SmoothingModeAntiAlias);
+        SolidBrush brush(Color(0xFFFFFFFF));
+        g.FillRectangle(&brush, 0.0f, 0.0f, 4.0f, 1.0f);
+        g.FillRectangle(&brush, 0.0f, 1.0f, 1.5f, 1.0f);  // column 1 half covered
+    }
+    cairo_surface_flush(surface->surface);
+    EXPECT_EQ(surface->row(0)[0], 0u);
+    EXPECT_EQ(surface->row(0)[1], 0xFFFFFFFFu);
+    EXPECT_EQ(surface->row(0)[3], 0u);
+    std::uint32_t half = surface->row(1)[1];
+    EXPECT_NEAR(static_cast<int>(half >> 24), 128, 2);
+    EXPECT_EQ(half & 0xFF, half >> 24);  // premultiplied: colour equals alpha for white
+    DeleteDC(window);
+}
+
 TEST(GdiplusGraphics, DrawImageOntoBitmapAndOntoHdc) {
     Bitmap source(2, 1);
     {
