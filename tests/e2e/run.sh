@@ -12,6 +12,7 @@ BUILD=$(cd "${1:?usage: run.sh BUILD_DIR [CHECK...]}" && pwd)
 shift
 PROBE=$BUILD/tests/e2e/x11_probe
 SEND=$BUILD/tests/e2e/xdnd_send
+CLOSE=$BUILD/tests/e2e/wm_close
 OSTREL=$BUILD/src/app/ostrel
 
 WORK=""
@@ -223,6 +224,17 @@ check_message_box() {
     grep -q "Probe: Something went wrong" "$WORK/probe.log" || fail "message not on stderr"
 }
 
+check_probe_close() {
+    # The window manager's close request reaches the window as WM_CLOSE.
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title "probe-close" >"$WORK/out" 2>"$WORK/probe.log"
+    local pid=$LAST_PID id
+    id=$(window_named "probe-close") || { fail "no probe window"; return 1; }
+    "$CLOSE" "$id"
+    wait_exit "$pid" 10 || { fail "the probe still runs after the close request"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "the probe exited with $EXIT_STATUS"
+}
+
 # --- the program ----------------------------------------------------------------
 
 check_ostrel_window() {
@@ -247,8 +259,7 @@ check_ostrel_close() {
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     sleep 0.5
-    xdotool windowclose "$id" 2>/dev/null || wmctrl -ic "$id" 2>/dev/null
-    # windowclose destroys the window; a WM close goes through WM_DELETE_WINDOW.
+    "$CLOSE" "$id"
     wait_exit "$pid" 10 || { fail "ostrel still runs after the close request"; return 1; }
     [ "$EXIT_STATUS" -eq 0 ] || fail "ostrel exited with $EXIT_STATUS"
 }
