@@ -318,7 +318,8 @@ Result System::init(int maxchannels, InitFlags flags, void* /*extradriverdata*/)
     Output* output = s.ensureOutput();
     s.record("init " + std::to_string(maxchannels) + " " + std::to_string(flags));
     if (maxchannels <= 0 || maxchannels > kMaxChannels) return ERR_INVALID_PARAM;
-    if (output->numDrivers() <= 0) return ERR_NO_DRIVER;
+    // A scripted output answers init from its script, drivers or not.
+    if (!output->isScripted() && output->numDrivers() <= 0) return ERR_NO_DRIVER;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         s.slots.assign((std::size_t)maxchannels, ChannelSlot{});
