@@ -42,6 +42,9 @@ public:
     // Fills `out` with `frames` interleaved stereo frames. With `wait`, it
     // waits for the decoders instead of filling an underrun with silence.
     virtual void mix(float* out, int frames, bool wait) = 0;
+    // Whether a channel plays now; an output that buffers ahead writes
+    // nothing while none does, so a start never waits behind silence.
+    virtual bool active() = 0;
 };
 
 class Output {

@@ -152,6 +152,12 @@ public:
         if (m_stream == nullptr) return;
         pa_threaded_mainloop_lock(m_loop);
         if (pa_operation* op = pa_stream_cork(m_stream, paused ? 1 : 0, nullptr, nullptr)) pa_operation_unref(op);
+        // The server asked for data while nothing played and got none: give
+        // it now what it asked for.
+        if (!paused) {
+            size_t writable = pa_stream_writable_size(m_stream);
+            if (writable != (size_t)-1 && writable > 0) onWrite(m_stream, writable, this);
+        }
         pa_threaded_mainloop_unlock(m_loop);
     }
 
@@ -238,6 +244,7 @@ private:
     static void onWrite(pa_stream* stream, size_t nbytes, void* user) {
         auto* self = static_cast<PulseOutput*>(user);
         const size_t frameBytes = 2 * sizeof(float);
+        if (self->m_source == nullptr || !self->m_source->active()) return;
         while (nbytes >= frameBytes && self->m_source != nullptr) {
             void* data = nullptr;
             size_t size = nbytes;

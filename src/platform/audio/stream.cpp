@@ -1,6 +1,7 @@
 #include "platform/audio/stream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace ostaudio {
@@ -26,6 +27,7 @@ Result Stream::open(const std::string& path) {
     } catch (...) {
         return ERR_MEMORY;
     }
+    waitReady(1000);
     return OK;
 }
 
@@ -47,6 +49,13 @@ void Stream::restart() {
         m_ended = false;
     }
     m_producerCv.notify_all();
+}
+
+void Stream::waitReady(int ms) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_consumerCv.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return m_quit || (m_haveGen == m_wantGen && (m_count >= kChunkFrames || m_ended));
+    });
 }
 
 void Stream::push(const float* data, int frames) {

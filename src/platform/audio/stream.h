@@ -33,6 +33,9 @@ public:
 
     // Back to the beginning; what was buffered is dropped.
     void restart();
+    // Waits, at most `ms`, until a first chunk is buffered or the stream is
+    // over, so a real-time output does not start on an underrun.
+    void waitReady(int ms);
 
     struct ReadResult {
         int frames = 0;

@@ -139,6 +139,14 @@ struct SystemState : MixSource {
         mixed += frames;
     }
 
+    bool active() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const ChannelSlot& slot : slots) {
+            if (slot.sound != nullptr && !slot.paused) return true;
+        }
+        return false;
+    }
+
     // Runs the output while a channel plays and pauses it otherwise; `flush`
     // drops what a stopped channel left queued. No lock may be held.
     void syncOutput(bool flush) {
@@ -375,6 +383,18 @@ Result System::playSound(ChannelIndex channelid, Sound* sound, bool paused, Chan
     if (sound == nullptr || sound->m_state == nullptr || sound->m_state->system != m_state) return ERR_INVALID_PARAM;
     bool flush = false;
     Channel* chosen = nullptr;
+    // A stream plays on one channel at a time and starts over. It is rewound
+    // while detached, so no output meets it half-ready.
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (ChannelSlot* old = s.slotOf(sound->m_state->channel)) {
+            s.detach(*old);
+            flush = true;
+        }
+    }
+    Stream& stream = *sound->m_state->stream;
+    stream.restart();
+    stream.waitReady(1000);
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         ChannelSlot* slot = nullptr;
@@ -394,14 +414,8 @@ Result System::playSound(ChannelIndex channelid, Sound* sound, bool paused, Chan
             }
         }
         if (slot == nullptr) return ERR_CHANNEL_ALLOC;
-        // A stream plays on one channel at a time and starts over.
-        if (ChannelSlot* old = s.slotOf(sound->m_state->channel)) {
-            s.detach(*old);
-            flush = true;
-        }
         if (slot->sound != nullptr) flush = true;
         s.detach(*slot);
-        sound->m_state->stream->restart();
         slot->sound = sound;
         slot->paused = paused;
         slot->consumed = 0;
