@@ -5,7 +5,8 @@
 #
 # Each check runs on a fresh X server of its own (with openbox unless the
 # check says otherwise) and is a shell function named check_<name>; add one
-# and list it in CMakeLists.txt. A check fails by calling `fail`.
+# and list it in CMakeLists.txt. A check fails by calling `fail`. With
+# E2E_KEEP set, the work directories (logs, output) are left behind.
 set -u
 
 BUILD=$(cd "${1:?usage: run.sh BUILD_DIR [CHECK...]}" && pwd)
@@ -38,7 +39,7 @@ cleanup() {
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     PIDS=()
-    [ -n "$WORK" ] && rm -rf "$WORK"
+    [ -n "$WORK" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$WORK"
     WORK=""
 }
 trap cleanup EXIT

@@ -6,6 +6,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/extensions/shape.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -93,6 +95,15 @@ X11Backend::X11Backend(Display* display)
     };
     for (const Name& n : names) *n.atom = XInternAtom(m_display, n.name, False);
 
+    m_epoll = epoll_create1(EPOLL_CLOEXEC);
+    m_pending = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_epoll >= 0 && m_pending >= 0) {
+        epoll_event watch{};
+        watch.events = EPOLLIN;
+        epoll_ctl(m_epoll, EPOLL_CTL_ADD, ConnectionNumber(m_display), &watch);
+        epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_pending, &watch);
+    }
+
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) m_hostname = host;
 }
@@ -103,6 +114,8 @@ X11Backend::~X11Backend() {
     if (m_gc) XFreeGC(m_display, m_gc);
     if (m_colormap) XFreeColormap(m_display, m_colormap);
     XCloseDisplay(m_display);
+    if (m_epoll >= 0) close(m_epoll);
+    if (m_pending >= 0) close(m_pending);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -238,13 +251,27 @@ void X11Backend::setMotifBorderless(::Window xid) {
                     reinterpret_cast<unsigned char*>(hints), 5);
 }
 
-int X11Backend::eventFd() { return ConnectionNumber(m_display); }
+int X11Backend::eventFd() {
+    return m_epoll >= 0 && m_pending >= 0 ? m_epoll : ConnectionNumber(m_display);
+}
 
-void X11Backend::flush() { XFlush(m_display); }
+void X11Backend::flush() {
+    XFlush(m_display);
+    // Any request written since processEvents may have pulled events off the
+    // socket into Xlib's queue, where a poll on the socket cannot see them.
+    if (m_pending >= 0 && XEventsQueued(m_display, QueuedAfterReading) > 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto written = write(m_pending, &one, sizeof one);
+    }
+}
 
 void X11Backend::processEvents() {
-    // Drain the socket as well as Xlib's queue: the caller polls the socket
-    // next, and an event left in the queue would not wake it.
+    if (m_pending >= 0) {
+        std::uint64_t count;
+        [[maybe_unused]] auto got = read(m_pending, &count, sizeof count);
+    }
+    // Drain the socket as well as Xlib's queue: an event left in the queue
+    // would not wake the caller's poll.
     while (XPending(m_display) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);

@@ -120,6 +120,10 @@ private:
     bool handleMoveEvent(const XEvent& event);
 
     Display* m_display;
+    // What the core polls: the X socket, and m_pending for events that an
+    // Xlib call read off the socket into its queue after processEvents.
+    int m_epoll = -1;
+    int m_pending = -1;
     int m_screen;
     ::Window m_root;
     Visual* m_visual = nullptr;
