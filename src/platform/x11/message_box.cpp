@@ -1,8 +1,10 @@
 // The modal message box: a small dialog with the text and an OK button,
 // drawn with cairo, running its own event loop until it is acknowledged.
+// Drawing goes to an image and then to the window, which keeps cairo's
+// per-display xlib state (alive until the display closes) out of it.
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
-#include <cairo-xlib.h>
+#include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
@@ -143,8 +145,23 @@ void X11Backend::messageBox(win32::NativeWindow owner, const std::string& captio
     if (find(static_cast<::Window>(owner))) XSetTransientForHint(m_display, dialog, static_cast<::Window>(owner));
     XMapRaised(m_display, dialog);
 
-    cairo_surface_t* surface = cairo_xlib_surface_create(m_display, dialog, m_visual, layout.width, layout.height);
     bool pressed = false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
+    GC gc = XCreateGC(m_display, dialog, 0, nullptr);
+    auto show = [&] {
+        paint(surface, layout, lines, pressed);
+        XImage* image = XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0,
+                                     reinterpret_cast<char*>(cairo_image_surface_get_data(surface)),
+                                     static_cast<unsigned>(layout.width), static_cast<unsigned>(layout.height), 32,
+                                     cairo_image_surface_get_stride(surface));
+        if (!image) return;
+        const std::uint32_t probe = 1;
+        image->byte_order = *reinterpret_cast<const std::uint8_t*>(&probe) ? LSBFirst : MSBFirst;
+        XPutImage(m_display, dialog, gc, image, 0, 0, 0, 0, static_cast<unsigned>(layout.width),
+                  static_cast<unsigned>(layout.height));
+        image->data = nullptr;  // cairo's
+        XDestroyImage(image);
+    };
     bool done = false;
     bool destroyed = false;
     while (!done) {
@@ -164,19 +181,19 @@ void X11Backend::messageBox(win32::NativeWindow owner, const std::string& captio
                 XSetInputFocus(m_display, dialog, RevertToParent, CurrentTime);
             break;
         case Expose:
-            if (event.xexpose.count == 0) paint(surface, layout, lines, pressed);
+            if (event.xexpose.count == 0) show();
             break;
         case ButtonPress:
             if (event.xbutton.button == Button1 && layout.inButton(event.xbutton.x, event.xbutton.y)) {
                 pressed = true;
-                paint(surface, layout, lines, pressed);
+                show();
             }
             break;
         case ButtonRelease:
             if (event.xbutton.button == Button1 && pressed) {
                 done = layout.inButton(event.xbutton.x, event.xbutton.y);
                 pressed = false;
-                paint(surface, layout, lines, pressed);
+                show();
             }
             break;
         case KeyPress: {
@@ -196,6 +213,7 @@ void X11Backend::messageBox(win32::NativeWindow owner, const std::string& captio
         }
         XFlush(m_display);
     }
+    XFreeGC(m_display, gc);
     cairo_surface_destroy(surface);
     if (!destroyed) XDestroyWindow(m_display, dialog);
     XFlush(m_display);
