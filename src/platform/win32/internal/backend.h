@@ -62,6 +62,11 @@ public:
     // The pointer was pressed at `screen` and the window should follow it.
     virtual void startSystemMove(NativeWindow, POINT /*screen*/) {}
     virtual void setForeground(NativeWindow) {}
+    // Moves the window's top-left corner to `screen` and, with `raise`, to the
+    // top of the stacking order.
+    virtual void setPosition(NativeWindow, POINT /*screen*/, bool /*raise*/) {}
+    // 1 is opaque, 0 invisible (a compositor is needed to see the difference).
+    virtual void setOpacity(NativeWindow, double /*opacity*/) {}
     virtual bool compositionEnabled() { return false; }
     // Rectangles in window coordinates; empty turns the blur off.
     virtual void setBlurRegion(NativeWindow, const std::vector<RECT>&) {}
