@@ -76,6 +76,7 @@ X11Backend::X11Backend(Display* display)
         {&a.netWmMoveresize, "_NET_WM_MOVERESIZE"},
         {&a.netActiveWindow, "_NET_ACTIVE_WINDOW"},
         {&a.netWmIcon, "_NET_WM_ICON"},
+        {&a.netWmWindowOpacity, "_NET_WM_WINDOW_OPACITY"},
         {&a.motifWmHints, "_MOTIF_WM_HINTS"},
         {&a.kdeBlurBehindRegion, "_KDE_NET_WM_BLUR_BEHIND_REGION"},
         {&a.netWmCmS, cmName.c_str()},
@@ -443,6 +444,38 @@ void X11Backend::setForeground(win32::NativeWindow window) {
         // Focusing an unmapped window is an error.
         if (XGetWindowAttributes(m_display, state->xid, &attributes) && attributes.map_state == IsViewable)
             XSetInputFocus(m_display, state->xid, RevertToParent, CurrentTime);
+    }
+    XFlush(m_display);
+}
+
+void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool raise) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    // The hints tell a window manager the position is the program's choice,
+    // not one to improve on at the next map.
+    XSizeHints* size = XAllocSizeHints();
+    long supplied = 0;
+    XGetWMNormalHints(m_display, state->xid, size, &supplied);
+    size->flags |= USPosition | PPosition;
+    size->x = screen.x;
+    size->y = screen.y;
+    XSetWMNormalHints(m_display, state->xid, size);
+    XFree(size);
+    XMoveWindow(m_display, state->xid, screen.x, screen.y);
+    if (raise) XRaiseWindow(m_display, state->xid);
+    state->desc.placed = true;
+    XFlush(m_display);
+}
+
+void X11Backend::setOpacity(win32::NativeWindow window, double opacity) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    if (!(opacity < 1.0)) {  // NaN too: opaque is the harmless reading
+        XDeleteProperty(m_display, state->xid, m_atoms.netWmWindowOpacity);
+    } else {
+        unsigned long value = opacity > 0.0 ? static_cast<unsigned long>(opacity * 0xFFFFFFFFu) : 0;
+        XChangeProperty(m_display, state->xid, m_atoms.netWmWindowOpacity, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&value), 1);
     }
     XFlush(m_display);
 }

@@ -23,7 +23,7 @@ struct Atoms {
     Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager,
         netWmStateModal;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
-    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon;
+    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
     Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection,
         xdndTypeList, xdndActionCopy, uriList, dropProperty, incr;
@@ -83,6 +83,8 @@ public:
     void setIcon(win32::NativeWindow window, int width, int height, const std::vector<std::uint32_t>& argb) override;
     void startSystemMove(win32::NativeWindow window, POINT screen) override;
     void setForeground(win32::NativeWindow window) override;
+    void setPosition(win32::NativeWindow window, POINT screen, bool raise) override;
+    void setOpacity(win32::NativeWindow window, double opacity) override;
     bool compositionEnabled() override;
     void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
     bool cursorPosition(POINT* screen) override;
