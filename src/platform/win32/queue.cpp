@@ -303,9 +303,12 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    std::lock_guard lock(queue().mutex);
-    queue().quitPosted = true;
-    queue().quitCode = exitCode;
+    {
+        std::lock_guard lock(queue().mutex);
+        queue().quitPosted = true;
+        queue().quitCode = exitCode;
+    }
+    wakeMessageLoop();
 }
 
 DWORD GetTickCount() {

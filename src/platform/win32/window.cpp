@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/internal/faults.h"
+#include "platform/win32/internal/icon.h"
 #include "platform/win32/internal/strings.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
@@ -126,9 +127,6 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
     registry().classes.erase(cls->name);
     return TRUE;
 }
-
-// Straight ARGB pixels of an icon, for the backend's window icon.
-std::vector<std::uint32_t> iconPixels(HICON icon, int* width, int* height);
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {

@@ -15,4 +15,8 @@ struct IconObject : Object {
 
 std::shared_ptr<IconObject> findIcon(HICON icon);
 
+// Straight ARGB pixels (A<<24 | R<<16 | G<<8 | B) of an icon, as window
+// managers and trays want them; empty for a cursor or a stale handle.
+std::vector<std::uint32_t> iconPixels(HICON icon, int* width, int* height);
+
 }  // namespace win32

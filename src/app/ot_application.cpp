@@ -1,0 +1,68 @@
+// The entry point, start-up and shutdown order, the progress timer and the
+// message loop.
+#include "app/ot_control.h"
+#include "platform/win32/kernel.h"
+
+namespace {
+
+constexpr int kStartupFailed = -255;
+
+void ShowStartupError(LPCWSTR text) { MessageBoxW(NULL, text, L"Error", MB_ICONERROR); }
+
+}  // namespace
+
+OstApplication::OstApplication() : m_hProgressTimer(NULL), m_pMainWindow(NULL) {}
+
+OstApplication::~OstApplication() {
+    if (m_hProgressTimer) {
+        DeleteTimerQueueTimer(NULL, m_hProgressTimer, NULL);
+        m_hProgressTimer = NULL;
+    }
+    if (m_pMainWindow) {
+        delete m_pMainWindow;
+        m_pMainWindow = NULL;
+    }
+}
+
+bool OstApplication::Initialize() {
+    m_pMainWindow = new OstMainWindow(this);
+    if (!m_pMainWindow->Create()) {
+        ShowStartupError(L"Ostrel failed to load!");
+        return false;
+    }
+
+    CreateTimerQueueTimer(&m_hProgressTimer, NULL, ProgressTimerProc, m_pMainWindow->GetHwnd(), 100, 273,
+                          WT_EXECUTEDEFAULT);
+    return true;
+}
+
+int OstApplication::Run() {
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void OstApplication::Quit() { PostQuitMessage(0); }
+
+// Runs on a timer-pool thread: it may only touch the window through calls
+// that are safe from any thread.
+void OstApplication::ProgressTimerProc(PVOID parameter, BOOL) {
+    HWND window = static_cast<HWND>(parameter);
+    RECT progressStrip;
+    SetRect(&progressStrip, 20, 126, 520, 130);
+    InvalidateRect(window, &progressStrip, TRUE);
+}
+
+int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    OstApplication* application = new OstApplication();
+    if (!application->Initialize()) {
+        delete application;
+        return kStartupFailed;
+    }
+    int exitCode = application->Run();
+    delete application;
+    return exitCode;
+}

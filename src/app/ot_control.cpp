@@ -1,0 +1,155 @@
+// The main window: its class, creation order, window procedure, dragging
+// through the strip and dropped files.
+#include "app/ot_control.h"
+
+#include "app/ot_messages.h"
+#include "platform/win32/assertion.h"
+#include "platform/win32/dwm.h"
+#include "platform/win32/kernel.h"
+#include "platform/win32/shell.h"
+
+namespace {
+
+constexpr LPCWSTR kClassName = L"RIDUDAVADA";
+constexpr int kIconResource = 6007;
+constexpr DWORD kExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_ACCEPTFILES | WS_EX_TOPMOST;
+constexpr int kWidth = 540;
+constexpr int kHeight = 200;
+constexpr WPARAM kMoveWithMouse = SC_MOVE + 1;
+
+// The window procedure's own copy of the application pointer, taken from
+// WM_CREATE: the window's user data is not set yet while it is created.
+OstApplication* s_pApplication = NULL;
+
+}  // namespace
+
+OstMainWindow::OstMainWindow(OstApplication* application)
+    : m_pApplication(application), m_hWnd(NULL), m_hBlurRegion(NULL) {}
+
+OstMainWindow::~OstMainWindow() {
+    if (m_hBlurRegion) {
+        DeleteObject(m_hBlurRegion);
+        m_hBlurRegion = NULL;
+    }
+}
+
+ATOM OstMainWindow::RegisterWindowClass() {
+    HINSTANCE module = GetModuleHandleW(NULL);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = MainWndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = module;
+    wc.hIcon = LoadIconW(module, MAKEINTRESOURCEW(kIconResource));
+    wc.hCursor = LoadCursorW(NULL, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszMenuName = NULL;
+    wc.lpszClassName = kClassName;
+    wc.hIconSm = wc.hIcon;
+    return RegisterClassExW(&wc);
+}
+
+bool OstMainWindow::Create() {
+    if (!RegisterWindowClass()) {
+        OST_ASSERT_FAILED("NULL");
+        return false;
+    }
+    m_hWnd = CreateWindowExW(kExStyle, kClassName, L"Ostrel", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight,
+                             NULL, NULL, GetModuleHandleW(NULL), m_pApplication);
+    if (!m_hWnd) {
+        OST_ASSERT_FAILED("NULL");
+        return false;
+    }
+    SetWindowLongW(m_hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(m_pApplication));
+    SetWindowLongW(m_hWnd, GWL_STYLE, WS_VISIBLE);
+    m_hBlurRegion = CreateRectRgn(20, 100, 520, 130);
+    SetLayeredWindowAttributes(m_hWnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
+    EnableBlur(m_hBlurRegion);
+
+    ShowWindow(m_hWnd, SW_SHOWNORMAL);
+    UpdateWindow(m_hWnd);
+    return true;
+}
+
+bool OstMainWindow::EnableBlur(HRGN region) {
+    BOOL composition = FALSE;
+    DwmIsCompositionEnabled(&composition);
+    if (!composition) return false;
+    DWM_BLURBEHIND blur = {};
+    blur.dwFlags = DWM_BB_ENABLE;
+    if (region) blur.dwFlags |= DWM_BB_BLURREGION;
+    blur.fEnable = TRUE;
+    blur.hRgnBlur = region;
+    blur.fTransitionOnMaximized = FALSE;
+    DwmEnableBlurBehindWindow(m_hWnd, &blur);
+    return true;
+}
+
+HWND OstMainWindow::GetHwnd() const {
+    OST_ASSERT(m_hWnd);
+    return m_hWnd;
+}
+
+namespace {
+
+LRESULT OnHitTest(HWND window, LPARAM lParam) {
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(window, &point);
+    bool onStrip = point.x > 20 && point.x < 520 && point.y > 100 && point.y < 130;
+    return onStrip ? HTCAPTION : HTCLIENT;
+}
+
+void OnCaptionPress(HWND window) {
+    SetForegroundWindow(window);
+    PostMessageW(window, WM_SYSCOMMAND, kMoveWithMouse, 0);
+}
+
+void OnDropFiles(HWND window, HDROP drop) {
+    WCHAR path[MAX_PATH] = {};
+    DragQueryFileW(drop, 0, path, MAX_PATH);
+    DragFinish(drop);
+    InvalidateRect(window, NULL, TRUE);
+}
+
+}  // namespace
+
+LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            s_pApplication = static_cast<OstApplication*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            return 0;
+        case WM_DESTROY:
+            if (s_pApplication) s_pApplication->Quit();
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_SHOWWINDOW:
+            if (wParam && s_pApplication && s_pApplication->GetMainWindow())
+                s_pApplication->GetMainWindow()->EnableBlur(s_pApplication->GetMainWindow()->m_hBlurRegion);
+            return 0;
+        case WM_NCHITTEST:
+            return OnHitTest(window, lParam);
+        case WM_NCLBUTTONDOWN:
+            OnCaptionPress(window);
+            return 0;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_PLAYBACK_ENDED:
+            InvalidateRect(window, NULL, TRUE);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
