@@ -239,6 +239,22 @@ check_probe_close() {
     [ "$EXIT_STATUS" -eq 0 ] || fail "the probe exited with $EXIT_STATUS"
 }
 
+check_popup_deactivation() {
+    # A pop-up brought to the foreground is told when a click elsewhere takes
+    # activation away.
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title "probe-pop" --popup >"$WORK/out" 2>"$WORK/probe.log"
+    local popup main x y
+    popup=$(window_named "probe-pop-popup") || { fail "no pop-up window"; return 1; }
+    main=$(window_named "probe-pop") || { fail "no probe window"; return 1; }
+    xprop -id "$popup" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_POPUP_MENU || fail "not a pop-up menu window"
+    xprop -id "$popup" WM_TRANSIENT_FOR | grep -q "$(printf '0x%x' "$main")" || fail "not owned by the probe window"
+    wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $popup ]" || { fail "the pop-up did not get the focus"; return 1; }
+    read -r x y <<<"$(window_origin "$main")"
+    xdotool mousemove $((x + 150)) $((y + 100)) click 1
+    wait_for 5 grep -q "popup deactivated" "$WORK/probe.log" || fail "no WM_ACTIVATE WA_INACTIVE for the pop-up"
+}
+
 # --- the program ----------------------------------------------------------------
 
 check_ostrel_window() {

@@ -1,11 +1,13 @@
 // A window on the X11 backend and the Win32-shaped core, for the e2e checks.
 // It accepts files and prints each dropped path on stdout, one a line.
 //
-//   x11_probe [--title TITLE] [--colorkey] [--message TEXT]
+//   x11_probe [--title TITLE] [--colorkey] [--message TEXT] [--popup]
 //
 // --colorkey paints the window black around a white middle, keys out black
 // and makes the white part a caption, so a press there moves the window.
 // --message shows a message box with TEXT first and exits once it is closed.
+// --popup adds an owned pop-up window titled TITLE-popup at (40, 40), brings
+// it to the foreground and reports on stderr when it loses activation.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,6 +26,15 @@ constexpr int kWidth = 300;
 constexpr int kHeight = 200;
 constexpr RECT kMiddle = {100, 50, 200, 150};
 bool g_colorKey = false;
+bool g_popup = false;
+
+LRESULT PopupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ACTIVATE && wParam == WA_INACTIVE) {
+        std::fprintf(stderr, "x11_probe: popup deactivated\n");
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
 
 std::wstring widen(const char* text) {
     int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -98,6 +109,16 @@ int run(const std::wstring& title, const char* message) {
     if (!hwnd) return 2;
     if (g_colorKey) SetLayeredWindowAttributes(hwnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     InvalidateRect(hwnd, nullptr, TRUE);
+    if (g_popup) {
+        wc.lpfnWndProc = PopupProc;
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpszClassName = L"x11_probe_popup";
+        if (!RegisterClassExW(&wc)) return 2;
+        HWND popup = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"x11_probe_popup", (title + L"-popup").c_str(),
+                                     WS_POPUP | WS_VISIBLE, 40, 40, 100, 60, hwnd, nullptr, instance, nullptr);
+        if (!popup) return 2;
+        SetForegroundWindow(popup);
+    }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     return static_cast<int>(msg.wParam);
@@ -113,10 +134,12 @@ int main(int argc, char** argv) {
             title = widen(argv[++i]);
         } else if (!std::strcmp(argv[i], "--colorkey")) {
             g_colorKey = true;
+        } else if (!std::strcmp(argv[i], "--popup")) {
+            g_popup = true;
         } else if (!std::strcmp(argv[i], "--message") && i + 1 < argc) {
             message = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: x11_probe [--title TITLE] [--colorkey] [--message TEXT]\n");
+            std::fprintf(stderr, "usage: x11_probe [--title TITLE] [--colorkey] [--message TEXT] [--popup]\n");
             return 1;
         }
     }
