@@ -30,4 +30,5 @@ cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$build/tests/unit" --output-on-failure -j"$jobs"
+# A hung test fails after TEST_TIMEOUT seconds instead of stalling the run.
+ctest --test-dir "$build/tests/unit" --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
