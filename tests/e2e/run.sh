@@ -271,6 +271,9 @@ check_ostrel_window() {
     grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_SKIP_TASKBAR' <<<"$props" || fail "not off the taskbar"
     grep -q '_NET_WM_NAME(UTF8_STRING) = "Ostrel"' <<<"$props" || fail "_NET_WM_NAME is not Ostrel"
     grep -q 'XdndAware' <<<"$props" || fail "not a drop target"
+    # What openbox made of the hints: no frame, and the icon it will show.
+    grep -q '_NET_FRAME_EXTENTS(CARDINAL) = 0, 0, 0, 0' <<<"$props" || fail "the window manager framed it"
+    grep -q 'Icon (128 x 128)' <<<"$props" || fail "no 128x128 _NET_WM_ICON"
 }
 
 check_ostrel_close() {

@@ -1,6 +1,8 @@
 // Drops: the target side of XDND version 5 for text/uri-list.
 #include <X11/Xatom.h>
 
+#include <algorithm>
+
 #include "platform/x11/uri_list.h"
 #include "platform/x11/x11_internal.h"
 
@@ -33,7 +35,9 @@ void X11Backend::xdndEnter(WindowState& window, const XClientMessageEvent& event
     if (!window.desc.acceptFiles) return;
     m_drag.source = static_cast<::Window>(event.data.l[0]);
     m_drag.target = window.xid;
-    m_drag.version = static_cast<int>((static_cast<unsigned long>(event.data.l[1]) >> 24) & 0xFF);
+    // A newer source speaks our version to us.
+    const int offered = static_cast<int>((static_cast<unsigned long>(event.data.l[1]) >> 24) & 0xFF);
+    m_drag.version = std::min(kXdndVersion, offered);
 
     if (event.data.l[1] & 1) {
         // More than three types: the list is on the source window.
@@ -62,7 +66,7 @@ void X11Backend::xdndPosition(WindowState& window, const XClientMessageEvent& ev
     }
     const auto packed = static_cast<unsigned long>(event.data.l[2]);
     m_drag.root = {static_cast<std::int16_t>((packed >> 16) & 0xFFFF), static_cast<std::int16_t>(packed & 0xFFFF)};
-    m_drag.accepted = m_drag.offersUriList && m_drag.version <= kXdndVersion;
+    m_drag.accepted = m_drag.offersUriList;
     // Bit 1 asks for positions all over the window; an empty rectangle says the same.
     xdndSend(source, m_atoms.xdndStatus, static_cast<long>(window.xid), m_drag.accepted ? 3 : 2, 0, 0,
              m_drag.accepted ? static_cast<long>(m_atoms.xdndActionCopy) : None);
