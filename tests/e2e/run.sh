@@ -287,6 +287,24 @@ check_ostrel_close() {
     [ "$EXIT_STATUS" -eq 0 ] || fail "ostrel exited with $EXIT_STATUS"
 }
 
+check_ostrel_drop() {
+    # Files that are no audio, one that does not exist, and junk lines: the
+    # drop is taken, nothing plays, and the program still closes cleanly.
+    start_display && start_wm || return 1
+    make_files
+    head -c 4096 /dev/urandom >"${FILES[0]}"
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    "$SEND" --window "$id" --at 110,115 --uri "file:///nonexistent/%E6%AD%8C.mp3" --uri "garbage" \
+        -- "${FILES[@]}" || { fail "xdnd_send exited with $?"; return 1; }
+    "$SEND" --window "$id" --at 110,115 -- "${FILES[1]}" || fail "a second drop was not taken"
+    kill -0 "$pid" 2>/dev/null || { fail "ostrel died after the drops"; return 1; }
+    "$CLOSE" "$id"
+    wait_exit "$pid" 10 || { fail "ostrel still runs after the close request"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "ostrel exited with $EXIT_STATUS"
+}
+
 check_ostrel_no_display() {
     local status
     env -u DISPLAY -u WAYLAND_DISPLAY "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
