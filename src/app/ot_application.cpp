@@ -1,7 +1,11 @@
 // The entry point, start-up and shutdown order, the progress timer and the
 // message loop.
 #include "app/ot_control.h"
+#include "app/ot_messages.h"
+#include "app/ot_overlay.h"
 #include "platform/win32/kernel.h"
+#include "playback/ot_playengine.h"
+#include "skin/ot_skin.h"
 
 namespace {
 
@@ -11,7 +15,9 @@ void ShowStartupError(LPCWSTR text) { MessageBoxW(NULL, text, L"Error", MB_ICONE
 
 }  // namespace
 
-OstApplication::OstApplication() : m_hProgressTimer(NULL), m_pMainWindow(NULL) {}
+OstApplication::OstApplication()
+    : m_hProgressTimer(NULL), m_pTray(NULL), m_pOverlay(NULL), m_pMainWindow(NULL), m_pSkin(NULL),
+      m_pPlayEngine(NULL) {}
 
 OstApplication::~OstApplication() {
     if (m_hProgressTimer) {
@@ -22,9 +28,43 @@ OstApplication::~OstApplication() {
         delete m_pMainWindow;
         m_pMainWindow = NULL;
     }
+    if (m_pSkin) {
+        delete m_pSkin;
+        m_pSkin = NULL;
+    }
+    if (m_pOverlay) {
+        delete m_pOverlay;
+        m_pOverlay = NULL;
+    }
+    if (m_pPlayEngine) {
+        delete m_pPlayEngine;
+        m_pPlayEngine = NULL;
+    }
 }
 
 bool OstApplication::Initialize() {
+    m_pPlayEngine = new OstPlayEngine();
+    switch (m_pPlayEngine->Init()) {
+        case 2:
+            ShowStartupError(L"This program requires higher version of FMOD Ex!");
+            return false;
+        case 1:
+        case 3:
+        case 4:
+            ShowStartupError(L"Failed to initialize play engine.");
+            return false;
+        default:
+            break;
+    }
+
+    m_pOverlay = new OstOverlay();
+    if (m_pOverlay->Startup() != 0) {
+        ShowStartupError(L"This program requires higher version of GDI+!");
+        return false;
+    }
+
+    m_pSkin = new OstSkin();
+
     m_pMainWindow = new OstMainWindow(this);
     if (!m_pMainWindow->Create()) {
         ShowStartupError(L"Ostrel failed to load!");
@@ -54,6 +94,8 @@ void OstApplication::ProgressTimerProc(PVOID parameter, BOOL) {
     RECT progressStrip;
     SetRect(&progressStrip, 20, 126, 520, 130);
     InvalidateRect(window, &progressStrip, TRUE);
+    // Lets the audio library run its end-of-track callbacks on the UI thread.
+    PostMessageW(window, WM_ENGINE_UPDATE, 0, 0);
 }
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {

@@ -3,10 +3,14 @@
 #include "app/ot_control.h"
 
 #include "app/ot_messages.h"
+#include "app/ot_overlay.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/shell.h"
+#include "playback/ot_playengine.h"
+#include "skin/ot_skin.h"
+#include "skin/ot_staticcache.h"
 
 namespace {
 
@@ -24,12 +28,16 @@ OstApplication* s_pApplication = NULL;
 }  // namespace
 
 OstMainWindow::OstMainWindow(OstApplication* application)
-    : m_pApplication(application), m_hWnd(NULL), m_hBlurRegion(NULL) {}
+    : m_pApplication(application), m_hWnd(NULL), m_hBlurRegion(NULL), m_pStaticCache(NULL) {}
 
 OstMainWindow::~OstMainWindow() {
     if (m_hBlurRegion) {
         DeleteObject(m_hBlurRegion);
         m_hBlurRegion = NULL;
+    }
+    if (m_pStaticCache) {
+        delete m_pStaticCache;
+        m_pStaticCache = NULL;
     }
 }
 
@@ -67,7 +75,12 @@ bool OstMainWindow::Create() {
     m_hBlurRegion = CreateRectRgn(20, 100, 520, 130);
     SetLayeredWindowAttributes(m_hWnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     EnableBlur(m_hBlurRegion);
+    m_pApplication->GetSkin()->Build(m_hWnd);
+    m_pStaticCache = new OstStaticCache();
+    m_pStaticCache->Create(m_hWnd, kWidth, kHeight);
+    m_pApplication->GetOverlay()->ComposeBackground(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
 
+    m_pApplication->GetSkin()->ReleaseStaticImages();
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
     UpdateWindow(m_hWnd);
     return true;
@@ -92,6 +105,25 @@ HWND OstMainWindow::GetHwnd() const {
     return m_hWnd;
 }
 
+// Composes the whole window off-screen and copies it in one transfer.
+void OstMainWindow::Paint(HDC dc) {
+    HDC hdcBuffer = CreateCompatibleDC(dc);
+    HBITMAP bmBuffer = CreateCompatibleBitmap(dc, kWidth, kHeight);
+    HGDIOBJ previous = SelectObject(hdcBuffer, bmBuffer);
+    m_pStaticCache->Draw(hdcBuffer, 0, 0);
+
+    Gdiplus::Graphics* graphics = new Gdiplus::Graphics(hdcBuffer);
+    graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    float fraction = m_pApplication->GetPlayEngine()->GetProgress();
+    m_pApplication->GetOverlay()->Paint(graphics, fraction, m_pApplication->GetSkin());
+    delete graphics;
+
+    BitBlt(dc, 0, 0, kWidth, kHeight, hdcBuffer, 0, 0, SRCCOPY);
+    SelectObject(hdcBuffer, previous);
+    DeleteDC(hdcBuffer);
+    DeleteObject(bmBuffer);
+}
+
 namespace {
 
 LRESULT OnHitTest(HWND window, LPARAM lParam) {
@@ -110,6 +142,9 @@ void OnDropFiles(HWND window, HDROP drop) {
     WCHAR path[MAX_PATH] = {};
     DragQueryFileW(drop, 0, path, MAX_PATH);
     DragFinish(drop);
+    OstPlayEngine* engine = s_pApplication->GetPlayEngine();
+    engine->Stop();
+    engine->Open(path, true, true);
     InvalidateRect(window, NULL, TRUE);
 }
 
@@ -119,13 +154,15 @@ LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPA
     switch (message) {
         case WM_CREATE:
             s_pApplication = static_cast<OstApplication*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            s_pApplication->GetPlayEngine()->SetNotifyWindow(window);
             return 0;
         case WM_DESTROY:
             if (s_pApplication) s_pApplication->Quit();
             return 0;
         case WM_PAINT: {
             PAINTSTRUCT paint;
-            BeginPaint(window, &paint);
+            HDC dc = BeginPaint(window, &paint);
+            s_pApplication->GetMainWindow()->Paint(dc);
             EndPaint(window, &paint);
             return 0;
         }
@@ -145,6 +182,12 @@ LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPA
             return 0;
         case WM_DROPFILES:
             OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_CMD_RESUME:
+            s_pApplication->GetPlayEngine()->Play();
+            return 0;
+        case WM_ENGINE_UPDATE:
+            s_pApplication->GetPlayEngine()->Update();
             return 0;
         case WM_PLAYBACK_ENDED:
             InvalidateRect(window, NULL, TRUE);

@@ -6,6 +6,11 @@
 #include "platform/win32/user.h"
 
 class OstMainWindow;
+class OstOverlay;
+class OstPlayEngine;
+class OstSkin;
+class OstStaticCache;
+class OstTray;
 
 class OstApplication {
 public:
@@ -18,13 +23,20 @@ public:
     int Run();
     void Quit();
 
+    OstOverlay* GetOverlay() const { return m_pOverlay; }
     OstMainWindow* GetMainWindow() const { return m_pMainWindow; }
+    OstSkin* GetSkin() const { return m_pSkin; }
+    OstPlayEngine* GetPlayEngine() const { return m_pPlayEngine; }
 
     static void ProgressTimerProc(PVOID parameter, BOOL timerOrWaitFired);
 
 private:
     HANDLE m_hProgressTimer;
+    OstTray* m_pTray;
+    OstOverlay* m_pOverlay;
     OstMainWindow* m_pMainWindow;
+    OstSkin* m_pSkin;
+    OstPlayEngine* m_pPlayEngine;
 };
 
 class OstMainWindow {
@@ -38,6 +50,7 @@ public:
     ATOM RegisterWindowClass();
     bool EnableBlur(HRGN region);
     HWND GetHwnd() const;
+    void Paint(HDC dc);
 
     static LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -45,6 +58,7 @@ private:
     OstApplication* m_pApplication;
     HWND m_hWnd;
     HRGN m_hBlurRegion;
+    OstStaticCache* m_pStaticCache;
 };
 
 int wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

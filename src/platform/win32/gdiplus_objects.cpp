@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/internal/faults.h"
 #include "platform/win32/internal/gdiplus_internal.h"
 
 namespace win32 {
@@ -212,7 +213,7 @@ Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, Gdiplu
     if (input->GdiplusVersion != 1) return UnsupportedGdiplusVersion;
     auto& state = win32::startupState();
     std::lock_guard lock(state.mutex);
-    if (state.failNext) {
+    if (state.failNext || win32::faultActive(win32::Fault::GdiplusStartup)) {
         state.failNext = false;
         return GenericError;
     }

@@ -98,6 +98,9 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
 }
 
 HDC GetDC(HWND hwnd) {
+    // The screen's DC has nothing of ours to draw on, but serves to make
+    // compatible DCs and bitmaps.
+    if (!hwnd) return createWindowDc(nullptr, nullptr, nullptr);
     auto window = findWindow(hwnd);
     if (!window) return nullptr;
     return createWindowDc(hwnd, window->surface, nullptr);
@@ -105,7 +108,7 @@ HDC GetDC(HWND hwnd) {
 
 int ReleaseDC(HWND hwnd, HDC hdc) {
     auto dc = findDc(hdc);
-    if (!dc || dc->window != hwnd) return 0;
+    if (!dc || dc->window != hwnd || dc->memory) return 0;
     // What was drawn through a window DC goes to the screen at once, as in GDI.
     if (auto window = findWindow(hwnd)) presentWindow(*window, RECT{0, 0, window->width, window->height});
     removeHandle(hdc, HandleKind::Dc);
