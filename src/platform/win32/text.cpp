@@ -9,9 +9,17 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32/user.h"
+
 static_assert(sizeof(wchar_t) == 4, "wide text is UTF-32 on this platform");
 
 namespace {
+
+int Fail(DWORD error)
+{
+    SetLastError(error);
+    return 0;
+}
 
 constexpr wchar_t kReplacement = 0xFFFD;
 constexpr UINT kCpGbk = 936;
@@ -244,9 +252,9 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMult
     const Page page = PageOf(codePage);
     if (page == Page::Unknown || multiByte == nullptr || cbMultiByte == 0 || cbMultiByte < -1
         || cchWide < 0 || (cchWide > 0 && wide == nullptr))
-        return 0;
+        return Fail(ERROR_INVALID_PARAMETER);
     if ((flags & ~static_cast<DWORD>(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS)) != 0)
-        return 0;
+        return Fail(ERROR_INVALID_FLAGS);
     const bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
     const size_t n = cbMultiByte == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(cbMultiByte);
 
@@ -255,27 +263,27 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMult
     switch (page) {
     case Page::Utf8:
         if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(multiByte), n, strict, out))
-            return 0;
+            return Fail(ERROR_NO_UNICODE_TRANSLATION);
         break;
     case Page::Gbk:
         if (!DecodeGbk(multiByte, n, strict, out))
-            return 0;
+            return Fail(strict ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER);
         break;
     case Page::Latin1:
         for (size_t i = 0; i < n; ++i)
             out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(multiByte[i])));
         break;
     case Page::Unknown:
-        return 0;
+        return Fail(ERROR_INVALID_PARAMETER);
     }
 
     if (out.size() > static_cast<size_t>(INT_MAX))
-        return 0;
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
     const int count = static_cast<int>(out.size());
     if (cchWide == 0)
         return count;
     if (count > cchWide)
-        return 0;
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(wide, out.data(), out.size() * sizeof(wchar_t));
     return count;
 }
@@ -287,15 +295,15 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
     const Page page = PageOf(codePage);
     if (page == Page::Unknown || wide == nullptr || cchWide == 0 || cchWide < -1
         || cbMultiByte < 0 || (cbMultiByte > 0 && multiByte == nullptr))
-        return 0;
+        return Fail(ERROR_INVALID_PARAMETER);
     if (page == Page::Utf8) {
         // UTF-8 has no default character: both arguments must be null.
         if (defaultChar != nullptr || usedDefaultChar != nullptr)
-            return 0;
+            return Fail(ERROR_INVALID_PARAMETER);
         if ((flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) != 0)
-            return 0;
+            return Fail(ERROR_INVALID_FLAGS);
     } else if ((flags & ~static_cast<DWORD>(WC_NO_BEST_FIT_CHARS)) != 0) {
-        return 0;
+        return Fail(ERROR_INVALID_FLAGS);
     }
     const size_t n = cchWide == -1 ? std::wcslen(wide) + 1 : static_cast<size_t>(cchWide);
     const char fallback = (defaultChar != nullptr && *defaultChar != '\0') ? *defaultChar : '?';
@@ -308,7 +316,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
         for (size_t i = 0; i < n; ++i) {
             if (!IsScalar(wide[i])) {
                 if ((flags & WC_ERR_INVALID_CHARS) != 0)
-                    return 0;
+                    return Fail(ERROR_NO_UNICODE_TRANSLATION);
                 EncodeUtf8(kReplacement, out);
                 continue;
             }
@@ -317,7 +325,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
         break;
     case Page::Gbk:
         if (!EncodeGbk(wide, n, fallback, out, usedDefault))
-            return 0;
+            return Fail(ERROR_INVALID_PARAMETER);
         break;
     case Page::Latin1:
         for (size_t i = 0; i < n; ++i) {
@@ -331,11 +339,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
         }
         break;
     case Page::Unknown:
-        return 0;
+        return Fail(ERROR_INVALID_PARAMETER);
     }
 
     if (out.size() > static_cast<size_t>(INT_MAX))
-        return 0;
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
     const int count = static_cast<int>(out.size());
     if (cbMultiByte == 0) {
         if (usedDefaultChar != nullptr)
@@ -343,7 +351,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
         return count;
     }
     if (count > cbMultiByte)
-        return 0;
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(multiByte, out.data(), out.size());
     if (usedDefaultChar != nullptr)
         *usedDefaultChar = usedDefault ? TRUE : FALSE;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/win32/text.h"
+#include "platform/win32/user.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ TEST(TextConversion, TooSmallOutputFailsWithoutOverrun)
 {
     WCHAR buf[4] = {L'z', L'z', L'z', L'z'};
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, "abcdef", -1, buf, 3));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     char nb[3] = {'z', 'z', 'z'};
     EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, 0, L"\u4F60", 1, nb, 2, nullptr, nullptr));
     EXPECT_EQ(buf[3], L'z');
@@ -74,6 +76,9 @@ TEST(TextConversion, BadArgumentsFail)
     WCHAR w[8];
     char n[8];
     EXPECT_EQ(0, MultiByteToWideChar(1252, 0, "a", 1, w, 8)); // unknown code page
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0x100, "a", 1, w, 8));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FLAGS), GetLastError());
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, nullptr, 1, w, 8));
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, "a", 0, w, 8));
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, "a", -2, w, 8));
@@ -98,6 +103,7 @@ TEST(TextConversion, InvalidUtf8IsReplacedOrRejected)
     for (const std::string& s : bad) {
         SCOPED_TRACE(s);
         EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError());
         const std::wstring w = Widen(CP_UTF8, s);
         EXPECT_EQ(L'a', w.front());
         EXPECT_NE(std::wstring::npos, w.find(L'\uFFFD'));
