@@ -20,10 +20,12 @@ constexpr DWORD kFarApartMs = 1000;  // longer than any double-click time
 HeadlessBackend::HeadlessBackend() {
     win32::clearFaults();
     win32::clearDiagnostics();
+    win32::forgetWindowClasses();
     win32::installBackend(this);
 }
 
 HeadlessBackend::~HeadlessBackend() {
+    win32::discardAllWindows();
     if (win32::backend() == this) win32::installBackend(nullptr);
     win32::clearFaults();
 }

@@ -50,6 +50,28 @@ void forget(const std::shared_ptr<Window>& window) {
 }  // namespace
 
 Backend* backend() { return currentBackend; }
+
+void discardAllWindows() {
+    std::vector<std::shared_ptr<Window>> windows;
+    {
+        std::lock_guard lock(registry().mutex);
+        windows.swap(registry().windows);
+    }
+    for (auto& window : windows) {
+        std::lock_guard lock(window->paintMutex);
+        window->destroying = true;
+        removeHandle(window->handle, HandleKind::Window);
+    }
+}
+
+void forgetWindowClasses() {
+    auto& classes = registry().classes;
+    for (auto it = classes.begin(); it != classes.end();) {
+        bool used = false;
+        for (auto& w : allWindows()) used = used || w->windowClass == it->second;
+        it = used ? std::next(it) : classes.erase(it);
+    }
+}
 void installBackend(Backend* b) { currentBackend = b; }
 
 Window::~Window() {

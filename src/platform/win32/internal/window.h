@@ -60,6 +60,14 @@ void presentWindow(Window& window, const RECT& area);
 // Makes the whole client area invalid (a window that becomes visible).
 void invalidateWhole(Window& window, bool erase);
 
+// Drops every window without a message to its procedure, as when the
+// process ends; for a test display going away.
+void discardAllWindows();
+
+// Unregisters every class no window uses, as a new process starts without
+// them; tests that start the program again use it.
+void forgetWindowClasses();
+
 // Wakes a GetMessageW blocked on another thread.
 void wakeMessageLoop();
 
