@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds Ostrel and starts it on the current X display.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+"$root/scripts/install-deps.sh" run
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOSTREL_TESTS=OFF
+cmake --build "$build" -j"$(nproc)" --target ostrel
+exec "$build/src/app/ostrel"

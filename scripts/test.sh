@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds Ostrel and runs every test: the unit and whole-program tests, the
+# end-to-end checks of the real program under Xvfb, the sanitizer build and a
+# bounded fuzzing run of the tag reader.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+jobs=${JOBS:-$(nproc)}
+"$root/scripts/install-deps.sh" test
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TESTS=ON
+cmake --build "$build" -j"$jobs"
+ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
+
+JOBS=$jobs "$root/scripts/sanitize.sh"
+FUZZ_SECONDS=${FUZZ_SECONDS:-60} JOBS=$jobs "$root/scripts/fuzz.sh"
+echo "All tests passed."
