@@ -54,6 +54,8 @@ public:
     Result open(int driver, const OutputFormat& format, MixSource* source) override {
         if (source == nullptr || m_stream != nullptr) return ERR_INVALID_PARAM;
         if (driver < 0 || driver >= numDrivers()) return ERR_NO_DRIVER;
+        // A failed open closed the connection; a second try makes a new one.
+        if (!connect()) return ERR_OUTPUT_INIT;
         m_format = format;
         m_source = source;
 
