@@ -414,6 +414,19 @@ TEST(Pulse, NoServerMeansNoDriversQuietly) {
     }
 }
 
+TEST(Api, AFailedOpenLeavesASystemThatReleasesCleanly) {
+    setOutputOverride(OUTPUTTYPE_WAVWRITER, "/nonexistent-dir/out.wav");
+    System* system = nullptr;
+    ASSERT_EQ(System_Create(&system), OK);
+    EXPECT_NE(system->init(100, INIT_NORMAL, nullptr), OK);
+    EXPECT_NE(system->init(100, INIT_NORMAL, nullptr), OK);
+    Sound* sound = nullptr;
+    EXPECT_EQ(system->createSound(fixture("tone.ogg").c_str(), CREATESTREAM, nullptr, &sound), ERR_UNINITIALIZED);
+    EXPECT_EQ(system->update(), OK);
+    EXPECT_EQ(system->release(), OK);
+    setOutputOverride(OUTPUTTYPE_AUTODETECT);
+}
+
 TEST(Api, ArgumentsAreChecked) {
     setOutputOverride(OUTPUTTYPE_NOSOUND_NRT);
     System* system = nullptr;
