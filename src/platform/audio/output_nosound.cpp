@@ -1,5 +1,5 @@
 // The real-time no-sound output: an ideal device driven by the steady clock.
-// A thread wakes a few times a second and consumes what the clock says was
+// A thread wakes twice per buffer and consumes what the clock says was
 // played, keeping one buffer of frames ahead, as a sound card would.
 #include <algorithm>
 #include <chrono>
@@ -15,7 +15,6 @@ namespace ostaudio {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPeriod = std::chrono::milliseconds(100);
 constexpr int kBlockFrames = 4096;
 
 class NoSoundOutput : public Output {
@@ -106,7 +105,9 @@ private:
                 m_written += n;
                 want -= n;
             }
-            m_cv.wait_for(lock, kPeriod, [&] { return m_quit || m_paused; });
+            // Half a buffer between wake-ups keeps the device fed with few of them.
+            auto period = std::chrono::milliseconds(std::max(10, m_format.bufferFrames * 500 / m_format.rate));
+            m_cv.wait_for(lock, period, [&] { return m_quit || m_paused; });
         }
     }
 
