@@ -16,7 +16,7 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth openbox xdotool x11-utils x11-apps imagemagick
-    pulseaudio pulseaudio-utils sox
+    pulseaudio pulseaudio-utils sox python3
 )
 
 packages=("${run_packages[@]}")

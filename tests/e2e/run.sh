@@ -15,6 +15,7 @@ PROBE=$BUILD/tests/e2e/x11_probe
 SEND=$BUILD/tests/e2e/xdnd_send
 CLOSE=$BUILD/tests/e2e/wm_close
 OSTREL=$BUILD/src/app/ostrel
+FIXTURES=$(cd "$(dirname "$0")/../fixtures" && pwd)
 
 # Sanitizer builds: library caches that live until exit are not our leaks.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp:print_suppressions=0}
@@ -66,6 +67,21 @@ start_display() {
     export DISPLAY=:$(head -n1 "$fdfile")
     wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "Xvfb on $DISPLAY does not answer"; return 1; }
 }
+
+# A private PulseAudio server with one null sink, "e2e", whose monitor
+# records what the program plays.
+start_sound() {
+    mkdir -p "$WORK/pulse"
+    export HOME=$WORK XDG_RUNTIME_DIR=$WORK/pulse PULSE_SERVER=unix:$WORK/pulse/native
+    spawn pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+        --load="module-null-sink sink_name=e2e" \
+        --load="module-native-protocol-unix socket=$WORK/pulse/native auth-anonymous=1" \
+        --log-target=file:"$WORK/pulse.log"
+    wait_for 10 pactl info >/dev/null 2>&1 || { fail "PulseAudio did not start"; return 1; }
+}
+
+# No sound server anywhere the program could look.
+no_sound() { export PULSE_SERVER=unix:$WORK/no-such-server HOME=$WORK XDG_RUNTIME_DIR=$WORK; }
 
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 
@@ -269,7 +285,7 @@ check_popup_deactivation() {
 # --- the program ----------------------------------------------------------------
 
 check_ostrel_window() {
-    start_display && start_wm || return 1
+    start_display && start_wm && start_sound || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local id props
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
@@ -288,7 +304,7 @@ check_ostrel_window() {
 }
 
 check_ostrel_close() {
-    start_display && start_wm || return 1
+    start_display && start_wm && start_sound || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
@@ -299,7 +315,7 @@ check_ostrel_close() {
 check_ostrel_drop() {
     # Files that are no audio, one that does not exist, and junk lines: the
     # drop is taken, nothing plays, and the program still closes cleanly.
-    start_display && start_wm || return 1
+    start_display && start_wm && start_sound || return 1
     make_files
     head -c 4096 /dev/urandom >"${FILES[0]}"
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
@@ -309,6 +325,86 @@ check_ostrel_drop() {
         -- "${FILES[@]}" || { fail "xdnd_send exited with $?"; return 1; }
     "$SEND" --window "$id" --at 110,115 -- "${FILES[1]}" || fail "a second drop was not taken"
     kill -0 "$pid" 2>/dev/null || { fail "ostrel died after the drops"; return 1; }
+    close_cleanly "$pid" "$id"
+}
+
+# The pixel of the root window at X Y, as "R G B".
+root_pixel() {
+    convert "$WORK/screen.png" -format "%[fx:int(255*u.r)] %[fx:int(255*u.g)] %[fx:int(255*u.b)]" \
+        -crop "1x1+$1+$2" +repage info: 2>/dev/null
+}
+
+pixel_is() {  # X Y "R G B"
+    local got
+    got=$(root_pixel "$1" "$2")
+    [ "$got" = "$3" ] || fail "pixel ($1, $2) is ($got), expected ($3)"
+}
+
+check_ostrel_glass_strip() {
+    # The screenshot shows the glass strip with its blue track and glow, and
+    # everything black around it lets the pointer through to what is below.
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id x y
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    sleep 1
+    read -r x y < <(window_origin "$id")
+    import -window root "$WORK/screen.png" || { fail "no screenshot"; return 1; }
+    [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
+    pixel_is $((x + 60)) $((y + 110)) "210 210 210"   # glass
+    pixel_is $((x + 500)) $((y + 115)) "210 210 210"
+    local row
+    for row in 126 127 128 129; do pixel_is $((x + 400)) $((y + row)) "153 204 255"; done  # the track
+    pixel_is $((x + 270)) $((y + 50)) "0 0 0"        # nothing above the strip
+    # The glow: faint, and green-tinted, just outside the strip's edge.
+    local r g b
+    read -r r g b < <(root_pixel $((x + 270)) $((y + 98)))
+    [ "$g" -gt 0 ] && [ "$g" -ge "$r" ] && [ "$g" -ge "$b" ] || fail "no green glow above the strip ($r $g $b)"
+    # The shape: pointer over the strip is over our window, over black it is not.
+    xdotool mousemove $((x + 270)) $((y + 115))
+    local over_strip over_black
+    over_strip=$(xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p')
+    xdotool mousemove $((x + 270)) $((y + 40))
+    over_black=$(xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p')
+    # (the window manager's frame may stand for our window; compare the two places)
+    [ -n "$over_strip" ] && [ "$over_black" != "$over_strip" ] || fail "a black pixel does not let the pointer through"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_plays_dropped_file() {
+    # A file dropped through XDND plays: the sink's monitor carries its tone.
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    "$SEND" --window "$id" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
+    sleep 0.5
+    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
+    local recorder=$!
+    sleep 3  # longer than the two-second file: the loop's wrap is heard too
+    kill -INT $recorder
+    wait $recorder 2>/dev/null
+    local verdict
+    verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
+        fail "the sink did not hear the file's steady 523 Hz tone: $verdict"
+    log "heard: $verdict"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_without_sound_server() {
+    # No server: the warning is shown, and once acknowledged the player runs
+    # and takes a drop in silence.
+    start_display && start_wm || return 1
+    no_sound
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID box id
+    box=$(window_named "Warning") || { fail "no Warning box"; return 1; }
+    grep -q "Warning: No sound device found." "$WORK/ostrel.log" || fail "the warning's text is not 'No sound device found.'"
+    xdotool key --window "$box" Return
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel after the warning"; return 1; }
+    "$SEND" --window "$id" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || fail "the drop was not taken"
+    sleep 0.5
+    kill -0 "$pid" 2>/dev/null || { fail "ostrel died playing without sound"; return 1; }
     close_cleanly "$pid" "$id"
 }
 
