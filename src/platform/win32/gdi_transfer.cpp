@@ -70,9 +70,30 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
     if (sw < 0) { sx += sw; sw = -sw; flipX = !flipX; }
     if (sh < 0) { sy += sh; sh = -sh; flipY = !flipY; }
     if (w == 0 || h == 0 || sw == 0 || sh == 0 || !dest.bitmap) return;
-    Source source(src, sx, sy, sw, sh);
     cairo_region_t* area = clippedArea(dest, RECT{x, y, x + w, y + h});
     cairo_surface_flush(dest.bitmap->surface);
+    const BitmapObject* from = src.bitmap.get();
+    if (sw == w && sh == h && !flipX && !flipY && from && from != dest.bitmap.get()) {
+        // One to one between two bitmaps: walk rows directly, no snapshot.
+        cairo_surface_flush(from->surface);
+        for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(area, i, &r);
+            int left = std::max({r.x, x - sx, x});
+            int right = std::min({r.x + r.width, x - sx + from->width, x + w});
+            int top = std::max({r.y, y - sy, y});
+            int bottom = std::min({r.y + r.height, y - sy + from->height, y + h});
+            for (int py = top; py < bottom; ++py) {
+                std::uint32_t* out = dest.bitmap->row(py);
+                const std::uint32_t* in = from->row(py - y + sy) + (sx - x);
+                for (int px = left; px < right; ++px) put(out[px], in[px]);
+            }
+        }
+        cairo_surface_mark_dirty(dest.bitmap->surface);
+        cairo_region_destroy(area);
+        return;
+    }
+    Source source(src, sx, sy, sw, sh);
     for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {
         cairo_rectangle_int_t r;
         cairo_region_get_rectangle(area, i, &r);
