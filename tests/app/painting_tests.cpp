@@ -13,6 +13,7 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/gdi_objects.h"
 #include "playback/ot_playengine.h"
+#include "pump.h"
 #include "skin/ot_skin.h"
 
 namespace {
@@ -108,10 +109,6 @@ TEST_F(Overlay, TheBubbleIsTheSkinsImageCentredOnTheHintOwner) {
 struct Window : ::testing::Test {
     Window() { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND); }
     ~Window() override { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_AUTODETECT); }
-    static void Pump() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageW(&msg);
-    }
     int BarPixelsOnScreen(HWND hwnd) {
         int count = 0;
         for (int x = 0; x < 540; ++x) count += display.pixel(hwnd, x, 127) == kBarPixel;

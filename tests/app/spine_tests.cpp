@@ -12,13 +12,9 @@
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
 #include "playback/ot_playengine.h"
+#include "pump.h"
 
 namespace {
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageW(&msg);
-}
 
 struct Program : ::testing::Test {
     Program() { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT); }

@@ -408,7 +408,8 @@ bool X11Backend::wmSupports(Atom feature) {
     return found;
 }
 
-void X11Backend::sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4) {
+void X11Backend::sendClientMessage(::Window destination, long mask, ::Window about, Atom type, long l0, long l1,
+                                   long l2, long l3, long l4) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = about;
@@ -419,7 +420,11 @@ void X11Backend::sendToRoot(::Window about, Atom type, long l0, long l1, long l2
     event.xclient.data.l[2] = l2;
     event.xclient.data.l[3] = l3;
     event.xclient.data.l[4] = l4;
-    XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSendEvent(m_display, destination, False, mask, &event);
+}
+
+void X11Backend::sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4) {
+    sendClientMessage(m_root, SubstructureRedirectMask | SubstructureNotifyMask, about, type, l0, l1, l2, l3, l4);
 }
 
 void X11Backend::setIcon(win32::NativeWindow window, int width, int height, const std::vector<std::uint32_t>& argb) {

@@ -101,6 +101,8 @@ private:
     void setTitle(::Window xid, const std::string& title);
     void setWindowType(::Window xid, Atom type);
     void setMotifBorderless(::Window xid);
+    void sendClientMessage(::Window destination, long mask, ::Window about, Atom type, long l0, long l1, long l2,
+                           long l3, long l4);
     void sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4);
 
     // present.cpp

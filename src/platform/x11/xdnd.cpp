@@ -16,17 +16,7 @@ constexpr size_t kMaxDropBytes = 16u << 20;  // a hostile source could stream fo
 }  // namespace
 
 void X11Backend::xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = to;
-    event.xclient.message_type = type;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = l0;
-    event.xclient.data.l[1] = l1;
-    event.xclient.data.l[2] = l2;
-    event.xclient.data.l[3] = l3;
-    event.xclient.data.l[4] = l4;
-    XSendEvent(m_display, to, False, NoEventMask, &event);
+    sendClientMessage(to, NoEventMask, to, type, l0, l1, l2, l3, l4);
     XFlush(m_display);
 }
 
