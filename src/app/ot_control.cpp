@@ -177,9 +177,6 @@ LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPA
         case WM_NCLBUTTONDOWN:
             OnCaptionPress(window);
             return 0;
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONDOWN:
-            return 0;
         case WM_DROPFILES:
             OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
             return 0;
