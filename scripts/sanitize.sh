@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds every unit test executable (playback_tests, audio_tests and the
-# rest under tests/unit) with AddressSanitizer, LeakSanitizer and
+# rest under tests/unit) and the whole-program tests with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer in build-asan, and runs them with ctest.
 # Exits nonzero if a build or a test fails.
 set -euo pipefail
@@ -13,7 +13,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=address,
 
 # The targets this build knows, so that a layer not written yet is skipped.
 known=$(cmake --build "$build" --target help | sed -n 's/^\.\.\. \([A-Za-z0-9_]*\).*/\1/p; s/^\([A-Za-z0-9_]*\): phony$/\1/p')
-wanted=$(sed -n 's/^ *add_executable( *\([A-Za-z0-9_]*\).*/\1/p' "$root"/tests/unit/*/CMakeLists.txt 2>/dev/null || true)
+wanted=$(sed -n 's/^ *add_executable( *\([A-Za-z0-9_]*\).*/\1/p' "$root"/tests/unit/*/CMakeLists.txt "$root"/tests/app/CMakeLists.txt 2>/dev/null || true)
 targets=()
 for t in playback_tests audio_tests $wanted; do
     if grep -qx "$t" <<<"$known" && [[ " ${targets[*]-} " != *" $t "* ]]; then
@@ -31,4 +31,5 @@ cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # A hung test fails after TEST_TIMEOUT seconds instead of stalling the run.
-ctest --test-dir "$build/tests/unit" --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
+# The end-to-end checks run on the plain build only.
+ctest --test-dir "$build/tests" -LE e2e --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"

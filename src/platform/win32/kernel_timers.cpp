@@ -62,8 +62,10 @@ private:
                 m_wake.wait(lock);
                 continue;
             }
-            if (Clock::now() < next->second->due) {
-                m_wake.wait_until(lock, next->second->due);
+            // A copy: the timer may be deleted while this thread waits.
+            Clock::time_point due = next->second->due;
+            if (Clock::now() < due) {
+                m_wake.wait_until(lock, due);
                 continue;
             }
             HANDLE handle = next->first;
