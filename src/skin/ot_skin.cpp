@@ -3,8 +3,8 @@
 #include <new>
 
 #include "platform/win32/gdi.h"
+#include "platform/win32/user.h"
 #include "skin/ot_glowlayer.h"
-#include "skin/ot_windowdc.h"
 
 using namespace Gdiplus;
 
@@ -48,8 +48,7 @@ void OstSkin::Build(HWND hwnd) {
     SolidBrush glyph{Color(kGlyphColor)};
     SolidBrush glass{Color(kGlassColor)};
 
-    OstWindowDC windowDC(hwnd);
-    HDC hdcWindow = windowDC.Get();
+    HDC hdcWindow = GetDC(hwnd);
     HDC hdcMem = CreateCompatibleDC(hdcWindow);
 
     // Each image gets its own Graphics on the shared memory DC; a Graphics
@@ -103,7 +102,7 @@ void OstSkin::Build(HWND hwnd) {
     DeleteDC(hdcBottom);
     DeleteDC(hdcTop);
     DeleteDC(hdcMem);
-    // The window DC goes back when windowDC leaves scope, before the brushes.
+    ReleaseDC(hwnd, hdcWindow);
 }
 
 void OstSkin::ReleaseStaticImages() {

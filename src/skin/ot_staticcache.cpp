@@ -4,7 +4,7 @@
 
 #include "platform/win32/assertion.h"
 #include "platform/win32/gdi.h"
-#include "skin/ot_windowdc.h"
+#include "platform/win32/user.h"
 
 OstStaticCache::OstStaticCache() : m_bmCache(NULL), m_hdcCache(NULL), m_cx(0), m_cy(0) {}
 
@@ -16,18 +16,18 @@ OstStaticCache::~OstStaticCache() {
 }
 
 bool OstStaticCache::Create(HWND hwnd, int cx, int cy) {
-    OstWindowDC hdc(hwnd);
-    m_bmCache = CreateCompatibleBitmap(hdc.Get(), cx, cy);
+    HDC hdcWindow = GetDC(hwnd);
+    m_bmCache = CreateCompatibleBitmap(hdcWindow, cx, cy);
+    ReleaseDC(hwnd, hdcWindow);
     m_cx = cx;
     m_cy = cy;
     return true;
 }
 
 void OstStaticCache::OpenDC(HWND hwnd) {
-    {
-        OstWindowDC hdc(hwnd);
-        m_hdcCache = CreateCompatibleDC(hdc.Get());
-    }
+    HDC hdcWindow = GetDC(hwnd);
+    m_hdcCache = CreateCompatibleDC(hdcWindow);
+    ReleaseDC(hwnd, hdcWindow);
     SelectObject(m_hdcCache, m_bmCache);
 }
 
