@@ -10,6 +10,7 @@ run_packages=(
     build-essential cmake pkg-config
     libcairo2-dev libx11-dev libxext-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    libmpg123-dev libsndfile1-dev
     libpulse-dev
 )
 test_packages=(

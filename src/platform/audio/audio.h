@@ -164,6 +164,7 @@ public:
 private:
     friend class System;
     friend struct SystemState;
+    friend struct TestAccess;
     Sound() = default;
     ~Sound() = default;
     SoundState* m_state = nullptr;

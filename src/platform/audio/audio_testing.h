@@ -40,4 +40,12 @@ void setScript(const Script& script);
 // such as "setSpeakerMode 2" or "init 100 0".
 std::vector<std::string> scriptedCalls();
 
+// Where the FFmpeg decoder module is looked for from now on; null restores
+// the usual places. A module already loaded stays in the process but is
+// used only if found again.
+void setDecoderModuleDirs(const std::vector<std::string>* dirs);
+
+// The decoder a sound was opened with: "mpg123", "sndfile" or "ffmpeg".
+std::string decoderName(Sound* sound);
+
 }  // namespace ostaudio::testing

@@ -1,66 +1,77 @@
-// FFmpeg decoding of one file to interleaved float stereo at a fixed rate.
-// Not thread-safe: one thread uses a decoder at a time.
+// Decoding one file to interleaved float stereo at the output rate.
+//
+// Every decoder implements DecoderFuncs, a table of plain functions so that
+// the FFmpeg decoder can live in a module loaded only when a file needs it.
+// One thread uses a handle at a time (createSound's, then the stream's
+// decoder thread); different handles are independent.
+//
+//   open    required. Opens `path` and decodes its first audio, so a file
+//           that only looks like audio fails here. On failure returns the
+//           error with *handle null: there is nothing to close.
+//   read    required. Up to `maxFrames` frames at `outRate`; 0 at the end
+//           of the file. `drain` at the end flushes the resampler's tail
+//           (the stream is not going to loop); without it the tail is kept
+//           for the next pass.
+//   rewind  required. Back to the beginning, keeping the resampler's state
+//           so a loop is continuous. False if the file no longer reads.
+//   length  required. Milliseconds as the file states them; 0 if unknown.
+//   close   required. Frees the handle.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/audio/audio.h"
 
-struct AVFormatContext;
-struct AVCodecContext;
-struct AVPacket;
-struct AVFrame;
-struct SwrContext;
-
 namespace ostaudio {
 
+struct DecoderFuncs {
+    const char* name;
+    Result (*open)(const char* path, int outRate, void** handle);
+    int (*read)(void* handle, float* out, int maxFrames, bool drain);
+    bool (*rewind)(void* handle);
+    std::uint64_t (*length)(void* handle);
+    void (*close)(void* handle);
+};
+
+// The decoder module's entry point, by this name, takes the interface
+// version the library was built with and returns null if it differs.
+constexpr unsigned kDecoderModuleVersion = 1;
+using DecoderModuleEntry = const DecoderFuncs* (*)(unsigned version);
+constexpr const char* kDecoderModuleEntry = "ostaudio_decoder_module";
+constexpr const char* kDecoderModuleFile = "ostaudio_ffmpeg.so";
+
+// The light decoders, linked in.
+const DecoderFuncs& mpg123Decoder();
+const DecoderFuncs& sndfileDecoder();
+// The FFmpeg decoder module, loaded on first use; null if it is missing or
+// does not load. Thread-safe.
+const DecoderFuncs* moduleDecoder();
+
+// The decoder a stream uses: the first that opens the file, light ones
+// first. Not thread-safe.
 class Decoder {
 public:
-    explicit Decoder(int outRate);
-    ~Decoder();
+    explicit Decoder(int outRate) : m_outRate(outRate) {}
+    ~Decoder() { close(); }
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
-    // Opens the file and decodes its first audio so a file that yields none
-    // fails here. The failure path leaves the decoder closed.
     Result open(const std::string& path);
-    // Starts the file again from its beginning; the resampler keeps its
-    // state, so a loop is continuous. False if the file no longer opens.
-    bool rewind();
-
-    // Up to `maxFrames` frames; 0 at the end of the file. `drain` at the end
-    // flushes the resampler's tail (the stream is not going to loop).
-    int read(float* out, int maxFrames, bool drain);
-
-    // Duration in milliseconds as the container states it; 0 if unknown.
-    std::uint64_t durationMs() const { return m_durationMs; }
+    bool rewind() { return m_funcs != nullptr && m_funcs->rewind(m_handle); }
+    int read(float* out, int maxFrames, bool drain) {
+        return m_funcs != nullptr ? m_funcs->read(m_handle, out, maxFrames, drain) : 0;
+    }
+    std::uint64_t durationMs() const { return m_funcs != nullptr ? m_funcs->length(m_handle) : 0; }
+    // The chosen decoder's name ("mpg123", "sndfile", "ffmpeg"); empty if none.
+    const char* name() const { return m_funcs != nullptr ? m_funcs->name : ""; }
 
 private:
-    Result openInput();
-    void closeInput();
-    bool decodeMore();  // false at the end of the file
-    bool convert(const AVFrame* frame);
-    void drainResampler();
+    void close();
 
     int m_outRate;
-    std::string m_path;
-    AVFormatContext* m_format = nullptr;
-    AVCodecContext* m_codec = nullptr;
-    AVPacket* m_packet = nullptr;
-    AVFrame* m_frame = nullptr;
-    SwrContext* m_swr = nullptr;
-    int m_stream = -1;
-    int m_swrRate = 0;
-    int m_swrFormat = -1;
-    std::uint64_t m_swrLayout = 0;
-    int m_swrChannels = 0;
-    bool m_inputEnded = false;
-    bool m_drained = false;
-    std::uint64_t m_durationMs = 0;
-    std::vector<float> m_pending;  // converted frames not yet handed out
-    std::size_t m_pendingPos = 0;   // in floats
+    const DecoderFuncs* m_funcs = nullptr;
+    void* m_handle = nullptr;
 };
 
 }  // namespace ostaudio

@@ -50,6 +50,7 @@ public:
     // been decoded; 0 before.
     std::int64_t passFrames() const { return m_passFrames.load(std::memory_order_acquire); }
     bool looping() const { return m_loop; }
+    const char* decoderName() const { return m_decoder.name(); }
     int rate() const { return m_rate; }
 
 private:

@@ -607,6 +607,7 @@ Result Channel::setCallback(ChannelCallback callback) {
 
 struct TestAccess {
     static SystemState& state(System* system) { return *system->m_state; }
+    static SoundState* state(Sound* sound) { return sound->m_state; }
 };
 
 namespace testing {
@@ -619,6 +620,11 @@ Result advance(System* system, long frames) {
 }
 
 int outputRate(System* system) { return TestAccess::state(system).format.rate; }
+
+std::string decoderName(Sound* sound) {
+    SoundState* state = sound != nullptr ? TestAccess::state(sound) : nullptr;
+    return state != nullptr && state->stream != nullptr ? state->stream->decoderName() : std::string();
+}
 
 void setFastLatency(System* system, long frames) {
     if (auto* fast = dynamic_cast<FastOutput*>(TestAccess::state(system).ensureOutput())) fast->setLatency(frames);

@@ -1,9 +1,14 @@
-// FFmpeg demuxing, decoding and resampling of one file.
-#include "platform/audio/decoder.h"
-
+// The decoder module: FFmpeg demuxing, decoding and resampling, for every
+// file the light decoders do not read (tracker modules, AAC, WMA, ...).
+// Loaded by the library on first need; its only export is the entry point.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/audio/decoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,6 +21,44 @@ extern "C" {
 namespace ostaudio {
 
 namespace {
+
+class FfmpegDecoder {
+public:
+    explicit FfmpegDecoder(int outRate);
+    ~FfmpegDecoder();
+    FfmpegDecoder(const FfmpegDecoder&) = delete;
+    FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
+
+    Result open(const std::string& path);
+    bool rewind();
+    int read(float* out, int maxFrames, bool drain);
+    std::uint64_t durationMs() const { return m_durationMs; }
+
+private:
+    Result openInput();
+    void closeInput();
+    bool decodeMore();  // false at the end of the file
+    bool convert(const AVFrame* frame);
+    void drainResampler();
+
+    int m_outRate;
+    std::string m_path;
+    AVFormatContext* m_format = nullptr;
+    AVCodecContext* m_codec = nullptr;
+    AVPacket* m_packet = nullptr;
+    AVFrame* m_frame = nullptr;
+    SwrContext* m_swr = nullptr;
+    int m_stream = -1;
+    int m_swrRate = 0;
+    int m_swrFormat = -1;
+    std::uint64_t m_swrLayout = 0;
+    int m_swrChannels = 0;
+    bool m_inputEnded = false;
+    bool m_drained = false;
+    std::uint64_t m_durationMs = 0;
+    std::vector<float> m_pending;  // converted frames not yet handed out
+    std::size_t m_pendingPos = 0;   // in floats
+};
 
 // How far into a file we look for its first audio before giving up, so a
 // large non-audio file cannot keep createSound busy.
@@ -31,16 +74,14 @@ void quietLogs() {
     }
 }
 
-}  // namespace
+FfmpegDecoder::FfmpegDecoder(int outRate) : m_outRate(outRate) { quietLogs(); }
 
-Decoder::Decoder(int outRate) : m_outRate(outRate) { quietLogs(); }
-
-Decoder::~Decoder() {
+FfmpegDecoder::~FfmpegDecoder() {
     closeInput();
     swr_free(&m_swr);
 }
 
-void Decoder::closeInput() {
+void FfmpegDecoder::closeInput() {
     avcodec_free_context(&m_codec);
     avformat_close_input(&m_format);
     av_packet_free(&m_packet);
@@ -48,7 +89,7 @@ void Decoder::closeInput() {
     m_stream = -1;
 }
 
-Result Decoder::openInput() {
+Result FfmpegDecoder::openInput() {
     closeInput();
     m_inputEnded = false;
     m_drained = false;
@@ -100,7 +141,7 @@ Result Decoder::openInput() {
     return OK;
 }
 
-Result Decoder::open(const std::string& path) {
+Result FfmpegDecoder::open(const std::string& path) {
     m_path = path;
     m_pending.clear();
     m_pendingPos = 0;
@@ -119,13 +160,13 @@ Result Decoder::open(const std::string& path) {
     return OK;
 }
 
-bool Decoder::rewind() {
+bool FfmpegDecoder::rewind() {
     m_pending.clear();
     m_pendingPos = 0;
     return openInput() == OK;
 }
 
-bool Decoder::convert(const AVFrame* frame) {
+bool FfmpegDecoder::convert(const AVFrame* frame) {
     AVChannelLayout layout = {};
     if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0) {
         av_channel_layout_default(&layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : 1);
@@ -166,7 +207,7 @@ bool Decoder::convert(const AVFrame* frame) {
     return true;
 }
 
-void Decoder::drainResampler() {
+void FfmpegDecoder::drainResampler() {
     if (m_swr == nullptr || m_drained) return;
     m_drained = true;
     int capacity = swr_get_out_samples(m_swr, 0);
@@ -178,7 +219,7 @@ void Decoder::drainResampler() {
     m_pending.resize(old + (std::size_t)std::max(got, 0) * 2);
 }
 
-bool Decoder::decodeMore() {
+bool FfmpegDecoder::decodeMore() {
     if (m_format == nullptr || m_codec == nullptr) return false;
     int bad = 0;
     for (;;) {
@@ -217,7 +258,7 @@ bool Decoder::decodeMore() {
     }
 }
 
-int Decoder::read(float* out, int maxFrames, bool drain) {
+int FfmpegDecoder::read(float* out, int maxFrames, bool drain) {
     int done = 0;
     while (done < maxFrames) {
         std::size_t available = (m_pending.size() - m_pendingPos) / 2;
@@ -239,4 +280,35 @@ int Decoder::read(float* out, int maxFrames, bool drain) {
     return done;
 }
 
+Result openFfmpeg(const char* path, int outRate, void** handle) {
+    *handle = nullptr;
+    auto* decoder = new (std::nothrow) FfmpegDecoder(outRate);
+    if (decoder == nullptr) return ERR_MEMORY;
+    Result rc = decoder->open(path);
+    if (rc != OK) {
+        delete decoder;
+        return rc;
+    }
+    *handle = decoder;
+    return OK;
+}
+
+int readFfmpeg(void* handle, float* out, int maxFrames, bool drain) {
+    return static_cast<FfmpegDecoder*>(handle)->read(out, maxFrames, drain);
+}
+
+bool rewindFfmpeg(void* handle) { return static_cast<FfmpegDecoder*>(handle)->rewind(); }
+
+std::uint64_t lengthFfmpeg(void* handle) { return static_cast<FfmpegDecoder*>(handle)->durationMs(); }
+
+void closeFfmpeg(void* handle) { delete static_cast<FfmpegDecoder*>(handle); }
+
+const DecoderFuncs kFfmpeg = {"ffmpeg", openFfmpeg, readFfmpeg, rewindFfmpeg, lengthFfmpeg, closeFfmpeg};
+
+}  // namespace
 }  // namespace ostaudio
+
+extern "C" __attribute__((visibility("default"))) const ostaudio::DecoderFuncs* ostaudio_decoder_module(
+    unsigned version) {
+    return version == ostaudio::kDecoderModuleVersion ? &ostaudio::kFfmpeg : nullptr;
+}

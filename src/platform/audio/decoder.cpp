@@ -1,0 +1,35 @@
+// Choosing a decoder for a file.
+#include "platform/audio/decoder.h"
+
+namespace ostaudio {
+
+Result Decoder::open(const std::string& path) {
+    close();
+    // The light decoders recognise their formats by content; only a file
+    // none of them reads brings in FFmpeg.
+    const DecoderFuncs* candidates[] = {&mpg123Decoder(), &sndfileDecoder(), nullptr};
+    Result rc = ERR_FORMAT;
+    for (const DecoderFuncs*& funcs : candidates) {
+        if (funcs == nullptr) funcs = moduleDecoder();
+        if (funcs == nullptr) break;
+        void* handle = nullptr;
+        Result tried = funcs->open(path.c_str(), m_outRate, &handle);
+        if (tried == OK) {
+            m_funcs = funcs;
+            m_handle = handle;
+            return OK;
+        }
+        // A file one decoder recognised and then found damaged says more
+        // than another's not recognising it at all.
+        if (rc == ERR_FORMAT) rc = tried;
+    }
+    return rc;
+}
+
+void Decoder::close() {
+    if (m_funcs != nullptr) m_funcs->close(m_handle);
+    m_funcs = nullptr;
+    m_handle = nullptr;
+}
+
+}  // namespace ostaudio
