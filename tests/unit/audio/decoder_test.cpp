@@ -1,0 +1,235 @@
+// Which decoder a file goes to, the FFmpeg module loaded only on need and
+// failing cleanly without it, and the resampler the light decoders share.
+#include <gtest/gtest.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio.h"
+#include "platform/audio/audio_testing.h"
+#include "platform/audio/native_decoder.h"
+
+using namespace ostaudio;
+
+namespace {
+
+std::string fixture(const char* name) { return std::string(OST_AUDIO_FIXTURES) + "/" + name; }
+
+std::string tempPath(const std::string& name) {
+    return std::string(::testing::TempDir()) + "ostaudio_dec_" + std::to_string(::getpid()) + "_" + name;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+// True if a shared object whose name contains `part` is in the process.
+bool loaded(const char* part) {
+    struct Query {
+        const char* part;
+        bool found;
+    } query{part, false};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            auto* q = static_cast<Query*>(data);
+            if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, q->part) != nullptr) q->found = true;
+            return 0;
+        },
+        &query);
+    return query.found;
+}
+
+struct DecoderChoice : ::testing::Test {
+    System* system = nullptr;
+
+    void SetUp() override {
+        setOutputOverride(OUTPUTTYPE_NOSOUND_NRT);
+        ASSERT_EQ(System_Create(&system), OK);
+        ASSERT_EQ(system->init(8, INIT_NORMAL, nullptr), OK);
+    }
+    void TearDown() override {
+        ostaudio::testing::setDecoderModuleDirs(nullptr);
+        if (system != nullptr) system->release();
+        setOutputOverride(OUTPUTTYPE_AUTODETECT);
+    }
+    // The decoder that opened `path`, or "" after checking a clean failure.
+    std::string open(const std::string& path, Result* rc = nullptr) {
+        Sound* sound = reinterpret_cast<Sound*>(0x1);
+        Result result = system->createSound(path.c_str(), CREATESTREAM, nullptr, &sound);
+        if (rc != nullptr) *rc = result;
+        if (result != OK) {
+            EXPECT_EQ(sound, nullptr) << path;
+            return "";
+        }
+        std::string name = ostaudio::testing::decoderName(sound);
+        sound->release();
+        return name;
+    }
+};
+
+TEST_F(DecoderChoice, CommonFormatsNeverBringInFfmpegAndAModuleDoes) {
+    // Only meaningful in a process that has not opened a tracker file yet,
+    // as each test runs under ctest.
+    bool fresh = !loaded("ostaudio_ffmpeg");
+    EXPECT_FALSE(loaded("libavformat")) << "the library links FFmpeg";
+    struct {
+        const char* file;
+        const char* decoder;
+    } cases[] = {
+        {"stereo8k.wav", "sndfile"},
+        {"tone.mp3", "mpg123"},
+        {"tone.ogg", "sndfile"},
+        {"tone.flac", "sndfile"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(open(fixture(c.file)), c.decoder) << c.file;
+    if (fresh) {
+        EXPECT_FALSE(loaded("ostaudio_ffmpeg"));
+        EXPECT_FALSE(loaded("libavformat"));
+    }
+    EXPECT_EQ(open(fixture("tiny.mod")), "ffmpeg");
+    EXPECT_TRUE(loaded("ostaudio_ffmpeg"));
+}
+
+TEST_F(DecoderChoice, WithoutTheModuleOnlyItsFormatsFail) {
+    std::string empty = tempPath("nomodule");
+    ASSERT_EQ(::mkdir(empty.c_str(), 0700), 0);
+    std::vector<std::string> dirs = {empty, "/nonexistent/dir"};
+    ostaudio::testing::setDecoderModuleDirs(&dirs);
+    Result rc = OK;
+    EXPECT_EQ(open(fixture("tiny.mod"), &rc), "");
+    EXPECT_NE(rc, OK);
+    EXPECT_EQ(open(fixture("tone.mp3")), "mpg123");
+    EXPECT_EQ(open(fixture("tone.flac")), "sndfile");
+    // A file that is not a module library at all is refused like a missing one.
+    writeFile(empty + "/ostaudio_ffmpeg.so", "not a shared object");
+    EXPECT_EQ(open(fixture("tiny.mod"), &rc), "");
+    EXPECT_NE(rc, OK);
+    std::remove((empty + "/ostaudio_ffmpeg.so").c_str());
+    ::rmdir(empty.c_str());
+
+    ostaudio::testing::setDecoderModuleDirs(nullptr);
+    EXPECT_EQ(open(fixture("tiny.mod")), "ffmpeg");
+}
+
+TEST_F(DecoderChoice, DamagedFilesFailCleanlyOnEitherPath) {
+    std::string mp3 = readFile(fixture("tone.mp3"));
+    std::string flac = readFile(fixture("tone.flac"));
+    std::string mod = readFile(fixture("tiny.mod"));
+    std::string wav = readFile(fixture("stereo8k.wav"));
+    // A WAV header that promises data it does not have.
+    std::string emptyWav = wav.substr(0, 44);
+    // An ID3 tag that claims to run past the end of the file.
+    std::string hugeTag = std::string("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10) + mp3.substr(0, 4000);
+    // Frame headers with nothing decodable in them.
+    std::string headersOnly;
+    for (int i = 0; i < 50; ++i) headersOnly += std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\0');
+    struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"empty_data.wav", emptyWav},
+        {"huge_tag.mp3", hugeTag},
+        {"cut_flac.flac", flac.substr(0, flac.size() / 8)},
+        {"headers_only.mp3", headersOnly},
+        {"module_header.mod", mod.substr(0, 1084)},
+        {"module_half.mod", mod.substr(0, mod.size() / 2)},
+        {"text.mod", "Not a module either.\n"},
+    };
+    for (const auto& c : cases) {
+        std::string path = tempPath(c.name);
+        writeFile(path, c.bytes);
+        Sound* sound = nullptr;
+        Result rc = system->createSound(path.c_str(), CREATESTREAM, nullptr, &sound);
+        if (rc == OK) {
+            // What opened must also end: play it through the clocked output.
+            Channel* channel = nullptr;
+            ASSERT_EQ(system->playSound(CHANNEL_FREE, sound, false, &channel), OK) << c.name;
+            bool playing = true;
+            long frames = 0;
+            while (playing && frames < 44100L * 60) {
+                ostaudio::testing::advance(system, 4410);
+                system->update();
+                frames += 4410;
+                channel->isPlaying(&playing);
+            }
+            EXPECT_FALSE(playing) << c.name;
+            sound->release();
+        } else {
+            EXPECT_EQ(sound, nullptr) << c.name;
+        }
+        std::remove(path.c_str());
+    }
+    Result rc = OK;
+    EXPECT_EQ(open(tempPath("text.mod"), &rc), "");
+    EXPECT_EQ(rc, ERR_FILE_NOT_FOUND);
+}
+
+// Interleaved stereo frames: left a ramp, right its negative.
+std::vector<float> ramp(int frames) {
+    std::vector<float> out((std::size_t)frames * 2);
+    for (int i = 0; i < frames; ++i) {
+        out[2 * (std::size_t)i] = (float)i / (float)frames;
+        out[2 * (std::size_t)i + 1] = -(float)i / (float)frames;
+    }
+    return out;
+}
+
+TEST(Resampler, EqualRatesPassThroughUntouched) {
+    Resampler resampler;
+    std::vector<float> in = ramp(1000);
+    std::vector<float> out;
+    resampler.process(in.data(), 1000, 44100, 44100, out);
+    resampler.drain(44100, 44100, out);
+    EXPECT_EQ(out, in);
+}
+
+TEST(Resampler, ChunksAndLoopsMakeNoSeam) {
+    // However the input is cut, and across the end of one pass into the
+    // next, the output is what one uninterrupted run would give.
+    for (auto [inRate, outRate] : {std::pair{8000, 44100}, std::pair{48000, 44100}, std::pair{22050, 48000}}) {
+        std::vector<float> pass = ramp(997);
+        std::vector<float> twice = pass;
+        twice.insert(twice.end(), pass.begin(), pass.end());
+        Resampler whole;
+        std::vector<float> expected;
+        whole.process(twice.data(), 997 * 2, inRate, outRate, expected);
+        whole.drain(inRate, outRate, expected);
+
+        Resampler pieces;
+        std::vector<float> got;
+        for (int p = 0; p < 2; ++p) {
+            int at = 0;
+            for (int size : {1, 7, 300, 689}) {
+                pieces.process(pass.data() + (std::size_t)at * 2, size, inRate, outRate, got);
+                at += size;
+            }
+        }
+        pieces.drain(inRate, outRate, got);
+        ASSERT_EQ(got.size(), expected.size()) << inRate << " to " << outRate;
+        for (std::size_t i = 0; i < got.size(); ++i) ASSERT_FLOAT_EQ(got[i], expected[i]) << i;
+
+        // The count follows the ratio, and a ramp stays on its line.
+        double ideal = 997.0 * 2 * outRate / inRate;
+        EXPECT_NEAR((double)got.size() / 2, ideal, 1.0);
+        double step = (double)inRate / outRate / 997.0;
+        for (std::size_t i = 0; i + 1 < got.size() / 2 && (double)i * inRate / outRate < 996; ++i) {
+            ASSERT_NEAR(got[2 * i], (double)i * step, 1e-5) << i;
+            ASSERT_FLOAT_EQ(got[2 * i + 1], -got[2 * i]);
+        }
+    }
+}
+
+}  // namespace
