@@ -33,7 +33,7 @@ void X11Backend::present(win32::NativeWindow window, const win32::PixelView& sur
                     static_cast<size_t>(right - left) * 4);
     }
     putArea(*state, left, top, right - left, bottom - top);
-    if (state->colorKey) updateShape(*state);
+    if (state->colorKey) updateShape(*state, top, bottom);
     XFlush(m_display);
 }
 
@@ -65,7 +65,7 @@ void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF 
     state->key = key;
     if (enabled) {
         state->shapeApplied = false;  // the key may have changed: send it anew
-        updateShape(*state);
+        updateShape(*state, 0, state->height);
     } else if (state->shapeApplied) {
         XShapeCombineMask(m_display, state->xid, ShapeBounding, 0, 0, None, ShapeSet);
         XShapeCombineMask(m_display, state->xid, ShapeInput, 0, 0, None, ShapeSet);
@@ -74,19 +74,27 @@ void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF 
     XFlush(m_display);
 }
 
-void X11Backend::updateShape(WindowState& window) {
+void X11Backend::updateShape(WindowState& window, int top, int bottom) {
     win32::PixelView view{window.pixels.data(), window.width, window.height, window.width * 4};
-    ShapeMask mask = buildShapeMask(view, window.key);
     // Each shape change costs the server region work and the compositor a
-    // repaint, and most presents leave the mask as it was.
-    if (window.shapeApplied && mask == window.shape) return;
+    // repaint, and most presents leave the mask as it was. Only the presented
+    // rows can differ from the mask last sent.
+    if (window.shapeApplied && window.shape.width == window.width && window.shape.height == window.height) {
+        if (!updateShapeMaskRows(window.shape, view, window.key, top, bottom)) return;
+    } else {
+        window.shape = buildShapeMask(view, window.key);
+    }
+    const ShapeMask& mask = window.shape;
     Pixmap bitmap = XCreateBitmapFromData(m_display, window.xid, reinterpret_cast<const char*>(mask.bits.data()),
                                           static_cast<unsigned>(mask.width), static_cast<unsigned>(mask.height));
-    if (!bitmap) return;
+    if (!bitmap) {
+        // The server lacks this mask: the next present builds and sends it whole.
+        window.shape = ShapeMask{};
+        return;
+    }
     XShapeCombineMask(m_display, window.xid, ShapeBounding, 0, 0, bitmap, ShapeSet);
     XShapeCombineMask(m_display, window.xid, ShapeInput, 0, 0, bitmap, ShapeSet);
     XFreePixmap(m_display, bitmap);
-    window.shape = std::move(mask);
     window.shapeApplied = true;
 }
 

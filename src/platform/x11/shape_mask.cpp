@@ -1,7 +1,27 @@
 // Building the colour-key shape mask from a BGRA surface.
 #include "platform/x11/shape_mask.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace x11 {
+
+namespace {
+
+// COLORREF is 0x00BBGGRR; a BGRA pixel read as a 32-bit word is 0xAARRGGBB.
+std::uint32_t keyAsPixel(COLORREF key) { return ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF); }
+
+void buildRow(const std::uint8_t* row, int width, std::uint32_t keyRgb, std::uint8_t* out) {
+    const auto* pixel = reinterpret_cast<const std::uint32_t*>(row);
+    for (int x = 0; x < width; x += 8) {
+        const int end = std::min(width, x + 8);
+        std::uint8_t byte = 0;
+        for (int i = x; i < end; ++i) byte |= static_cast<std::uint8_t>(((pixel[i] & 0xFFFFFF) != keyRgb) << (i - x));
+        out[x / 8] = byte;
+    }
+}
+
+}  // namespace
 
 ShapeMask buildShapeMask(const win32::PixelView& surface, COLORREF key) {
     ShapeMask mask;
@@ -10,18 +30,31 @@ ShapeMask buildShapeMask(const win32::PixelView& surface, COLORREF key) {
     mask.height = surface.height;
     const int rowBytes = mask.bytesPerRow();
     mask.bits.assign(static_cast<size_t>(rowBytes) * mask.height, 0);
-
-    // COLORREF is 0x00BBGGRR; a BGRA pixel read as a 32-bit word is 0xAARRGGBB.
-    const std::uint32_t keyRgb = ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF);
+    const std::uint32_t keyRgb = keyAsPixel(key);
     const auto* row = reinterpret_cast<const std::uint8_t*>(surface.pixels);
-    for (int y = 0; y < mask.height; ++y, row += surface.stride) {
-        const auto* pixel = reinterpret_cast<const std::uint32_t*>(row);
-        std::uint8_t* out = &mask.bits[static_cast<size_t>(y) * rowBytes];
-        for (int x = 0; x < mask.width; ++x) {
-            if ((pixel[x] & 0xFFFFFF) != keyRgb) out[x / 8] |= static_cast<std::uint8_t>(1u << (x % 8));
+    for (int y = 0; y < mask.height; ++y, row += surface.stride)
+        buildRow(row, mask.width, keyRgb, &mask.bits[static_cast<size_t>(y) * rowBytes]);
+    return mask;
+}
+
+bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, COLORREF key, int top, int bottom) {
+    if (!surface.pixels || surface.width != mask.width || surface.height != mask.height) return false;
+    top = std::max(0, top);
+    bottom = std::min(mask.height, bottom);
+    const int rowBytes = mask.bytesPerRow();
+    const std::uint32_t keyRgb = keyAsPixel(key);
+    std::vector<std::uint8_t> fresh(static_cast<size_t>(rowBytes));
+    bool changed = false;
+    for (int y = top; y < bottom; ++y) {
+        buildRow(reinterpret_cast<const std::uint8_t*>(surface.pixels) + static_cast<size_t>(y) * surface.stride,
+                 mask.width, keyRgb, fresh.data());
+        std::uint8_t* old = &mask.bits[static_cast<size_t>(y) * rowBytes];
+        if (std::memcmp(old, fresh.data(), fresh.size()) != 0) {
+            std::memcpy(old, fresh.data(), fresh.size());
+            changed = true;
         }
     }
-    return mask;
+    return changed;
 }
 
 }  // namespace x11

@@ -24,4 +24,8 @@ struct ShapeMask {
 // ignored, as Win32 ignores it for a colour key.
 ShapeMask buildShapeMask(const win32::PixelView& surface, COLORREF key);
 
+// Recomputes rows [top, bottom) of `mask` from a surface of the mask's size
+// and reports whether any bit changed. Rows outside are left as they are.
+bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, COLORREF key, int top, int bottom);
+
 }  // namespace x11

@@ -107,7 +107,8 @@ private:
 
     // present.cpp
     void putArea(WindowState& window, int x, int y, int width, int height);
-    void updateShape(WindowState& window);
+    // Sends the colour-key shape if rows [top, bottom) changed it.
+    void updateShape(WindowState& window, int top, int bottom);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);

@@ -70,3 +70,38 @@ TEST(ShapeMask, EmptySurface) {
     std::vector<std::uint32_t> one(1, kWhite);
     EXPECT_TRUE(x11::buildShapeMask({one.data(), 0, 1, 4}, kBlackKey).bits.empty());
 }
+
+TEST(ShapeMask, RowUpdateTouchesOnlyItsRows) {
+    // 11 wide so the last byte of a row is partial.
+    std::vector<std::uint32_t> pixels(11 * 6, kBlack);
+    x11::ShapeMask mask = maskOf(pixels, 11, 6, kBlackKey);
+    pixels[1 * 11 + 10] = kWhite;  // outside the updated rows: must stay unseen
+    pixels[3 * 11 + 0] = kWhite;
+    pixels[4 * 11 + 9] = 0xFF000100;
+    x11::ShapeMask stale = mask;
+    EXPECT_TRUE(x11::updateShapeMaskRows(mask, {pixels.data(), 11, 6, 11 * 4}, kBlackKey, 3, 5));
+    EXPECT_FALSE(mask.opaqueAt(10, 1));
+    EXPECT_TRUE(mask.opaqueAt(0, 3));
+    EXPECT_TRUE(mask.opaqueAt(9, 4));
+    EXPECT_EQ(mask.bits[3 * 2 + 1], 0x00);
+    EXPECT_EQ(mask.bits[4 * 2 + 1], 0x02);
+    pixels[1 * 11 + 10] = kBlack;
+    EXPECT_EQ(mask, maskOf(pixels, 11, 6, kBlackKey));
+    EXPECT_NE(mask, stale);
+}
+
+TEST(ShapeMask, RowUpdateReportsNoChangeForSameCoverage) {
+    std::vector<std::uint32_t> pixels(16 * 4, kBlack);
+    pixels[2 * 16 + 5] = kWhite;
+    x11::ShapeMask mask = maskOf(pixels, 16, 4, kBlackKey);
+    pixels[2 * 16 + 5] = 0xFF102030;  // another colour, still not the key
+    EXPECT_FALSE(x11::updateShapeMaskRows(mask, {pixels.data(), 16, 4, 16 * 4}, kBlackKey, 0, 4));
+    pixels[2 * 16 + 5] = kBlack;
+    EXPECT_TRUE(x11::updateShapeMaskRows(mask, {pixels.data(), 16, 4, 16 * 4}, kBlackKey, 2, 3));
+    EXPECT_EQ(mask.bits, std::vector<std::uint8_t>(2 * 4, 0));
+    // Rows past the edges are clipped; a surface of another size changes nothing.
+    EXPECT_FALSE(x11::updateShapeMaskRows(mask, {pixels.data(), 16, 4, 16 * 4}, kBlackKey, -3, 99));
+    pixels[0] = kWhite;
+    EXPECT_FALSE(x11::updateShapeMaskRows(mask, {pixels.data(), 16, 3, 16 * 4}, kBlackKey, 0, 3));
+    EXPECT_FALSE(mask.opaqueAt(0, 0));
+}
