@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/win32/internal/handles.h"
+#include "platform/win32/internal/window.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
 
@@ -76,7 +77,10 @@ private:
                 m_timers.erase(next);
             m_running = handle;
             lock.unlock();
-            timer->callback(timer->parameter, TRUE);
+            {
+                WakeBatch batch;
+                timer->callback(timer->parameter, TRUE);
+            }
             lock.lock();
             m_running = nullptr;
         }

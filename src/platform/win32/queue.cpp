@@ -216,11 +216,31 @@ void waitForWork() {
     drainWake();
 }
 
+void wakeNow() {
+    std::uint64_t one = 1;
+    [[maybe_unused]] auto written = write(queue().wakeFd, &one, sizeof one);
+}
+
+thread_local int t_batchDepth = 0;
+thread_local bool t_wakeHeld = false;
+
 }  // namespace
 
 void wakeMessageLoop() {
-    std::uint64_t one = 1;
-    [[maybe_unused]] auto written = write(queue().wakeFd, &one, sizeof one);
+    if (t_batchDepth > 0) {
+        t_wakeHeld = true;
+        return;
+    }
+    wakeNow();
+}
+
+WakeBatch::WakeBatch() { ++t_batchDepth; }
+
+WakeBatch::~WakeBatch() {
+    if (--t_batchDepth == 0 && t_wakeHeld) {
+        t_wakeHeld = false;
+        wakeNow();
+    }
 }
 
 void onPointer(NativeWindow window, const PointerEvent& event) { queue().input.push_back({window, event}); }
@@ -298,7 +318,7 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         std::lock_guard lock(queue().mutex);
         queue().sent.push_back(sent);
     }
-    wakeMessageLoop();
+    wakeNow();  // this thread waits for the answer: a held wake would never come
     return result.get();
 }
 

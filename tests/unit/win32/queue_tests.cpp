@@ -226,6 +226,58 @@ TEST_F(Queue, DropReachesOnlyAWindowThatAcceptsFiles) {
     EXPECT_EQ(DragQueryFileW(drop, 0, name, 260), 0u) << "a finished drop is gone";
 }
 
+// Invalidates, waits, then posts: a blocked loop woken by the invalidation
+// alone would paint before it sees the posted message.
+void InvalidateThenPost(PVOID parameter, BOOL) {
+    HWND hwnd = static_cast<HWND>(parameter);
+    RECT strip{20, 126, 520, 130};
+    InvalidateRect(hwnd, &strip, TRUE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    PostMessageW(hwnd, WM_USER + 9, 0, 0);
+}
+
+TEST_F(Queue, TimerCallbackWakesTheLoopOnceWhenItReturns) {
+    RecordingWindow window;
+    RecordingWindow::pump();
+    window.clear();
+    HANDLE timer = nullptr;
+    ASSERT_TRUE(CreateTimerQueueTimer(&timer, nullptr, InvalidateThenPost, window.hwnd(), 20, 0, WT_EXECUTEDEFAULT));
+    MSG msg;
+    ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 9));
+    DispatchMessageW(&msg);
+    ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+    DispatchMessageW(&msg);
+    DeleteTimerQueueTimer(nullptr, timer, nullptr);
+}
+
+std::atomic<LRESULT> sentFromTimer{-1};
+void SendFromTimer(PVOID parameter, BOOL) {
+    HWND hwnd = static_cast<HWND>(parameter);
+    PostMessageW(hwnd, WM_USER + 10, 0, 0);
+    sentFromTimer = SendMessageW(hwnd, WM_USER + 11, 0, 0);
+    PostMessageW(hwnd, WM_USER + 12, 0, 0);
+}
+
+TEST_F(Queue, TimerCallbackSendingWaitsForAnAnswerWithoutHoldingTheWake) {
+    RecordingWindow window;
+    RecordingWindow::pump();
+    window.clear();
+    sentFromTimer = -1;
+    HANDLE timer = nullptr;
+    ASSERT_TRUE(CreateTimerQueueTimer(&timer, nullptr, SendFromTimer, window.hwnd(), 20, 0, WT_EXECUTEDEFAULT));
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        DispatchMessageW(&msg);
+        if (msg.message == WM_USER + 12) break;
+    }
+    EXPECT_EQ(sentFromTimer.load(), 0);
+    auto got = window.messages();
+    EXPECT_NE(std::find(got.begin(), got.end(), WM_USER + 11), got.end());
+    DeleteTimerQueueTimer(nullptr, timer, nullptr);
+}
+
 std::atomic<int> fired{0};
 void CountFiring(PVOID, BOOL) { ++fired; }
 

@@ -71,4 +71,15 @@ void forgetWindowClasses();
 // Wakes a GetMessageW blocked on another thread.
 void wakeMessageLoop();
 
+// While one lives, this thread's wakes of the message loop are held and made
+// as a single wake when it ends, so a timer callback that invalidates and
+// posts wakes the UI thread once. SendMessageW still wakes at once.
+class WakeBatch {
+public:
+    WakeBatch();
+    ~WakeBatch();
+    WakeBatch(const WakeBatch&) = delete;
+    WakeBatch& operator=(const WakeBatch&) = delete;
+};
+
 }  // namespace win32
