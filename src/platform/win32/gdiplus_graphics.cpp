@@ -81,11 +81,22 @@ struct Canvas {
     }
 };
 
-// Renders anti-aliased coverage (A8, the canvas's size) of what `draw`
-// fills, inside the canvas's writable area.
-cairo_surface_t* coverage(const Canvas& canvas, const std::function<void(cairo_t*)>& draw) {
-    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, canvas.width, canvas.height);
-    cairo_t* cr = cairo_create(mask);
+// Renders anti-aliased coverage (A8) of what `draw` fills, inside the
+// canvas's writable area; the mask spans only that area's extents, whose
+// top-left corner is (`left`, `top`) in canvas pixels.
+struct Coverage {
+    cairo_surface_t* mask = nullptr;
+    int left = 0;
+    int top = 0;
+};
+
+Coverage coverage(const Canvas& canvas, const std::function<void(cairo_t*)>& draw) {
+    cairo_rectangle_int_t extent;
+    cairo_region_get_extents(canvas.area, &extent);
+    Coverage result{cairo_image_surface_create(CAIRO_FORMAT_A8, extent.width, extent.height), extent.x, extent.y};
+    cairo_t* cr = cairo_create(result.mask);
+    // A whole-pixel shift leaves the rasterised coverage exactly as it was.
+    cairo_translate(cr, -extent.x, -extent.y);
     for (int i = 0, n = cairo_region_num_rectangles(canvas.area); i < n; ++i) {
         cairo_rectangle_int_t r;
         cairo_region_get_rectangle(canvas.area, i, &r);
@@ -96,19 +107,44 @@ cairo_surface_t* coverage(const Canvas& canvas, const std::function<void(cairo_t
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
     draw(cr);
     cairo_destroy(cr);
-    cairo_surface_flush(mask);
-    return mask;
+    cairo_surface_flush(result.mask);
+    return result;
 }
 
-void compositeSolid(const Canvas& canvas, cairo_surface_t* mask, Gdiplus::ARGB color) {
-    const unsigned char* m = cairo_image_surface_get_data(mask);
-    int mstride = cairo_image_surface_get_stride(mask);
+void compositeSolid(const Canvas& canvas, const Coverage& coverage, Gdiplus::ARGB color) {
+    const unsigned char* m = cairo_image_surface_get_data(coverage.mask);
+    int mstride = cairo_image_surface_get_stride(coverage.mask);
     std::uint32_t alpha = color >> 24;
     canvas.forEach([&](int x, int y, std::uint32_t& p) {
-        std::uint32_t ea = div255(alpha * m[static_cast<std::ptrdiff_t>(y) * mstride + x]);
+        std::uint32_t ea = div255(alpha * m[static_cast<std::ptrdiff_t>(y - coverage.top) * mstride + (x - coverage.left)]);
         if (ea == 0) return;
         p = canvas.premultiplied ? overPremultiplied(p, color, ea) : overStraight(p, color, ea);
     });
+}
+
+// The whole pixels a fill of `shape` can touch, with a pixel to spare:
+// curves stay inside their control points. False when a point is not finite.
+bool shapeBounds(const PathData& shape, cairo_rectangle_int_t* box) {
+    double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;
+    for (const auto& figure : shape.figures) {
+        for (const Gdiplus::PointF& p : figure.points) {
+            if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return false;
+            left = std::min(left, static_cast<double>(p.X));
+            right = std::max(right, static_cast<double>(p.X));
+            top = std::min(top, static_cast<double>(p.Y));
+            bottom = std::max(bottom, static_cast<double>(p.Y));
+        }
+    }
+    if (left > right) {
+        *box = {0, 0, 0, 0};
+        return true;
+    }
+    // Far outside any bitmap: no need to be exact, only not to overflow.
+    auto clampPixel = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
+    int x0 = clampPixel(std::floor(left)) - 1, y0 = clampPixel(std::floor(top)) - 1;
+    int x1 = clampPixel(std::ceil(right)) + 1, y1 = clampPixel(std::ceil(bottom)) + 1;
+    *box = {x0, y0, x1 - x0, y1 - y0};
+    return true;
 }
 
 bool isAntialiased(Gdiplus::SmoothingMode mode) {
@@ -247,13 +283,19 @@ Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const 
         });
         return Ok;
     }
-    cairo_surface_t* mask = win32::coverage(canvas, [&shape](cairo_t* cr) {
+    // Coverage is rendered and composited only where the shape can reach.
+    cairo_rectangle_int_t reach;
+    if (win32::shapeBounds(shape, &reach)) {
+        cairo_region_intersect_rectangle(canvas.area, &reach);
+        if (cairo_region_is_empty(canvas.area)) return Ok;
+    }
+    win32::Coverage mask = win32::coverage(canvas, [&shape](cairo_t* cr) {
         shape.appendTo(cr);
         cairo_set_fill_rule(cr, shape.fillMode == FillModeAlternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
         cairo_fill(cr);
     });
-    if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) win32::compositeSolid(canvas, mask, color);
-    cairo_surface_destroy(mask);
+    if (cairo_surface_status(mask.mask) == CAIRO_STATUS_SUCCESS) win32::compositeSolid(canvas, mask, color);
+    cairo_surface_destroy(mask.mask);
     return Ok;
 }
 

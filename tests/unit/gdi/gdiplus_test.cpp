@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/internal/gdiplus_internal.h"
@@ -203,6 +204,66 @@ TEST(GdiplusGraphics, AntialiasingGivesPartialCoverageOnlyWhenAsked) {
     EXPECT_TRUE(edge == 0 || edge == 255);
     EXPECT_NEAR(static_cast<int>(pixel(smooth, 1, 0) >> 24), 128, 2);
     EXPECT_EQ(pixel(smooth, 1, 0) & 0xFFFFFF, 0xFFFFFFu);  // straight colour kept
+}
+
+// Full alpha of every pixel of a bitmap's window, row by row.
+std::vector<std::uint32_t> alphas(Bitmap& bitmap, int left, int top, int width, int height) {
+    std::vector<std::uint32_t> out;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x) out.push_back(pixel(bitmap, x, y) >> 24);
+    return out;
+}
+
+TEST(GdiplusGraphics, AntialiasedCurvesAreTheSameWhereverTheyLie) {
+    // A full circle from arcs: the curves bulge past their end points.
+    SolidBrush brush(Color(0xFFFFFFFF));
+    Bitmap near(12, 10), far(64, 48);
+    Graphics gn(&near), gf(&far);
+    gn.SetSmoothingMode(SmoothingModeAntiAlias);
+    gf.SetSmoothingMode(SmoothingModeAntiAlias);
+    GraphicsPath a, b;
+    a.AddArc(2.3f, 2.2f, 7.4f, 5.6f, 0.0f, 360.0f);
+    b.AddArc(49.3f, 37.2f, 7.4f, 5.6f, 0.0f, 360.0f);
+    ASSERT_EQ(gn.FillPath(&brush, &a), Ok);
+    ASSERT_EQ(gf.FillPath(&brush, &b), Ok);
+    std::vector<std::uint32_t> expected = alphas(near, 0, 0, 12, 10);
+    EXPECT_EQ(alphas(far, 47, 35, 12, 10), expected);
+    // Round: the left and right edges and the top and bottom are partly covered.
+    EXPECT_GT(expected[5 * 12 + 2], 0u);
+    EXPECT_LT(expected[5 * 12 + 2], 255u);
+    EXPECT_GT(expected[2 * 12 + 6], 0u);
+    EXPECT_EQ(expected[5 * 12 + 6], 255u);
+    EXPECT_EQ(expected[2 * 12 + 2], 0u);
+    // Nothing outside the circle's window was touched.
+    int touched = 0;
+    for (std::uint32_t value : alphas(far, 0, 0, 64, 48)) touched += value != 0;
+    int inside = 0;
+    for (std::uint32_t value : expected) inside += value != 0;
+    EXPECT_EQ(touched, inside);
+}
+
+TEST(GdiplusGraphics, AntialiasedFillStopsAtTheClipAndTheBitmapEdge) {
+    SolidBrush brush(Color(0xFFFFFFFF));
+    Bitmap clipped(16, 8), whole(16, 8);
+    Graphics gc(&clipped), gw(&whole);
+    gc.SetSmoothingMode(SmoothingModeAntiAlias);
+    gw.SetSmoothingMode(SmoothingModeAntiAlias);
+    GraphicsPath clip;
+    clip.AddRectangle(RectF(3.0f, 0.0f, 13.0f, 8.0f));
+    ASSERT_EQ(gc.SetClip(&clip), Ok);
+    // Hangs off the right and bottom edges.
+    gc.FillRectangle(&brush, 1.5f, 2.25f, 20.0f, 9.0f);
+    gw.FillRectangle(&brush, 1.5f, 2.25f, 20.0f, 9.0f);
+    std::vector<std::uint32_t> c = alphas(clipped, 0, 0, 16, 8), w = alphas(whole, 0, 0, 16, 8);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            std::uint32_t want = x < 3 ? 0u : w[y * 16 + x];
+            EXPECT_EQ(c[y * 16 + x], want) << x << "," << y;
+        }
+    }
+    EXPECT_NEAR(static_cast<int>(w[2 * 16 + 5]), 191, 2);   // three quarters of row 2
+    EXPECT_NEAR(static_cast<int>(w[4 * 16 + 1]), 128, 2);   // half of column 1
+    EXPECT_EQ(w[7 * 16 + 15], 255u);
 }
 
 TEST(GdiplusGraphics, DrawLineWithAPenFromABrush) {
