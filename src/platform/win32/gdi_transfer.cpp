@@ -1,6 +1,8 @@
 // Block transfers between device bitmaps: BitBlt, StretchBlt (nearest
 // neighbour, as GDI's COLORONCOLOR) and AlphaBlend.
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "platform/win32/gdi.h"
@@ -51,6 +53,11 @@ struct Source {
     }
 };
 
+// The put of BitBlt and StretchBlt: a plain copy, done a row at a time.
+struct CopyPixel {
+    void operator()(std::uint32_t& d, std::uint32_t s) const { d = s; }
+};
+
 // Nearest source offset for destination offset i when n source pixels
 // spread over m destination pixels.
 inline int nearest(int i, int n, int m) {
@@ -86,7 +93,11 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
             for (int py = top; py < bottom; ++py) {
                 std::uint32_t* out = dest.bitmap->row(py);
                 const std::uint32_t* in = from->row(py - y + sy) + (sx - x);
-                for (int px = left; px < right; ++px) put(out[px], in[px]);
+                if constexpr (std::is_same_v<Put, CopyPixel>) {
+                    if (right > left) std::memcpy(out + left, in + left, static_cast<std::size_t>(right - left) * 4);
+                } else {
+                    for (int px = left; px < right; ++px) put(out[px], in[px]);
+                }
             }
         }
         cairo_surface_mark_dirty(dest.bitmap->surface);
@@ -119,8 +130,7 @@ BOOL BitBlt(HDC destHandle, int x, int y, int width, int height, HDC srcHandle, 
     auto src = findDc(srcHandle);
     if (!dest || !src || rop != SRCCOPY) return FALSE;
     // Equal extents never mirror, whatever their sign.
-    transfer(*dest, x, y, width, height, *src, srcX, srcY, width, height,
-             [](std::uint32_t& d, std::uint32_t s) { d = s; });
+    transfer(*dest, x, y, width, height, *src, srcX, srcY, width, height, CopyPixel{});
     return TRUE;
 }
 
@@ -129,8 +139,7 @@ BOOL StretchBlt(HDC destHandle, int x, int y, int width, int height, HDC srcHand
     auto dest = findDc(destHandle);
     auto src = findDc(srcHandle);
     if (!dest || !src || rop != SRCCOPY) return FALSE;
-    transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
-             [](std::uint32_t& d, std::uint32_t s) { d = s; });
+    transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight, CopyPixel{});
     return TRUE;
 }
 
