@@ -15,8 +15,6 @@ namespace ostaudio {
 
 namespace {
 
-constexpr pa_usec_t kMinBufferUsec = 500000;
-
 struct Sink {
     std::string name;
     std::string description;
@@ -83,12 +81,8 @@ public:
         pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
 
         pa_buffer_attr attr;
-        // Stop, pause and restart act on the server at once and the position
-        // accounts for what is queued, so a deep buffer costs nothing but
-        // memory and saves wake-ups.
-        const pa_usec_t wantUsec = std::max<pa_usec_t>(
-            (pa_usec_t)format.bufferFrames * 1000000u / (pa_usec_t)format.rate, kMinBufferUsec);
-        std::uint32_t target = (std::uint32_t)pa_usec_to_bytes(wantUsec, &spec);
+        std::uint32_t target = (std::uint32_t)pa_usec_to_bytes(
+            (pa_usec_t)format.bufferFrames * 1000000u / (pa_usec_t)format.rate, &spec);
         attr.maxlength = (std::uint32_t)-1;
         attr.tlength = target;
         attr.prebuf = (std::uint32_t)-1;
