@@ -54,7 +54,9 @@ void Stream::restart() {
 void Stream::waitReady(int ms) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_consumerCv.wait_for(lock, std::chrono::milliseconds(ms), [&] {
-        return m_quit || (m_haveGen == m_wantGen && (m_count >= kChunkFrames || m_ended));
+        // A full ring: a sound server's first request may ask for a whole
+        // buffer at once, and what is missing then would be heard as a gap.
+        return m_quit || (m_haveGen == m_wantGen && (m_count > kRingFrames - kChunkFrames || m_ended));
     });
 }
 

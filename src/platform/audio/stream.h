@@ -33,8 +33,8 @@ public:
 
     // Back to the beginning; what was buffered is dropped.
     void restart();
-    // Waits, at most `ms`, until a first chunk is buffered or the stream is
-    // over, so a real-time output does not start on an underrun.
+    // Waits, at most `ms`, until the ring is as full as decoding keeps it or
+    // the stream is over, so a real-time output does not start on an underrun.
     void waitReady(int ms);
 
     struct ReadResult {
