@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every unit test executable (playback_tests, audio_tests and the
-# rest under tests/unit) and the whole-program tests with AddressSanitizer, LeakSanitizer and
-# UndefinedBehaviorSanitizer in build-asan, and runs them with ctest.
+# rest under tests/unit), the whole-program tests and the end-to-end checks
+# with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer in
+# build-asan, and runs them with ctest.
 # Exits nonzero if a build or a test fails.
 set -euo pipefail
 
@@ -31,5 +32,13 @@ cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # A hung test fails after TEST_TIMEOUT seconds instead of stalling the run.
-# The end-to-end checks run on the plain build only.
 ctest --test-dir "$build/tests" -LE e2e --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
+
+# The real program and the X11 backend under the same sanitizers: every
+# end-to-end check that closes the program cleanly also proves it leak-free.
+e2e_targets=()
+for t in ostrel xdnd_send wm_close x11_probe; do grep -qx "$t" <<<"$known" && e2e_targets+=("$t"); done
+if [[ ${#e2e_targets[@]} -eq 4 ]]; then
+    cmake --build "$build" -j"$jobs" --target "${e2e_targets[@]}"
+    ctest --test-dir "$build/tests/e2e" --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
+fi
