@@ -42,3 +42,11 @@ if [[ ${#e2e_targets[@]} -eq 4 ]]; then
     cmake --build "$build" -j"$jobs" --target "${e2e_targets[@]}"
     ctest --test-dir "$build/tests/e2e" --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
 fi
+
+# ThreadSanitizer on the layers with threads of their own: the message queue
+# and timers, the audio library, the engine and the whole program.
+tsan=${TSAN_BUILD_DIR:-$root/build-tsan}
+cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=thread
+cmake --build "$tsan" -j"$jobs" --target win32_tests audio_tests playback_engine_tests app_tests
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    ctest --test-dir "$tsan/tests" -LE e2e -E '_NOT_BUILT$' --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
