@@ -60,18 +60,18 @@ public:
         m_source = source;
 
         pa_threaded_mainloop_lock(m_loop);
-        pa_sample_spec spec;
-        spec.format = PA_SAMPLE_FLOAT32NE;
-        spec.rate = (std::uint32_t)format.rate;
-        spec.channels = 2;
+        pa_sample_spec sampleSpec;
+        sampleSpec.format = PA_SAMPLE_FLOAT32NE;
+        sampleSpec.rate = (std::uint32_t)format.rate;
+        sampleSpec.channels = 2;
         pa_channel_map map;
         pa_channel_map_init_stereo(&map);
-        if (!pa_sample_spec_valid(&spec)) {
+        if (!pa_sample_spec_valid(&sampleSpec)) {
             pa_threaded_mainloop_unlock(m_loop);
             close();
             return ERR_OUTPUT_FORMAT;
         }
-        m_stream = pa_stream_new(m_context, "Playback", &spec, &map);
+        m_stream = pa_stream_new(m_context, "Playback", &sampleSpec, &map);
         if (m_stream == nullptr) {
             pa_threaded_mainloop_unlock(m_loop);
             close();
@@ -82,7 +82,7 @@ public:
 
         pa_buffer_attr attr;
         std::uint32_t target = (std::uint32_t)pa_usec_to_bytes(
-            (pa_usec_t)format.bufferFrames * 1000000u / (pa_usec_t)format.rate, &spec);
+            (pa_usec_t)format.bufferFrames * 1000000u / (pa_usec_t)format.rate, &sampleSpec);
         attr.maxlength = (std::uint32_t)-1;
         attr.tlength = target;
         attr.prebuf = (std::uint32_t)-1;

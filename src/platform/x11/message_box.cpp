@@ -122,19 +122,7 @@ void X11Backend::messageBox(win32::NativeWindow owner, const std::string& captio
                                     CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
     if (!dialog) return;
 
-    XSizeHints* size = XAllocSizeHints();
-    size->flags = PPosition | PSize | PMinSize | PMaxSize;
-    size->x = x;
-    size->y = y;
-    size->width = size->min_width = size->max_width = layout.width;
-    size->height = size->min_height = size->max_height = layout.height;
-    XWMHints* wm = XAllocWMHints();
-    wm->flags = InputHint | StateHint;
-    wm->input = True;
-    wm->initial_state = NormalState;
-    XSetWMProperties(m_display, dialog, nullptr, nullptr, nullptr, 0, size, wm, nullptr);
-    XFree(size);
-    XFree(wm);
+    setFixedSizeHints(dialog, x, y, layout.width, layout.height, PPosition, false);
     setTitle(dialog, caption);
     setWindowType(dialog, m_atoms.netWmWindowTypeDialog);
     Atom states[] = {m_atoms.netWmStateModal, m_atoms.netWmStateAbove};

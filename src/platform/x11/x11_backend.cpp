@@ -148,26 +148,7 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
     state->height = desc.height;
     state->pixels.assign(static_cast<size_t>(desc.width) * desc.height, 0);
 
-    XSizeHints* size = XAllocSizeHints();
-    size->flags = PSize | PMinSize | PMaxSize | (desc.placed ? (USPosition | PPosition) : 0);
-    size->x = x;
-    size->y = y;
-    size->width = size->min_width = size->max_width = desc.width;
-    size->height = size->min_height = size->max_height = desc.height;
-    XWMHints* wm = XAllocWMHints();
-    wm->flags = InputHint | StateHint;
-    wm->input = True;
-    wm->initial_state = NormalState;
-    XClassHint* classHint = XAllocClassHint();
-    std::string resName = programName();
-    std::string resClass = resName;
-    resClass[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(resClass[0])));
-    classHint->res_name = resName.data();
-    classHint->res_class = resClass.data();
-    XSetWMProperties(m_display, xid, nullptr, nullptr, nullptr, 0, size, wm, classHint);
-    XFree(size);
-    XFree(wm);
-    XFree(classHint);
+    setFixedSizeHints(xid, x, y, desc.width, desc.height, desc.placed ? USPosition | PPosition : 0, true);
 
     setTitle(xid, desc.title);
     setMotifBorderless(xid);
@@ -406,6 +387,33 @@ bool X11Backend::wmSupports(Atom feature) {
     }
     if (data) XFree(data);
     return found;
+}
+
+void X11Backend::setFixedSizeHints(::Window xid, int x, int y, int width, int height, long positionFlags,
+                                   bool withClass) {
+    XSizeHints* size = XAllocSizeHints();
+    size->flags = PSize | PMinSize | PMaxSize | positionFlags;
+    size->x = x;
+    size->y = y;
+    size->width = size->min_width = size->max_width = width;
+    size->height = size->min_height = size->max_height = height;
+    XWMHints* wm = XAllocWMHints();
+    wm->flags = InputHint | StateHint;
+    wm->input = True;
+    wm->initial_state = NormalState;
+    XClassHint* classHint = nullptr;
+    std::string resName = programName();
+    std::string resClass = resName;
+    if (withClass) {
+        resClass[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(resClass[0])));
+        classHint = XAllocClassHint();
+        classHint->res_name = resName.data();
+        classHint->res_class = resClass.data();
+    }
+    XSetWMProperties(m_display, xid, nullptr, nullptr, nullptr, 0, size, wm, classHint);
+    XFree(size);
+    XFree(wm);
+    if (classHint) XFree(classHint);
 }
 
 void X11Backend::sendClientMessage(::Window destination, long mask, ::Window about, Atom type, long l0, long l1,

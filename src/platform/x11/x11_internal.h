@@ -101,6 +101,9 @@ private:
     void setTitle(::Window xid, const std::string& title);
     void setWindowType(::Window xid, Atom type);
     void setMotifBorderless(::Window xid);
+    // A window the user cannot resize, for the window manager; `withClass`
+    // adds WM_CLASS.
+    void setFixedSizeHints(::Window xid, int x, int y, int width, int height, long positionFlags, bool withClass);
     void sendClientMessage(::Window destination, long mask, ::Window about, Atom type, long l0, long l1, long l2,
                            long l3, long l4);
     void sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4);
@@ -119,6 +122,8 @@ private:
     void xdndPropertyNotify(WindowState& window, const XPropertyEvent& event);
     void xdndDeliver(WindowState& window, const std::string& list);
     void xdndFinish(bool success);
+    // Reads and deletes the drop property; false when it cannot be read.
+    bool takeDropProperty(::Window window, Atom* type, std::string* bytes);
     void xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
 
     // move.cpp

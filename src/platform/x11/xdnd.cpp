@@ -100,33 +100,34 @@ void X11Backend::xdndDeliver(WindowState& window, const std::string& list) {
     win32::onDrop(window.xid, paths, POINT{root.x - origin.x, root.y - origin.y});
 }
 
-void X11Backend::xdndSelectionNotify(WindowState& window, const XSelectionEvent& event) {
-    if (!m_drag.awaitingData || window.xid != m_drag.target || event.selection != m_atoms.xdndSelection) return;
-    if (event.property == None) {
-        xdndFinish(false);
-        return;
-    }
-    Atom type;
+bool X11Backend::takeDropProperty(::Window window, Atom* type, std::string* bytes) {
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    // Deleting the property is also how INCR asks for the first chunk.
-    if (XGetWindowProperty(m_display, window.xid, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True,
-                           AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
+    // Deleting the property is also how INCR asks for the next chunk.
+    if (XGetWindowProperty(m_display, window, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True, AnyPropertyType,
+                           type, &format, &count, &after, &data) != Success)
+        return false;
+    bytes->clear();
+    if (data && format == 8) bytes->assign(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    return true;
+}
+
+void X11Backend::xdndSelectionNotify(WindowState& window, const XSelectionEvent& event) {
+    if (!m_drag.awaitingData || window.xid != m_drag.target || event.selection != m_atoms.xdndSelection) return;
+    Atom type;
+    std::string list;
+    if (event.property == None || !takeDropProperty(window.xid, &type, &list)) {
         xdndFinish(false);
         return;
     }
     if (type == m_atoms.incr) {
-        if (data) XFree(data);
         m_drag.incr = true;
         m_drag.data.clear();
         XFlush(m_display);
         return;
     }
-    std::string list;
-    if (data && format == 8) list.assign(reinterpret_cast<const char*>(data), count);
-    if (data) XFree(data);
-
     xdndDeliver(window, list);
 }
 
@@ -135,22 +136,17 @@ void X11Backend::xdndPropertyNotify(WindowState& window, const XPropertyEvent& e
         event.state != PropertyNewValue)
         return;
     Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(m_display, window.xid, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True,
-                           AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
+    std::string chunk;
+    if (!takeDropProperty(window.xid, &type, &chunk)) {
         xdndFinish(false);
         return;
     }
-    const bool last = count == 0;
-    if (data && format == 8) m_drag.data.append(reinterpret_cast<const char*>(data), count);
-    if (data) XFree(data);
+    m_drag.data += chunk;
     if (m_drag.data.size() > kMaxDropBytes) {
         xdndFinish(false);
         return;
     }
-    if (!last) return;
+    if (!chunk.empty()) return;  // an empty chunk ends an INCR transfer
 
     std::string list = std::move(m_drag.data);
     xdndDeliver(window, list);
