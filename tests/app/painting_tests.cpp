@@ -15,32 +15,11 @@
 #include "playback/ot_playengine.h"
 #include "pump.h"
 #include "skin/ot_skin.h"
+#include "support/memory_surface.h"
 
 namespace {
 
 constexpr std::uint32_t kBarPixel = 0xFFCCFF99;
-
-// A 540 x 200 memory surface with a Graphics on it, as the window's paint uses.
-struct BackBuffer {
-    BackBuffer() {
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, 540, 200);
-        previous = SelectObject(dc, bitmap);
-    }
-    ~BackBuffer() {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    std::uint32_t Pixel(int x, int y) const {
-        auto bits = win32::findBitmap(bitmap);
-        cairo_surface_flush(bits->surface);
-        return bits->row(y)[x];
-    }
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-};
 
 struct Overlay : ::testing::Test {
     Overlay() {
@@ -49,14 +28,14 @@ struct Overlay : ::testing::Test {
     }
     // Paints with `fraction` and returns the columns of row 127 that carry the bar.
     std::vector<int> BarColumns(float fraction) {
-        BackBuffer buffer;
+        MemorySurface buffer(540, 200);
         Gdiplus::Graphics graphics(buffer.dc);
         graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
         overlay.Paint(&graphics, fraction, &skin);
         std::vector<int> columns;
         for (int x = 0; x < 540; ++x)
-            if (buffer.Pixel(x, 127) == kBarPixel) columns.push_back(x);
-        for (int y : {125, 130}) EXPECT_NE(buffer.Pixel(270, y), kBarPixel) << "the bar is rows 126 to 129 only";
+            if (buffer.at(x, 127) == kBarPixel) columns.push_back(x);
+        for (int y : {125, 130}) EXPECT_NE(buffer.at(270, y), kBarPixel) << "the bar is rows 126 to 129 only";
         return columns;
     }
     OstOverlay overlay;
@@ -86,7 +65,7 @@ TEST_F(Overlay, TheBubbleIsTheSkinsImageCentredOnTheHintOwner) {
     } cases[] = {{1, 267, 150}, {2, 212, 95}};
     auto image = win32::findBitmap(skin.m_bmBubble);
     for (const Case& c : cases) {
-        BackBuffer buffer;
+        MemorySurface buffer(540, 200);
         overlay.SetHint(nullptr, OstHint{c.owner, c.centre});
         overlay.ShowHint();
         {
@@ -98,7 +77,7 @@ TEST_F(Overlay, TheBubbleIsTheSkinsImageCentredOnTheHintOwner) {
             for (int x = 0; x < 540; ++x) {
                 bool inBubble = x >= c.left && x < c.left + 235 && y >= 20 && y < 100;
                 std::uint32_t expected = inBubble ? image->row(y - 20)[x - c.left] : 0;
-                if (buffer.Pixel(x, y) != expected) (inBubble ? mismatches : outside)++;
+                if (buffer.at(x, y) != expected) (inBubble ? mismatches : outside)++;
             }
         EXPECT_EQ(mismatches, 0) << "owner " << c.owner;
         EXPECT_EQ(outside, 0) << "owner " << c.owner;

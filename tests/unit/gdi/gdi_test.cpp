@@ -2,7 +2,7 @@
 
 #include "platform/win32/gdi.h"
 #include "platform/win32/internal/gdi_objects.h"
-#include "surface.h"
+#include "support/memory_surface.h"
 
 namespace {
 

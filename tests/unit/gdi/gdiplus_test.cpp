@@ -7,7 +7,7 @@
 
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/internal/gdiplus_internal.h"
-#include "surface.h"
+#include "support/memory_surface.h"
 
 using namespace Gdiplus;
 

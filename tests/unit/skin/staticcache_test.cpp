@@ -5,27 +5,11 @@
 #include <string>
 
 #include "pixels.h"
+#include "support/memory_surface.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/user.h"
 
 namespace {
-
-// A destination bitmap selected into a memory DC, like a paint's back buffer.
-struct BackBuffer {
-    BackBuffer(int cx, int cy) {
-        hdc = CreateCompatibleDC(NULL);
-        hbm = CreateCompatibleBitmap(hdc, cx, cy);
-        old = SelectObject(hdc, hbm);
-    }
-    ~BackBuffer() {
-        SelectObject(hdc, old);
-        DeleteDC(hdc);
-        DeleteObject(hbm);
-    }
-    HDC hdc;
-    HBITMAP hbm;
-    HGDIOBJ old;
-};
 
 void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF color) {
     RECT rect{left, top, right, bottom};
@@ -43,11 +27,11 @@ TEST(StaticCache, DrawCopiesExactlyTheCacheAtItsPosition) {
     Fill(hdc, 1, 1, 3, 2, RGB(0, 0, 0));  // see-through pixels are copied too
     cache.EndDC();
 
-    BackBuffer back(10, 20);
-    Fill(back.hdc, 0, 0, 10, 20, RGB(200, 200, 200));
-    cache.Draw(back.hdc, 0, 11);
+    MemorySurface back(10, 20);
+    Fill(back.dc, 0, 0, 10, 20, RGB(200, 200, 200));
+    cache.Draw(back.dc, 0, 11);
 
-    Pixels pixels = ReadPixels(back.hbm);
+    Pixels pixels = ReadPixels(back.bitmap);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 10; ++x) {
             std::uint32_t expected = 0xC8C8C8;
@@ -62,9 +46,9 @@ TEST(StaticCache, ContentSurvivesRepeatedDraws) {
     Fill(cache.BeginDC(NULL), 0, 0, 3, 3, RGB(1, 2, 3));
     cache.EndDC();
     for (int i = 0; i < 3; ++i) {
-        BackBuffer back(3, 3);
-        cache.Draw(back.hdc, 0, 0);
-        Pixels pixels = ReadPixels(back.hbm);
+        MemorySurface back(3, 3);
+        cache.Draw(back.dc, 0, 0);
+        Pixels pixels = ReadPixels(back.bitmap);
         for (std::uint32_t p : pixels.data) ASSERT_EQ(p & 0xFFFFFF, 0x010203u);
     }
 }
@@ -73,10 +57,10 @@ TEST(StaticCache, NewCacheIsBlackAndGraphicsDrawsIntoIt) {
     OstStaticCache cache;
     cache.Create(NULL, 8, 8);
     {
-        BackBuffer back(8, 8);
-        Fill(back.hdc, 0, 0, 8, 8, RGB(255, 255, 255));
-        cache.Draw(back.hdc, 0, 0);
-        for (std::uint32_t p : ReadPixels(back.hbm).data) ASSERT_EQ(p, 0u);
+        MemorySurface back(8, 8);
+        Fill(back.dc, 0, 0, 8, 8, RGB(255, 255, 255));
+        cache.Draw(back.dc, 0, 0);
+        for (std::uint32_t p : ReadPixels(back.bitmap).data) ASSERT_EQ(p, 0u);
     }
     Gdiplus::Graphics* g = cache.BeginGraphics(NULL);
     ASSERT_NE(g, nullptr);
@@ -84,9 +68,9 @@ TEST(StaticCache, NewCacheIsBlackAndGraphicsDrawsIntoIt) {
     g->FillRectangle(&brush, 2, 2, 3, 3);
     cache.EndGraphics(g);
 
-    BackBuffer back(8, 8);
-    cache.Draw(back.hdc, 0, 0);
-    Pixels pixels = ReadPixels(back.hbm);
+    MemorySurface back(8, 8);
+    cache.Draw(back.dc, 0, 0);
+    Pixels pixels = ReadPixels(back.bitmap);
     EXPECT_EQ(pixels.at(3, 3), 0xFF99CCFFu);
     EXPECT_EQ(pixels.at(0, 0), 0u);
     EXPECT_EQ(pixels.at(5, 5), 0u);

@@ -1,4 +1,5 @@
-// A memory DC holding a fresh device bitmap, with direct pixel access.
+// A memory DC holding a fresh device bitmap, with direct pixel access; for
+// tests that draw and then read the bytes back.
 #pragma once
 
 #include <cstdint>
