@@ -48,5 +48,5 @@ fi
 tsan=${TSAN_BUILD_DIR:-$root/build-tsan}
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=thread
 cmake --build "$tsan" -j"$jobs" --target win32_tests audio_tests playback_engine_tests app_tests
-TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp} \
     ctest --test-dir "$tsan/tests" -LE e2e -E '_NOT_BUILT$' --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
