@@ -93,6 +93,10 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 #define SW_SHOW 5
 #define SW_SHOWNA 8
 
+// AnimateWindow flags
+#define AW_HIDE 0x00010000
+#define AW_BLEND 0x00080000
+
 // Layered windows
 #define LWA_COLORKEY 0x00000001
 #define LWA_ALPHA 0x00000002
@@ -169,6 +173,8 @@ BOOL IsWindowVisible(HWND hwnd);
 BOOL ShowWindow(HWND hwnd, int cmdShow);
 BOOL UpdateWindow(HWND hwnd);
 BOOL SetForegroundWindow(HWND hwnd);
+// Blocks for `time` ms, as Win32 does; with AW_HIDE the window is hidden when it returns.
+BOOL AnimateWindow(HWND hwnd, DWORD time, DWORD flags);
 // Window data is pointer-sized: the program keeps pointers in GWL_USERDATA.
 LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value);
 LONG_PTR GetWindowLongW(HWND hwnd, int index);
