@@ -3,6 +3,7 @@
 #include "app/ot_control.h"
 #include "app/ot_messages.h"
 #include "app/ot_overlay.h"
+#include "app/ot_tray.h"
 #include "platform/win32/kernel.h"
 #include "playback/ot_playengine.h"
 #include "skin/ot_skin.h"
@@ -23,6 +24,10 @@ OstApplication::~OstApplication() {
     if (m_hProgressTimer) {
         DeleteTimerQueueTimer(NULL, m_hProgressTimer, NULL);
         m_hProgressTimer = NULL;
+    }
+    if (m_pTray) {
+        delete m_pTray;
+        m_pTray = NULL;
     }
     if (m_pMainWindow) {
         delete m_pMainWindow;
@@ -70,6 +75,8 @@ bool OstApplication::Initialize() {
         ShowStartupError(L"Ostrel failed to load!");
         return false;
     }
+
+    m_pTray = new OstTray(m_pMainWindow->GetHwnd());
 
     CreateTimerQueueTimer(&m_hProgressTimer, NULL, ProgressTimerProc, m_pMainWindow->GetHwnd(), 100, 273,
                           WT_EXECUTEDEFAULT);

@@ -4,6 +4,7 @@
 
 #include "app/ot_messages.h"
 #include "app/ot_overlay.h"
+#include "app/ot_tray.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
@@ -180,6 +181,8 @@ LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPA
         case WM_DROPFILES:
             OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
             return 0;
+        case WM_TRAYICON:
+            return s_pApplication->GetTray() ? s_pApplication->GetTray()->OnNotify(window, lParam) : 0;
         case WM_CMD_RESUME:
             s_pApplication->GetPlayEngine()->Play();
             return 0;

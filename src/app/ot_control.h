@@ -27,6 +27,7 @@ public:
     OstMainWindow* GetMainWindow() const { return m_pMainWindow; }
     OstSkin* GetSkin() const { return m_pSkin; }
     OstPlayEngine* GetPlayEngine() const { return m_pPlayEngine; }
+    OstTray* GetTray() const { return m_pTray; }
 
     static void ProgressTimerProc(PVOID parameter, BOOL timerOrWaitFired);
 

@@ -113,7 +113,10 @@ NativeWindow HeadlessBackend::createWindow(const win32::NativeWindowDesc& desc) 
 void HeadlessBackend::destroyWindow(NativeWindow window) { m_windows.erase(window); }
 
 void HeadlessBackend::setVisible(NativeWindow window, bool visible) {
-    if (auto it = m_windows.find(window); it != m_windows.end()) it->second.visible = visible;
+    if (auto it = m_windows.find(window); it != m_windows.end()) {
+        it->second.visible = visible;
+        if (visible) it->second.iconic = false;
+    }
 }
 
 void HeadlessBackend::present(NativeWindow window, const win32::PixelView& surface, const RECT& area) {
@@ -155,12 +158,76 @@ void HeadlessBackend::startSystemMove(NativeWindow window, POINT screen) {
 }
 
 void HeadlessBackend::setBlurRegion(NativeWindow window, const std::vector<RECT>& rects) {
-    if (auto it = m_windows.find(window); it != m_windows.end()) it->second.blur = rects;
+    if (auto it = m_windows.find(window); it != m_windows.end()) {
+        it->second.blur = rects;
+        ++it->second.blurSets;
+    }
 }
 
 bool HeadlessBackend::cursorPosition(POINT* screen) {
     *screen = m_cursor;
     return true;
 }
+
+bool HeadlessBackend::iconify(NativeWindow window) {
+    auto it = m_windows.find(window);
+    if (!m_canIconify || it == m_windows.end()) return false;
+    it->second.visible = false;
+    it->second.iconic = true;
+    return true;
+}
+
+void HeadlessBackend::restore(HWND hwnd) {
+    auto window = win32::findWindow(hwnd);
+    WindowState* w = find(hwnd);
+    if (!window || !w || !w->iconic) return;
+    w->iconic = false;
+    w->visible = true;
+    NativeWindow native = window->native;
+    queue([native] { win32::onRestored(native); });
+}
+
+bool HeadlessBackend::addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) {
+    m_trayIcons[id] = TrayIconState{desc, m_trayPresent};
+    return m_trayPresent;
+}
+
+void HeadlessBackend::removeTrayIcon(unsigned id) { m_trayIcons.erase(id); }
+
+bool HeadlessBackend::trayIconShown(unsigned id) {
+    auto it = m_trayIcons.find(id);
+    return it != m_trayIcons.end() && it->second.shown;
+}
+
+void HeadlessBackend::setTrayPresent(bool present) {
+    m_trayPresent = present;
+    for (auto& [id, icon] : m_trayIcons) {
+        bool lost = icon.shown && !present;
+        icon.shown = present;
+        if (lost) queue([id = id] { win32::onTrayLost(id); });
+    }
+}
+
+void HeadlessBackend::trayPointer(int action, int button) {
+    if (m_trayIcons.empty()) return;
+    unsigned id = m_trayIcons.begin()->first;
+    win32::PointerEvent e;
+    e.action = static_cast<win32::PointerAction>(action);
+    e.button = button;
+    e.time = m_clock;
+    queue([id, e] { win32::onTrayPointer(id, e); });
+}
+
+void HeadlessBackend::trayPress(int button, bool quick) {
+    m_clock += quick ? 100 : kFarApartMs;
+    trayPointer(static_cast<int>(win32::PointerAction::Press), button);
+}
+
+void HeadlessBackend::trayRelease(int button) {
+    m_clock += 50;
+    trayPointer(static_cast<int>(win32::PointerAction::Release), button);
+}
+
+void HeadlessBackend::trayMove() { trayPointer(static_cast<int>(win32::PointerAction::Move), 0); }
 
 }  // namespace headless

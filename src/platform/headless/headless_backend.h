@@ -28,8 +28,15 @@ struct WindowState {
     std::vector<std::uint32_t> pixels;  // last presented, BGRA premultiplied
     std::vector<RECT> presented;        // areas presented, oldest first
     std::vector<RECT> blur;
+    int blurSets = 0;                   // how often the blur region was set
     std::vector<POINT> systemMoves;     // screen points a system move started from
     int iconWidth = 0;
+    bool iconic = false;                // iconified: in the taskbar, not on screen
+};
+
+struct TrayIconState {
+    win32::TrayIconDesc desc;
+    bool shown = false;  // a tray shows it
 };
 
 class HeadlessBackend : public win32::Backend {
@@ -54,6 +61,20 @@ public:
     void setComposition(bool enabled) { m_composition = enabled; }
     void setCursor(POINT screen) { m_cursor = screen; }
 
+    // The desktop's tray (present by default). Taking it away reports every
+    // shown icon lost; bringing it back shows them all again.
+    void setTrayPresent(bool present);
+    const std::map<unsigned, TrayIconState>& trayIcons() const { return m_trayIcons; }
+    // Pointer input over the first tray icon (a press far in time from the
+    // last unless `quick`).
+    void trayPress(int button = 1, bool quick = false);
+    void trayRelease(int button = 1);
+    void trayMove();
+    // A window manager that can iconify (present by default), and its
+    // restoring an iconified window.
+    void setCanIconify(bool can) { m_canIconify = can; }
+    void restore(HWND hwnd);
+
     // Backend
     win32::NativeWindow createWindow(const win32::NativeWindowDesc& desc) override;
     void destroyWindow(win32::NativeWindow window) override;
@@ -66,8 +87,14 @@ public:
     bool compositionEnabled() override { return m_composition; }
     void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
     bool cursorPosition(POINT* screen) override;
+    bool iconify(win32::NativeWindow window) override;
+    bool addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) override;
+    void removeTrayIcon(unsigned id) override;
+    bool trayIconShown(unsigned id) override;
 
 private:
+    void trayPointer(int action, int button);
+
     WindowState* find(HWND hwnd);
     void pointer(HWND hwnd, int action, int x, int y, int button);
     void queue(std::function<void()> event);
@@ -78,6 +105,9 @@ private:
     DWORD m_clock = 100000;
     bool m_composition = true;
     POINT m_cursor{};
+    bool m_trayPresent = true;
+    bool m_canIconify = true;
+    std::map<unsigned, TrayIconState> m_trayIcons;
 };
 
 }  // namespace headless

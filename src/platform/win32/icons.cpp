@@ -103,6 +103,19 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     return handle;
 }
 
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT load) {
+    // Only the icon at its own size is used.
+    if (type != IMAGE_ICON || cx != 0 || cy != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HICON shared = LoadIconW(instance, name);
+    if (!shared || (load & LR_SHARED)) return shared;
+    auto icon = std::make_shared<IconObject>();
+    icon->image = findIcon(shared)->image;  // never drawn into: the pixels can be shared
+    return addHandle(HandleKind::Icon, icon);
+}
+
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
     static HCURSOR arrow = [] {
         auto cursor = std::make_shared<IconObject>();

@@ -107,6 +107,11 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 #define MB_ICONWARNING 0x00000030L
 #define IDOK 1
 
+// LoadImage
+#define IMAGE_ICON 1
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_SHARED 0x00008000
+
 // PeekMessage
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -212,6 +217,9 @@ BOOL PtInRect(const RECT* rect, POINT point);
 // Message boxes, cursors, icons
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+// IMAGE_ICON from the program's resources at the image's own size (cx, cy 0);
+// without LR_SHARED each call gives a new icon for DestroyIcon.
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT load);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 BOOL DestroyIcon(HICON icon);
 

@@ -192,6 +192,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     desc.acceptFiles = exStyle & WS_EX_ACCEPTFILES;
     desc.popup = style & WS_POPUP;
     if (auto owner = findWindow(parent)) desc.owner = owner->native;
+    window->owned = desc.owner != 0;
     window->native = backend()->createWindow(desc);
     if (!window->native) return nullptr;
 

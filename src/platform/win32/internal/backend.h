@@ -30,6 +30,13 @@ struct NativeWindowDesc {
     NativeWindow owner = 0;
 };
 
+// A tray icon as the backend shows it.
+struct TrayIconDesc {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> argb;  // straight A<<24|R<<16|G<<8|B, row by row
+    std::string tip;                  // UTF-8
+};
+
 // 32-bit pixels, BGRA in memory (premultiplied), `stride` bytes a row.
 struct PixelView {
     const std::uint32_t* pixels = nullptr;
@@ -73,6 +80,22 @@ public:
     virtual bool cursorPosition(POINT* /*screen*/) { return false; }
     // A modal message box; returns when the user has acknowledged it.
     virtual void messageBox(NativeWindow /*owner*/, const std::string& /*caption*/, const std::string& /*text*/) {}
+
+    // Hides a shown window into the window manager's icon (taskbar) state,
+    // off-taskbar flags dropped while it is there. When the window manager
+    // restores it the backend calls onRestored. False when nothing can
+    // restore it (no window manager): the window then stays as it was.
+    virtual bool iconify(NativeWindow) { return false; }
+
+    // Tray icons, keyed by the layer's id. addTrayIcon shows (or updates) the
+    // icon in whatever tray the desktop offers and keeps it, docking it again
+    // whenever a tray appears or restarts; it returns false when no tray
+    // exists at the moment. Input over the icon comes back through
+    // onTrayPointer; onTrayLost when no tray shows it any more.
+    virtual bool addTrayIcon(unsigned /*id*/, const TrayIconDesc&) { return false; }
+    virtual void removeTrayIcon(unsigned /*id*/) {}
+    // True while a tray shows the icon.
+    virtual bool trayIconShown(unsigned /*id*/) { return false; }
 };
 
 // The backend in use; null until one is installed. With none, window

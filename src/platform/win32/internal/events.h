@@ -28,5 +28,12 @@ void onCloseRequest(NativeWindow window);
 void onMoved(NativeWindow window, POINT screen);
 // The window manager took activation away.
 void onDeactivated(NativeWindow window);
+// The window manager brought an iconified window back (see Backend::iconify).
+void onRestored(NativeWindow window);
+// Pointer input over tray icon `id`; `event.time` in milliseconds of one
+// clock per icon (the double click is measured on it).
+void onTrayPointer(unsigned id, const PointerEvent& event);
+// No tray shows icon `id` any more (its tray went away and none took over).
+void onTrayLost(unsigned id);
 
 }  // namespace win32

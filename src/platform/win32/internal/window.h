@@ -40,6 +40,7 @@ struct Window : Object {
     int width = 0;
     int height = 0;
     NativeWindow native = 0;
+    bool owned = false;  // created with an owner window
     std::thread::id thread;
     bool visible = false;
     bool destroying = false;
@@ -59,6 +60,11 @@ std::vector<std::shared_ptr<Window>> allWindows();
 void presentWindow(Window& window, const RECT& area);
 // Makes the whole client area invalid (a window that becomes visible).
 void invalidateWhole(Window& window, bool erase);
+
+// Hides a window into the window manager's icon state instead of
+// withdrawing it, so the desktop can always bring it back; false (and the
+// window left as it was) when the display cannot. See Backend::iconify.
+bool iconifyWindow(Window& window);
 
 // Drops every window without a message to its procedure, as when the
 // process ends; for a test display going away.
