@@ -110,6 +110,7 @@ X11Backend::X11Backend(Display* display)
 }
 
 X11Backend::~X11Backend() {
+    m_tray.reset();
     for (auto& [xid, window] : m_windows) XDestroyWindow(m_display, xid);
     m_windows.clear();
     if (m_gc) XFreeGC(m_display, m_gc);
@@ -188,6 +189,9 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
     if (visible) {
         // Window managers drop _NET_WM_STATE when a window is withdrawn.
         setWmState(*state);
+        if (state->iconic) changeSkipStates(*state, true);
+        setInitialState(*state, NormalState);
+        state->iconic = state->seenIconic = false;
         XMapRaised(m_display, state->xid);
     } else {
         XWithdrawWindow(m_display, state->xid, m_screen);
@@ -259,11 +263,13 @@ void X11Backend::processEvents() {
         XNextEvent(m_display, &event);
         dispatch(event);
     }
+    if (m_tray) m_tray->processTimers();
     XFlush(m_display);
 }
 
 void X11Backend::dispatch(XEvent& event) {
     if (handleMoveEvent(event)) return;
+    if (m_tray && m_tray->handleEvent(event)) return;
     WindowState* window = find(event.xany.window);
     if (!window) return;
 
@@ -316,6 +322,7 @@ void X11Backend::dispatch(XEvent& event) {
     case PropertyNotify:
         m_lastTime = event.xproperty.time;
         xdndPropertyNotify(*window, event.xproperty);
+        iconicPropertyNotify(*window, event.xproperty);
         break;
     default:
         break;

@@ -15,6 +15,7 @@
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/events.h"
 #include "platform/x11/shape_mask.h"
+#include "platform/x11/tray.h"
 
 namespace x11 {
 
@@ -43,6 +44,10 @@ struct WindowState {
     ShapeMask shape;
     bool originKnown = false;
     POINT origin{};
+    // Iconified by us (see iconify.cpp); `seenIconic` once the window
+    // manager's WM_STATE said so, so its later Normal state is a restore.
+    bool iconic = false;
+    bool seenIconic = false;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
@@ -89,6 +94,10 @@ public:
     void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
     bool cursorPosition(POINT* screen) override;
     void messageBox(win32::NativeWindow owner, const std::string& caption, const std::string& text) override;
+    bool iconify(win32::NativeWindow window) override;
+    bool addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) override;
+    void removeTrayIcon(unsigned id) override;
+    bool trayIconShown(unsigned id) override;
 
 private:
     WindowState* find(::Window xid);
@@ -129,6 +138,14 @@ private:
     // move.cpp
     bool handleMoveEvent(const XEvent& event);
 
+    // iconify.cpp
+    // Asks the window manager to add or remove the off-taskbar states of a
+    // managed window.
+    void changeSkipStates(WindowState& window, bool skip);
+    // Before a map: the initial state the window manager gives the window.
+    void setInitialState(WindowState& window, int state);
+    void iconicPropertyNotify(WindowState& window, const XPropertyEvent& event);
+
     Display* m_display;
     // What the core polls: the X socket, and m_pending for events that an
     // Xlib call read off the socket into its queue after processEvents.
@@ -147,6 +164,8 @@ private:
     std::map<::Window, std::unique_ptr<WindowState>> m_windows;
     DragState m_drag;
     std::unique_ptr<MoveState> m_move;
+    Atom m_wmState = 0;
+    std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
 };
 
 }  // namespace x11

@@ -1,0 +1,97 @@
+// The icon (taskbar) state: a window the program hides while nothing else
+// could bring it back is iconified instead, with its off-taskbar states
+// dropped so the taskbar or the window manager's list shows it; when the
+// window manager restores it (WM_STATE back to Normal) the states return and
+// the core is told. Tray icons are handed to the tray host here too.
+#include <X11/Xatom.h>
+
+#include "platform/x11/x11_internal.h"
+
+namespace x11 {
+
+namespace {
+
+constexpr long kStateRemove = 0;
+constexpr long kStateAdd = 1;
+constexpr long kSourceApplication = 1;
+
+}  // namespace
+
+void X11Backend::changeSkipStates(WindowState& window, bool skip) {
+    if (!window.desc.toolWindow) return;
+    sendToRoot(window.xid, m_atoms.netWmState, skip ? kStateAdd : kStateRemove,
+               static_cast<long>(m_atoms.netWmStateSkipTaskbar), static_cast<long>(m_atoms.netWmStateSkipPager),
+               kSourceApplication, 0);
+}
+
+void X11Backend::setInitialState(WindowState& window, int state) {
+    XWMHints* hints = XGetWMHints(m_display, window.xid);
+    if (!hints) hints = XAllocWMHints();
+    if (!hints) return;
+    hints->flags |= StateHint;
+    hints->initial_state = state;
+    XSetWMHints(m_display, window.xid, hints);
+    XFree(hints);
+}
+
+bool X11Backend::iconify(win32::NativeWindow native) {
+    WindowState* window = find(static_cast<::Window>(native));
+    // Without a window manager nothing could restore an icon.
+    if (!window || !wmSupports(m_atoms.netWmState)) return false;
+    if (!m_wmState) m_wmState = XInternAtom(m_display, "WM_STATE", False);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(m_display, window->xid, &attributes)) return false;
+    if (attributes.map_state != IsUnmapped) {
+        changeSkipStates(*window, false);
+        XIconifyWindow(m_display, window->xid, m_screen);
+    } else {
+        // A withdrawn window is mapped straight into the icon state.
+        std::vector<Atom> states;
+        if (window->desc.topmost) states.push_back(m_atoms.netWmStateAbove);
+        XChangeProperty(m_display, window->xid, m_atoms.netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
+        setInitialState(*window, IconicState);
+        XMapWindow(m_display, window->xid);
+    }
+    window->iconic = true;
+    window->seenIconic = false;
+    XFlush(m_display);
+    return true;
+}
+
+void X11Backend::iconicPropertyNotify(WindowState& window, const XPropertyEvent& event) {
+    if (!window.iconic || !m_wmState || event.atom != m_wmState || event.state != PropertyNewValue) return;
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    long state = WithdrawnState;
+    if (XGetWindowProperty(m_display, window.xid, m_wmState, 0, 2, False, m_wmState, &type, &format, &count, &after,
+                           &data) == Success &&
+        data && format == 32 && count >= 1)
+        state = reinterpret_cast<long*>(data)[0];
+    if (data) XFree(data);
+    if (state == IconicState) {
+        window.seenIconic = true;
+        return;
+    }
+    if (state != NormalState || !window.seenIconic) return;
+    window.iconic = window.seenIconic = false;
+    setInitialState(window, NormalState);
+    changeSkipStates(window, true);
+    XFlush(m_display);
+    win32::onRestored(window.xid);
+}
+
+bool X11Backend::addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) {
+    if (!m_tray) m_tray = std::make_unique<TrayHost>(m_display, m_screen, m_root, m_epoll);
+    return m_tray->add(id, desc);
+}
+
+void X11Backend::removeTrayIcon(unsigned id) {
+    if (m_tray) m_tray->remove(id);
+}
+
+bool X11Backend::trayIconShown(unsigned id) { return m_tray && m_tray->shown(id); }
+
+}  // namespace x11

@@ -1,0 +1,69 @@
+// Tray icons in the freedesktop system tray (XEmbed): each icon is a small
+// window docked into the owner of _NET_SYSTEM_TRAY_S<screen>, drawn with the
+// icon scaled to the size the tray gives it, its tip shown as a tooltip
+// while the pointer rests on it. Icons dock again whenever a tray appears
+// (the MANAGER message on the root window), also after a tray restarts.
+// Everything runs on the UI thread, inside the X11 backend's event handling.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/win32/internal/backend.h"
+
+namespace x11 {
+
+class XEmbedTray {
+public:
+    // `lost` is called for each docked icon whose tray went away.
+    XEmbedTray(Display* display, int screen, ::Window root, int epoll, std::function<void(unsigned)> lost);
+    ~XEmbedTray();
+    XEmbedTray(const XEmbedTray&) = delete;
+    XEmbedTray& operator=(const XEmbedTray&) = delete;
+
+    // Keeps the icon and docks it while active and a tray exists.
+    void set(unsigned id, const win32::TrayIconDesc& desc);
+    void remove(unsigned id);
+    // While inactive (another host shows the icons) nothing is docked and no
+    // loss is reported.
+    void setActive(bool active);
+    bool trayExists() const { return m_manager != 0; }
+    bool docked(unsigned id) const;
+
+    // Handles the event if it is the tray's; true then.
+    bool handleEvent(const XEvent& event);
+    // Runs the tooltip's timer when its descriptor (in the backend's epoll)
+    // fired.
+    void processTimer();
+
+private:
+    struct Icon;
+    void findManager();
+    void adoptManager(::Window manager);
+    void dock(Icon& icon);
+    void undock(Icon& icon);
+    void requestSize(Icon& icon, int side);
+    void draw(Icon& icon);
+    Icon* findIcon(::Window xid);
+    void armTooltip(Icon& icon, bool arm);
+    void showTooltip();
+    void hideTooltip();
+
+    Display* m_display;
+    int m_screen;
+    ::Window m_root;
+    int m_epoll;
+    std::function<void(unsigned)> m_lost;
+    bool m_active = true;
+    ::Window m_manager = 0;
+    Atom m_selection, m_opcode, m_managerAtom, m_visualAtom, m_xembedInfo, m_netWmName, m_utf8;
+    std::map<unsigned, std::unique_ptr<Icon>> m_icons;
+    int m_timer = -1;  // the tooltip's delay
+    unsigned m_hovered = 0;
+    ::Window m_tooltip = 0;
+};
+
+}  // namespace x11
