@@ -416,6 +416,231 @@ check_ostrel_no_display() {
     grep -q "Ostrel failed to load!" "$WORK/ostrel.log" || fail "no 'Ostrel failed to load!' on stderr"
 }
 
+# --- tray, minimize ------------------------------------------------------------
+
+# A real XEmbed tray along the top edge of the screen.
+start_trayer() {
+    spawn trayer --edge top --align right --widthtype request --height 32 >>"$WORK/trayer.log" 2>&1
+    TRAYER_PID=$LAST_PID
+    wait_for 10 sh -c "xdotool search --name '^panel\$' >/dev/null 2>&1" || { fail "trayer did not start"; return 1; }
+}
+
+stop_trayer() {
+    kill "$TRAYER_PID" 2>/dev/null
+    wait "$TRAYER_PID" 2>/dev/null
+    return 0
+}
+
+map_state() { xwininfo -id "$1" 2>/dev/null | awk '/Map State:/ {print $NF}'; }
+is_viewable() { [ "$(map_state "$1")" = IsViewable ]; }
+is_unmapped() { [ "$(map_state "$1")" = IsUnMapped ]; }
+is_iconic() { xprop -id "$1" WM_STATE 2>/dev/null | grep -q "window state: Iconic"; }
+net_wm_state() { xprop -id "$1" _NET_WM_STATE 2>/dev/null; }
+no_window_named() { ! xdotool search --name "^$1\$" >/dev/null 2>&1; }
+
+# The tray icon window named NAME once a tray has embedded and shown it.
+docked_icon() {
+    local name=$1 icon
+    wait_for 10 sh -c "xdotool search --onlyvisible --name '^$name\$' >/dev/null 2>&1" || return 1
+    icon=$(xdotool search --onlyvisible --name "^$name\$" | head -n1)
+    xwininfo -id "$icon" -children | grep -q "Parent window id: $(xwininfo -root | awk '/Window id:/ {print $4}')" &&
+        return 1  # still on the root: not embedded
+    echo "$icon"
+}
+
+click_icon() { xdotool mousemove --window "$1" 10 10 click 1; }
+
+screenshot() { import -window root "$WORK/screen.png"; }
+
+# Polls a screenshot until the pixel at X Y is "R G B".
+wait_for_pixel() {
+    local x=$1 y=$2 want=$3 deadline=$((SECONDS + 5))
+    while :; do
+        screenshot && [ "$(root_pixel "$x" "$y")" = "$want" ] && return 0
+        [ $SECONDS -ge $deadline ] && { fail "pixel ($x, $y) is ($(root_pixel "$x" "$y")), expected ($want)"; return 1; }
+        sleep 0.2
+    done
+}
+
+# The icon's square shows a picture, not the tray's flat background.
+icon_drawn() {
+    local icon=$1 x y w h spread
+    read -r x y <<<"$(window_origin "$icon")"
+    w=$(xwininfo -id "$icon" | awk '/Width:/ {print $2}')
+    h=$(xwininfo -id "$icon" | awk '/Height:/ {print $2}')
+    [ "$w" = "$h" ] && [ "$h" -ge 16 ] || { fail "the icon is ${w}x${h}, not a square as tall as the tray's row"; return 1; }
+    screenshot || return 1
+    spread=$(convert "$WORK/screen.png" -crop "${w}x${h}+$x+$y" +repage -format "%[fx:int(1000*standard_deviation)]" info:)
+    [ "$spread" -gt 50 ] || fail "the icon's square is flat (spread $spread)"
+}
+
+tooltip_below() {  # Y: a row inside the tooltip's top padding, near the screen's right edge
+    local r g b
+    screenshot || return 1
+    read -r r g b < <(root_pixel 1270 "$1")
+    [ "$r" -ge 250 ] && [ "$g" -ge 250 ] && [ "$b" -ge 215 ] && [ "$b" -le 230 ]
+}
+
+check_tray_minimize_and_click_back() {
+    start_display && start_wm && start_trayer || return 1
+    spawn "$PROBE" --title probe-tray --strip --tray --minimize >"$WORK/out" 2>"$WORK/probe.log"
+    local id icon x y
+    id=$(window_named probe-tray) || { fail "no probe window"; return 1; }
+    icon=$(docked_icon "probe-tray tray") || { fail "the icon did not dock in trayer"; return 1; }
+    wait_for 5 is_viewable "$id"
+    read -r x y <<<"$(window_origin "$id")"
+    xdotool mousemove $((x + 150)) $((y + 100)) click 1
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the window"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the window although a tray shows its icon"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a click on the tray icon did not bring the window back"; return 1; }
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 150)) $((y + 100)) "255 255 255"
+}
+
+check_minimize_without_tray() {
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title probe-notray --strip --tray --minimize >"$WORK/out" 2>"$WORK/probe.log"
+    local id x y
+    id=$(window_named probe-notray) || { fail "no probe window"; return 1; }
+    wait_for 5 is_viewable "$id"
+    grep -q "no tray yet" "$WORK/probe.log" || fail "the icon was added although no tray exists"
+    read -r x y <<<"$(window_origin "$id")"
+    xdotool mousemove $((x + 150)) $((y + 100)) click 1
+    wait_for 5 is_iconic "$id" || { fail "with no tray, minimize did not iconify"; return 1; }
+    net_wm_state "$id" | grep -q SKIP_TASKBAR && fail "iconified but still off the taskbar"
+    wmctrl -l | grep -q "probe-notray" || fail "the window manager does not list the iconified window"
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || { fail "wmctrl -a did not bring the window back"; return 1; }
+    wait_for 5 sh -c "xprop -id $id _NET_WM_STATE | grep -q SKIP_TASKBAR" || fail "restored but on the taskbar"
+    net_wm_state "$id" | grep -q _NET_WM_STATE_ABOVE || fail "restored but not above"
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 150)) $((y + 100)) "255 255 255"
+}
+
+check_fade_with_compositor() {
+    # Under a compositor the window's opacity steps down during the fade.
+    start_display && start_wm || return 1
+    spawn picom --backend xrender --config /dev/null >"$WORK/picom.log" 2>&1
+    wait_for 10 sh -c "xdotool search --name '^picom\$' >/dev/null 2>&1" || { fail "picom did not start"; return 1; }
+    spawn "$PROBE" --title probe-fade --strip --minimize >"$WORK/out" 2>"$WORK/probe.log"
+    local id x y spy values
+    id=$(window_named probe-fade) || { fail "no probe window"; return 1; }
+    wait_for 5 is_viewable "$id"
+    xprop -spy -id "$id" _NET_WM_WINDOW_OPACITY >"$WORK/opacity" 2>/dev/null &
+    spy=$!
+    sleep 0.3
+    read -r x y <<<"$(window_origin "$id")"
+    xdotool mousemove $((x + 150)) $((y + 100)) click 1
+    wait_for 5 sh -c "! xwininfo -id $id | grep -q IsViewable" || fail "the window did not go"
+    sleep 0.3
+    kill "$spy" 2>/dev/null
+    wait "$spy" 2>/dev/null
+    # xprop reads each value some time after its change, so late reads may
+    # repeat a value; every value read must still be no higher than the last.
+    values=$(sed -n 's/.*= \([0-9]*\)$/\1/p' "$WORK/opacity")
+    local count previous=4294967295 falling=1 partial=0 v
+    count=$(wc -w <<<"$values")
+    for v in $values; do
+        [ "$v" -le "$previous" ] || falling=0
+        [ "$v" -gt 0 ] && [ "$v" -lt 4294967295 ] && partial=1
+        previous=$v
+    done
+    [ "$count" -ge 5 ] || fail "only $count opacity changes during the fade"
+    [ $falling -eq 1 ] || fail "the opacity rose during the fade: $(tr '\n' ' ' <<<"$values")"
+    [ $partial -eq 1 ] || fail "no partial opacity during the fade: $(tr '\n' ' ' <<<"$values")"
+    grep -q "not found" "$WORK/opacity" || fail "the opacity was not restored after the fade"
+    log "opacity changes: $count, values read: $(tr '\n' ' ' <<<"$values")"
+}
+
+check_ostrel_tray_toggle() {
+    # The player's own icon: drawn in a real tray, its tip on hover, a click
+    # hides the strip and the next brings it back painted; gone after exit.
+    start_display && start_wm && start_sound && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id icon x y ix iy
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the player's icon did not dock in trayer"; return 1; }
+    icon_drawn "$icon"
+    read -r ix iy <<<"$(window_origin "$icon")"
+    xdotool mousemove $((ix + 12)) $((iy + 12))
+    sleep 0.1
+    xdotool mousemove $((ix + 13)) $((iy + 13))
+    # The tooltip: a pale yellow box just below the pointer.
+    wait_for 5 tooltip_below $((iy + 13 + 23)) || fail "no tooltip below the icon"
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || { fail "a click on the icon did not hide the strip"; return 1; }
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a second click did not bring the strip back"; return 1; }
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
+    [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
+    close_cleanly "$pid" "$id"
+    wait_for 5 no_window_named "OstPlayer \[Preview\]" || fail "the icon is still there after exit"
+}
+
+check_ostrel_tray_restart() {
+    # The icon docks again in a tray that is restarted, and works there.
+    start_display && start_wm && start_sound && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id icon
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    docked_icon "OstPlayer \[Preview\]" >/dev/null || { fail "the icon did not dock"; return 1; }
+    stop_trayer
+    sleep 0.5
+    is_viewable "$id" || fail "a shown window changed when the tray went"
+    start_trayer || return 1
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in the restarted tray"; return 1; }
+    icon_drawn "$icon"
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || fail "a click on the re-docked icon did not hide the strip"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || fail "a second click did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_tray_lost_while_hidden() {
+    # Hidden through the tray, then the tray goes: the strip is iconified at
+    # once, so the window manager can bring it back as it was.
+    start_display && start_wm && start_sound && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id icon x y props
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock"; return 1; }
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || { fail "a click on the icon did not hide the strip"; return 1; }
+    stop_trayer
+    wait_for 5 is_iconic "$id" || { fail "losing the tray did not iconify the hidden strip"; return 1; }
+    net_wm_state "$id" | grep -q SKIP_TASKBAR && fail "iconified but still off the taskbar"
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || { fail "wmctrl -a did not bring the strip back"; return 1; }
+    wait_for 5 sh -c "xprop -id $id _NET_WM_STATE | grep -q SKIP_TASKBAR" || fail "restored but on the taskbar"
+    props=$(xprop -id "$id")
+    grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_ABOVE' <<<"$props" || fail "restored but not above"
+    grep -q '_NET_FRAME_EXTENTS(CARDINAL) = 0, 0, 0, 0' <<<"$props" || fail "restored with a frame"
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_tray_appears_later() {
+    # No tray at start-up: the failed add is reported and the player runs;
+    # a tray started later gets the icon, and it works.
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id icon
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 grep -q "Assertion failed: Shell_NotifyIcon(NIM_ADD, &(this->niData)), file ot_tray, line " \
+        "$WORK/ostrel.log" || fail "the failed add was not reported"
+    start_trayer || return 1
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in the later tray"; return 1; }
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || fail "a click on the icon did not hide the strip"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || fail "a second click did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
 # --- main ---------------------------------------------------------------------------
 
 ALL_CHECKS=$(declare -F | awk '{print $3}' | sed -n 's/^check_//p')

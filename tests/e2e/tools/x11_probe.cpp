@@ -1,15 +1,22 @@
 // A window on the X11 backend and the Win32-shaped core, for the e2e checks.
 // It accepts files and prints each dropped path on stdout, one a line.
 //
-//   x11_probe [--title TITLE] [--colorkey] [--message TEXT] [--popup]
+//   x11_probe [--title TITLE] [--colorkey] [--message TEXT] [--popup] [--strip]
+//             [--tray] [--minimize]
 //
 // --colorkey paints the window black around a white middle, keys out black
 // and makes the white part a caption, so a press there moves the window.
 // --message shows a message box with TEXT first and exits once it is closed.
 // --popup adds an owned pop-up window titled TITLE-popup at (40, 40), brings
 // it to the foreground and reports on stderr when it loses activation.
+// --strip makes it a tool window (off the taskbar) that stays on top.
+// --tray adds a tray icon with the tip "TITLE tray"; a left press on it (or
+// a double click) hides the window when shown and shows it when hidden.
+// --minimize: a left press on the window fades it out as the player's
+// minimize does.
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "platform/win32/gdi.h"
@@ -27,6 +34,10 @@ constexpr int kHeight = 200;
 constexpr RECT kMiddle = {100, 50, 200, 150};
 bool g_colorKey = false;
 bool g_popup = false;
+bool g_strip = false;
+bool g_tray = false;
+bool g_minimize = false;
+constexpr UINT kTrayMessage = WM_USER + 100;
 
 LRESULT PopupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ACTIVATE && wParam == WA_INACTIVE) {
@@ -72,6 +83,19 @@ LRESULT ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCHITTEST:
         if (g_colorKey) return HTCAPTION;  // only the opaque middle receives the pointer
         break;
+    case WM_LBUTTONDOWN:
+        if (g_minimize) {
+            std::fprintf(stderr, "x11_probe: minimize\n");
+            AnimateWindow(hwnd, 200, AW_HIDE | AW_BLEND);
+        }
+        return 0;
+    case kTrayMessage:
+        if (lParam == WM_LBUTTONDOWN || lParam == WM_LBUTTONDBLCLK) {
+            bool visible = IsWindowVisible(hwnd);
+            std::fprintf(stderr, "x11_probe: tray %s\n", visible ? "hides" : "shows");
+            ShowWindow(hwnd, visible ? SW_HIDE : SW_SHOW);
+        }
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(hwnd, &paint);
@@ -103,12 +127,24 @@ int run(const std::wstring& title, const char* message) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = L"x11_probe";
     if (!RegisterClassExW(&wc)) return 2;
-    DWORD exStyle = WS_EX_ACCEPTFILES | (g_colorKey ? WS_EX_LAYERED : 0);
+    DWORD exStyle = WS_EX_ACCEPTFILES | (g_colorKey ? WS_EX_LAYERED : 0) |
+                    (g_strip ? WS_EX_TOOLWINDOW | WS_EX_TOPMOST : 0);
     HWND hwnd = CreateWindowExW(exStyle, L"x11_probe", title.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                 kWidth, kHeight, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 2;
     if (g_colorKey) SetLayeredWindowAttributes(hwnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     InvalidateRect(hwnd, nullptr, TRUE);
+    NOTIFYICONDATAW icon{};
+    if (g_tray) {
+        icon.cbSize = NOTIFYICONDATAW_CURRENT_SIZE;
+        icon.hWnd = hwnd;
+        icon.uID = 1;
+        icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        icon.uCallbackMessage = kTrayMessage;
+        icon.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(6007));
+        std::wcsncpy(icon.szTip, (title + L" tray").c_str(), 127);
+        if (!Shell_NotifyIconW(NIM_ADD, &icon)) std::fprintf(stderr, "x11_probe: no tray yet\n");
+    }
     if (g_popup) {
         wc.lpfnWndProc = PopupProc;
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -121,6 +157,7 @@ int run(const std::wstring& title, const char* message) {
     }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    if (g_tray) Shell_NotifyIconW(NIM_DELETE, &icon);
     return static_cast<int>(msg.wParam);
 }
 
@@ -136,10 +173,18 @@ int main(int argc, char** argv) {
             g_colorKey = true;
         } else if (!std::strcmp(argv[i], "--popup")) {
             g_popup = true;
+        } else if (!std::strcmp(argv[i], "--strip")) {
+            g_strip = true;
+        } else if (!std::strcmp(argv[i], "--tray")) {
+            g_tray = true;
+        } else if (!std::strcmp(argv[i], "--minimize")) {
+            g_minimize = true;
         } else if (!std::strcmp(argv[i], "--message") && i + 1 < argc) {
             message = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: x11_probe [--title TITLE] [--colorkey] [--message TEXT] [--popup]\n");
+            std::fprintf(stderr,
+                         "usage: x11_probe [--title TITLE] [--colorkey] [--message TEXT] [--popup] [--strip] [--tray] "
+                         "[--minimize]\n");
             return 1;
         }
     }
