@@ -12,12 +12,15 @@ run_packages=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     libmpg123-dev libsndfile1-dev
     libpulse-dev
+    libsystemd-dev
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth openbox xdotool x11-utils x11-apps imagemagick
     pulseaudio pulseaudio-utils sox python3
+    trayer picom wmctrl dbus-daemon dbus-bin
+    haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
 )
 
 packages=("${run_packages[@]}")

@@ -641,6 +641,111 @@ check_ostrel_tray_appears_later() {
     close_cleanly "$pid" "$id"
 }
 
+# --- StatusNotifierItem -----------------------------------------------------------
+
+# A private session bus for this check only.
+start_bus() {
+    : >"$WORK/busaddr"
+    spawn dbus-daemon --session --nofork --address="unix:path=$WORK/bus" --print-address=3 3>"$WORK/busaddr" \
+        2>"$WORK/dbus.log"
+    wait_for 10 test -s "$WORK/busaddr" || { fail "dbus-daemon did not start"; return 1; }
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$WORK/busaddr")
+}
+
+watcher_items() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems 2>/dev/null
+}
+
+start_watcher() {
+    spawn status-notifier-watcher >>"$WORK/watcher.log" 2>&1
+    WATCHER_PID=$LAST_PID
+    wait_for 10 watcher_items >/dev/null || { fail "status-notifier-watcher did not start"; return 1; }
+}
+
+item_registered() { watcher_items | grep -q "\"$1\""; }
+name_owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
+}
+item_property() {  # NAME PROPERTY
+    dbus-send --session --print-reply --dest="$1" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
+        string:org.kde.StatusNotifierItem "string:$2" 2>/dev/null
+}
+activate() {
+    dbus-send --session --print-reply --dest="$1" /StatusNotifierItem org.kde.StatusNotifierItem.Activate \
+        int32:0 int32:0 >/dev/null
+}
+
+# The host's first icon, at the left of its bar along the top, shows a picture.
+host_shows_icon() {
+    local spread
+    screenshot || return 1
+    spread=$(convert "$WORK/screen.png" -crop "28x28+1+1" +repage -format "%[fx:int(1000*standard_deviation)]" info:)
+    [ "$spread" -gt 50 ]
+}
+
+check_ostrel_status_notifier_item() {
+    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    spawn gtk-sni-tray-standalone >"$WORK/host.log" 2>&1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name x y
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    item_property "$name" Title | grep -q '"Ostrel"' || fail "Title is not Ostrel"
+    item_property "$name" Category | grep -q '"ApplicationStatus"' || fail "Category is not ApplicationStatus"
+    item_property "$name" ToolTip | grep -q '"OstPlayer \[Preview\]"' || fail "the tooltip is not the tip"
+    item_property "$name" IconPixmap | grep -q "int32 128" || fail "no 128x128 IconPixmap"
+    no_window_named "OstPlayer \[Preview\]" || fail "an XEmbed icon as well"
+    wait_for 10 host_shows_icon || fail "the host does not show the icon"
+    [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
+
+    activate "$name"
+    wait_for 5 is_unmapped "$id" || { fail "Activate did not hide the strip"; return 1; }
+    activate "$name"
+    wait_for 5 is_viewable "$id" || { fail "a second Activate did not bring the strip back"; return 1; }
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
+    # A click on the host's icon is an Activate too.
+    xdotool mousemove 14 14 click 1
+    wait_for 5 is_unmapped "$id" || fail "a click on the host's icon did not hide the strip"
+    sleep 0.6  # longer than the double-click time: two single clicks, not one double
+    xdotool mousemove 14 14 click 1
+    wait_for 5 is_viewable "$id" || fail "a second click on the host's icon did not bring it back"
+
+    # A watcher that restarts gets the item again.
+    kill "$WATCHER_PID"
+    wait "$WATCHER_PID" 2>/dev/null
+    start_watcher || return 1
+    wait_for 10 item_registered "$name" || fail "the item did not register with the restarted watcher"
+
+    close_cleanly "$pid" "$id"
+    wait_for 5 sh -c "! dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:$name | grep -q 'boolean true'" ||
+        fail "the item's name is still owned after exit"
+    wait_for 5 sh -c "! dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems | grep -q $name" ||
+        fail "the watcher still lists the item after exit"
+}
+
+check_ostrel_status_notifier_watcher_lost_while_hidden() {
+    # The only tray is a watcher; it goes while the strip is hidden: the strip
+    # is iconified at once and the window manager brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    activate "$name"
+    wait_for 5 is_unmapped "$id" || { fail "Activate did not hide the strip"; return 1; }
+    kill "$WATCHER_PID"
+    wait_for 5 is_iconic "$id" || { fail "losing the watcher did not iconify the hidden strip"; return 1; }
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || fail "wmctrl -a did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
 # --- main ---------------------------------------------------------------------------
 
 ALL_CHECKS=$(declare -F | awk '{print $3}' | sed -n 's/^check_//p')
@@ -652,6 +757,10 @@ for check in "$@"; do
         continue
     fi
     WORK=$(mktemp -d)
+    # No desktop bus but the one a check starts: a watcher on the session
+    # that runs the tests would take the tray icons.
+    unset DBUS_SESSION_BUS_ADDRESS
+    export XDG_RUNTIME_DIR=$WORK
     log "running $check"
     before=$FAILED
     FAILED=0

@@ -5,12 +5,14 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <future>
 
 #include "platform/win32/internal/events.h"
+#include "platform/win32/internal/poll_sources.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
@@ -48,6 +50,7 @@ struct Queue {
     WPARAM buttons = 0;
 
     int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    std::vector<PollSource*> sources;  // UI thread only
 };
 
 Queue& queue() {
@@ -207,12 +210,24 @@ void drainWake() {
     }
 }
 
+void dispatchSources() {
+    // A copy: a source's work may add or remove sources.
+    std::vector<PollSource*> sources = queue().sources;
+    for (PollSource* source : sources) source->dispatch();
+}
+
 void waitForWork() {
     Queue& q = queue();
     if (backend()) backend()->flush();
-    pollfd fds[2] = {{q.wakeFd, POLLIN, 0}, {backend() ? backend()->eventFd() : -1, POLLIN, 0}};
-    int count = fds[1].fd >= 0 ? 2 : 1;
-    poll(fds, static_cast<nfds_t>(count), -1);
+    std::vector<pollfd> fds{{q.wakeFd, POLLIN, 0}};
+    if (backend() && backend()->eventFd() >= 0) fds.push_back({backend()->eventFd(), POLLIN, 0});
+    int timeout = -1;
+    for (PollSource* source : q.sources) {
+        if (source->fd() >= 0) fds.push_back({source->fd(), source->events(), 0});
+        int wait = source->timeoutMs();
+        if (wait >= 0 && (timeout < 0 || wait < timeout)) timeout = wait;
+    }
+    poll(fds.data(), static_cast<nfds_t>(fds.size()), timeout);
     drainWake();
 }
 
@@ -259,6 +274,13 @@ void onDeactivated(NativeWindow native) {
 
 POINT lastPressPoint() { return queue().lastPressScreen; }
 
+void addPollSource(PollSource* source) { queue().sources.push_back(source); }
+
+void removePollSource(PollSource* source) {
+    auto& sources = queue().sources;
+    sources.erase(std::remove(sources.begin(), sources.end(), source), sources.end());
+}
+
 }  // namespace win32
 
 using namespace win32;
@@ -267,6 +289,7 @@ BOOL GetMessageW(LPMSG msg, HWND hwnd, UINT min, UINT max) {
     if (!msg) return -1;
     for (;;) {
         if (backend()) backend()->processEvents();
+        dispatchSources();
         if (retrieve(msg, hwnd, min, max, true)) return msg->message == WM_QUIT ? FALSE : TRUE;
         waitForWork();
     }
@@ -275,6 +298,7 @@ BOOL GetMessageW(LPMSG msg, HWND hwnd, UINT min, UINT max) {
 BOOL PeekMessageW(LPMSG msg, HWND hwnd, UINT min, UINT max, UINT removeMsg) {
     if (!msg) return FALSE;
     if (backend()) backend()->processEvents();
+    dispatchSources();
     return retrieve(msg, hwnd, min, max, removeMsg & PM_REMOVE) ? TRUE : FALSE;
 }
 

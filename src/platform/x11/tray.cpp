@@ -1,20 +1,39 @@
 // Tray icons on an X11 desktop (see tray.h).
 #include "platform/x11/tray.h"
 
+#include "platform/bus/session_bus.h"
 #include "platform/win32/internal/events.h"
 
 namespace x11 {
 
 TrayHost::TrayHost(Display* display, int screen, ::Window root, int epoll)
-    : m_xembed(display, screen, root, epoll, [](unsigned id) { win32::onTrayLost(id); }) {}
-
-bool TrayHost::add(unsigned id, const win32::TrayIconDesc& desc) {
-    m_xembed.set(id, desc);
-    return m_xembed.docked(id);
+    : m_xembed(display, screen, root, epoll, [this](unsigned) { update(); }) {
+    if (sd_bus* bus = bus::sessionBus()) m_sni = std::make_unique<SniTray>(bus, [this] { update(); });
+    m_xembed.setActive(!(m_sni && m_sni->watcherPresent()));
 }
 
-void TrayHost::remove(unsigned id) { m_xembed.remove(id); }
+bool TrayHost::add(unsigned id, const win32::TrayIconDesc& desc) {
+    if (m_sni) m_sni->set(id, desc);
+    m_xembed.set(id, desc);
+    m_shown[id] = shown(id);
+    return m_shown[id];
+}
 
-bool TrayHost::shown(unsigned id) const { return m_xembed.docked(id); }
+void TrayHost::remove(unsigned id) {
+    if (m_sni) m_sni->remove(id);
+    m_xembed.remove(id);
+    m_shown.erase(id);
+}
+
+bool TrayHost::shown(unsigned id) const { return (m_sni && m_sni->shown(id)) || m_xembed.docked(id); }
+
+void TrayHost::update() {
+    m_xembed.setActive(!(m_sni && m_sni->watcherPresent()));
+    for (auto& [id, wasShown] : m_shown) {
+        bool now = shown(id);
+        if (wasShown && !now) win32::onTrayLost(id);
+        wasShown = now;
+    }
+}
 
 }  // namespace x11

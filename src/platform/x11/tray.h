@@ -1,10 +1,14 @@
-// Tray icons on an X11 desktop: shown in the freedesktop system tray
-// (XEmbed) for now; the host that shows an icon reports its loss upward.
+// Tray icons on an X11 desktop: a StatusNotifierItem on the session bus
+// where a watcher runs, otherwise the freedesktop system tray (XEmbed), never
+// both, so no desktop shows two icons. The host follows trays and watchers
+// as they come and go, and reports an icon that no longer shows anywhere
+// through onTrayLost. UI thread only.
 #pragma once
 
 #include <map>
 #include <memory>
 
+#include "platform/x11/tray_sni.h"
 #include "platform/x11/tray_xembed.h"
 
 namespace x11 {
@@ -21,7 +25,12 @@ public:
     void processTimers() { m_xembed.processTimer(); }
 
 private:
+    // Picks the host after a change and reports icons that were lost.
+    void update();
+
     XEmbedTray m_xembed;
+    std::unique_ptr<SniTray> m_sni;  // null without a session bus
+    std::map<unsigned, bool> m_shown;  // every icon, and whether it was shown after the last change
 };
 
 }  // namespace x11

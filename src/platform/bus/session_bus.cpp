@@ -1,0 +1,77 @@
+// The session bus connection and its place in the message loop.
+#include "platform/bus/session_bus.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <cstdint>
+
+#include "platform/win32/internal/poll_sources.h"
+
+namespace bus {
+namespace {
+
+class Connection : public win32::PollSource {
+public:
+    ~Connection() override { close(); }
+
+    sd_bus* get() {
+        if (m_bus || m_failed) return m_bus;
+        if (sd_bus_open_user(&m_bus) < 0) {
+            m_bus = nullptr;
+            m_failed = true;  // asked once: no bus now is no bus for this run
+            return nullptr;
+        }
+        win32::addPollSource(this);
+        return m_bus;
+    }
+
+    void close() {
+        if (!m_bus) return;
+        win32::removePollSource(this);
+        m_bus = sd_bus_flush_close_unref(m_bus);
+        m_failed = false;
+    }
+
+    int fd() override { return m_bus ? sd_bus_get_fd(m_bus) : -1; }
+
+    short events() override {
+        int events = m_bus ? sd_bus_get_events(m_bus) : 0;
+        return static_cast<short>(events > 0 ? events : 0);
+    }
+
+    int timeoutMs() override {
+        std::uint64_t due = 0;
+        if (!m_bus || sd_bus_get_timeout(m_bus, &due) < 0 || due == UINT64_MAX) return -1;
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::uint64_t nowUs = static_cast<std::uint64_t>(now.tv_sec) * 1000000u + now.tv_nsec / 1000;
+        if (due <= nowUs) return 0;
+        std::uint64_t waitMs = (due - nowUs + 999) / 1000;
+        return waitMs > 60000 ? 60000 : static_cast<int>(waitMs);
+    }
+
+    void dispatch() override {
+        if (!m_bus) return;
+        // Each call handles one message; handlers may close the connection.
+        while (m_bus && sd_bus_process(m_bus, nullptr) > 0) {
+        }
+    }
+
+private:
+    sd_bus* m_bus = nullptr;
+    bool m_failed = false;
+};
+
+Connection& connection() {
+    static Connection instance;
+    return instance;
+}
+
+}  // namespace
+
+sd_bus* sessionBus() { return connection().get(); }
+
+void closeSessionBus() { connection().close(); }
+
+}  // namespace bus

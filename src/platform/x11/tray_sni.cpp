@@ -1,0 +1,295 @@
+// The StatusNotifierItem side of tray icons; see tray_sni.h.
+#include "platform/x11/tray_sni.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "platform/win32/internal/events.h"
+
+namespace x11 {
+
+namespace {
+
+constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
+constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
+constexpr const char* kItemPath = "/StatusNotifierItem";
+constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
+// A watcher may own its name a moment before it serves it.
+constexpr int kRetries = 25;
+constexpr std::uint64_t kRetryMs = 200;
+
+std::uint64_t monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+}  // namespace
+
+struct SniTray::Item {
+    unsigned id = 0;
+    std::string name;  // the bus name the item is known by
+    std::string tip;
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixmap;  // A, R, G, B bytes, row by row
+    sd_bus_slot* object = nullptr;
+    bool nameOwned = false;
+    bool registered = false;
+};
+
+namespace {
+
+int appendPixmaps(sd_bus_message* reply, int width, int height, const std::vector<std::uint8_t>& pixmap) {
+    int r = sd_bus_message_open_container(reply, 'a', "(iiay)");
+    if (r < 0) return r;
+    if (!pixmap.empty()) {
+        if ((r = sd_bus_message_open_container(reply, 'r', "iiay")) < 0) return r;
+        if ((r = sd_bus_message_append(reply, "ii", width, height)) < 0) return r;
+        if ((r = sd_bus_message_append_array(reply, 'y', pixmap.data(), pixmap.size())) < 0) return r;
+        if ((r = sd_bus_message_close_container(reply)) < 0) return r;
+    }
+    return sd_bus_message_close_container(reply);
+}
+
+}  // namespace
+
+// Property getters and methods of the exported item.
+struct SniVtable {
+    static SniTray::Item& item(void* data) { return *static_cast<SniTray::Item*>(data); }
+
+    static int text(sd_bus_message* reply, const char* value) { return sd_bus_message_append(reply, "s", value); }
+
+    static int getCategory(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                           sd_bus_error*) {
+        return text(reply, "ApplicationStatus");
+    }
+    static int getId(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+        return text(reply, "ostrel");
+    }
+    static int getTitle(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+        return text(reply, "Ostrel");
+    }
+    static int getStatus(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+        return text(reply, "Active");
+    }
+    static int getEmpty(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+        return text(reply, "");
+    }
+    static int getWindowId(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                           sd_bus_error*) {
+        return sd_bus_message_append(reply, "i", 0);
+    }
+    static int getFalse(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+        return sd_bus_message_append(reply, "b", 0);
+    }
+    static int getIconPixmap(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data,
+                             sd_bus_error*) {
+        const SniTray::Item& i = item(data);
+        return appendPixmaps(reply, i.width, i.height, i.pixmap);
+    }
+    static int getNoPixmap(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                           sd_bus_error*) {
+        return appendPixmaps(reply, 0, 0, {});
+    }
+    static int getToolTip(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data,
+                          sd_bus_error*) {
+        const SniTray::Item& i = item(data);
+        int r = sd_bus_message_open_container(reply, 'r', "sa(iiay)ss");
+        if (r < 0) return r;
+        if ((r = sd_bus_message_append(reply, "s", "")) < 0) return r;
+        if ((r = appendPixmaps(reply, 0, 0, {})) < 0) return r;
+        if ((r = sd_bus_message_append(reply, "ss", i.tip.c_str(), "")) < 0) return r;
+        return sd_bus_message_close_container(reply);
+    }
+
+    static int activate(sd_bus_message* call, void* data, sd_bus_error*) {
+        // A click in the host: a left press and its release.
+        win32::PointerEvent pointer;
+        pointer.action = win32::PointerAction::Press;
+        pointer.button = 1;
+        pointer.time = static_cast<DWORD>(monotonicMs());
+        int x = 0, y = 0;
+        if (sd_bus_message_read(call, "ii", &x, &y) >= 0) pointer.screen = {x, y};
+        const unsigned id = item(data).id;
+        win32::onTrayPointer(id, pointer);
+        pointer.action = win32::PointerAction::Release;
+        win32::onTrayPointer(id, pointer);
+        return sd_bus_reply_method_return(call, "");
+    }
+    // No menu, nothing for the other button or the wheel.
+    static int nothing(sd_bus_message* call, void*, sd_bus_error*) { return sd_bus_reply_method_return(call, ""); }
+
+    static const sd_bus_vtable table[];
+};
+
+const sd_bus_vtable SniVtable::table[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("Category", "s", getCategory, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Id", "s", getId, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Title", "s", getTitle, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Status", "s", getStatus, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("WindowId", "i", getWindowId, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconName", "s", getEmpty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconPixmap", "a(iiay)", getIconPixmap, 0, SD_BUS_VTABLE_PROPERTY_EMITS_INVALIDATION),
+    SD_BUS_PROPERTY("OverlayIconName", "s", getEmpty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("OverlayIconPixmap", "a(iiay)", getNoPixmap, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("AttentionIconName", "s", getEmpty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("AttentionIconPixmap", "a(iiay)", getNoPixmap, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("AttentionMovieName", "s", getEmpty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconThemePath", "s", getEmpty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", getToolTip, 0, SD_BUS_VTABLE_PROPERTY_EMITS_INVALIDATION),
+    SD_BUS_PROPERTY("ItemIsMenu", "b", getFalse, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_METHOD("Activate", "ii", "", activate, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("SecondaryActivate", "ii", "", nothing, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("ContextMenu", "ii", "", nothing, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("Scroll", "is", "", nothing, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_SIGNAL("NewTitle", "", 0),
+    SD_BUS_SIGNAL("NewIcon", "", 0),
+    SD_BUS_SIGNAL("NewAttentionIcon", "", 0),
+    SD_BUS_SIGNAL("NewOverlayIcon", "", 0),
+    SD_BUS_SIGNAL("NewToolTip", "", 0),
+    SD_BUS_SIGNAL("NewStatus", "s", 0),
+    SD_BUS_VTABLE_END,
+};
+
+SniTray::SniTray(sd_bus* bus, std::function<void()> changed) : m_bus(sd_bus_ref(bus)), m_changed(std::move(changed)) {
+    std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
+                                   "member='NameOwnerChanged',arg0='") +
+                       kWatcherName + "'";
+    sd_bus_add_match(m_bus, &m_watch, rule.c_str(), onOwnerChanged, this);
+    int has = 0;
+    sd_bus_message* reply = nullptr;
+    if (sd_bus_call_method(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "NameHasOwner", nullptr, &reply, "s", kWatcherName) >= 0)
+        sd_bus_message_read(reply, "b", &has);
+    sd_bus_message_unref(reply);
+    m_watcherPresent = has != 0;
+}
+
+SniTray::~SniTray() {
+    scheduleRetry(false);
+    dropItem();
+    sd_bus_slot_unref(m_watch);
+    sd_bus_flush(m_bus);
+    sd_bus_unref(m_bus);
+}
+
+bool SniTray::shown(unsigned id) const { return m_item && m_item->id == id && m_item->registered; }
+
+void SniTray::set(unsigned id, const win32::TrayIconDesc& desc) {
+    if (m_item && m_item->id != id) return;  // one item per process
+    bool fresh = !m_item;
+    if (fresh) {
+        m_item = std::make_unique<Item>();
+        m_item->id = id;
+        m_item->name = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(id);
+    }
+    Item& item = *m_item;
+    item.tip = desc.tip;
+    item.width = desc.width;
+    item.height = desc.height;
+    item.pixmap.clear();
+    if (desc.width > 0 && desc.height > 0 &&
+        desc.argb.size() == static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height)) {
+        item.pixmap.reserve(desc.argb.size() * 4);
+        for (std::uint32_t p : desc.argb) {
+            item.pixmap.push_back(static_cast<std::uint8_t>(p >> 24));
+            item.pixmap.push_back(static_cast<std::uint8_t>(p >> 16));
+            item.pixmap.push_back(static_cast<std::uint8_t>(p >> 8));
+            item.pixmap.push_back(static_cast<std::uint8_t>(p));
+        }
+    }
+    if (fresh) {
+        if (sd_bus_add_object_vtable(m_bus, &item.object, kItemPath, kItemInterface, SniVtable::table, &item) < 0 ||
+            sd_bus_request_name(m_bus, item.name.c_str(), 0) < 0) {
+            dropItem();
+            return;
+        }
+        item.nameOwned = true;
+        m_retriesLeft = kRetries;
+        registerItem();
+    } else {
+        sd_bus_emit_signal(m_bus, kItemPath, kItemInterface, "NewIcon", "");
+        sd_bus_emit_signal(m_bus, kItemPath, kItemInterface, "NewToolTip", "");
+    }
+}
+
+void SniTray::remove(unsigned id) {
+    if (m_item && m_item->id == id) dropItem();
+}
+
+void SniTray::dropItem() {
+    if (!m_item) return;
+    scheduleRetry(false);
+    m_pendingRegistration = sd_bus_slot_unref(m_pendingRegistration);
+    // The watcher forgets an item whose name loses its owner.
+    if (m_item->nameOwned) sd_bus_release_name(m_bus, m_item->name.c_str());
+    sd_bus_slot_unref(m_item->object);
+    m_item.reset();
+}
+
+void SniTray::registerItem() {
+    if (!m_item || !m_watcherPresent) return;
+    // Counted as shown from the request on: a final refusal takes it back.
+    m_item->registered = true;
+    m_pendingRegistration = sd_bus_slot_unref(m_pendingRegistration);
+    if (sd_bus_call_method_async(m_bus, &m_pendingRegistration, kWatcherName, kWatcherPath, kWatcherName,
+                                 "RegisterStatusNotifierItem", onRegistered, this, "s", m_item->name.c_str()) < 0)
+        m_item->registered = false;
+}
+
+int SniTray::onRegistered(sd_bus_message* reply, void* data, sd_bus_error*) {
+    auto* self = static_cast<SniTray*>(data);
+    self->m_pendingRegistration = sd_bus_slot_unref(self->m_pendingRegistration);
+    if (!self->m_item) return 0;
+    if (!sd_bus_message_is_method_error(reply, nullptr)) {
+        self->m_retriesLeft = 0;
+        return 0;
+    }
+    // Still counted as shown while tries remain; the last refusal takes it back.
+    if (self->m_watcherPresent && self->m_retriesLeft > 0) {
+        --self->m_retriesLeft;
+        self->scheduleRetry(true);
+        return 0;
+    }
+    self->m_item->registered = false;
+    self->m_changed();
+    return 0;
+}
+
+void SniTray::scheduleRetry(bool on) {
+    m_retryDue = on ? monotonicMs() + kRetryMs : 0;
+    if (on && !m_polled) win32::addPollSource(this);
+    if (!on && m_polled) win32::removePollSource(this);
+    m_polled = on;
+}
+
+int SniTray::timeoutMs() {
+    if (!m_retryDue) return -1;
+    std::uint64_t now = monotonicMs();
+    return m_retryDue <= now ? 0 : static_cast<int>(m_retryDue - now);
+}
+
+void SniTray::dispatch() {
+    if (!m_retryDue || monotonicMs() < m_retryDue) return;
+    scheduleRetry(false);
+    registerItem();
+}
+
+int SniTray::onOwnerChanged(sd_bus_message* message, void* data, sd_bus_error*) {
+    auto* self = static_cast<SniTray*>(data);
+    const char *name = nullptr, *before = nullptr, *after = nullptr;
+    if (sd_bus_message_read(message, "sss", &name, &before, &after) < 0) return 0;
+    self->m_watcherPresent = after && *after;
+    if (self->m_item) self->m_item->registered = false;
+    self->scheduleRetry(false);
+    self->m_retriesLeft = kRetries;
+    // A new watcher (also one that restarted) knows nothing of us yet.
+    self->registerItem();
+    self->m_changed();
+    return 0;
+}
+
+}  // namespace x11
