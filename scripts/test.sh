@@ -9,7 +9,7 @@ build=${BUILD_DIR:-$root/build}
 jobs=${JOBS:-$(nproc)}
 "$root/scripts/install-deps.sh" test
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TESTS=ON
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TESTS=ON -DOSTREL_WERROR=ON
 cmake --build "$build" -j"$jobs"
 ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
 
