@@ -2,9 +2,11 @@
 // through the strip and dropped files.
 #include "app/ot_control.h"
 
-#include "app/ot_messages.h"
+#include "app/ot_application.h"
 #include "app/ot_overlay.h"
+#include "app/ot_strip.h"
 #include "app/ot_tray.h"
+#include "common/ot_messages.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
@@ -73,7 +75,7 @@ bool OstMainWindow::Create() {
     }
     SetWindowLongW(m_hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(m_pApplication));
     SetWindowLongW(m_hWnd, GWL_STYLE, WS_VISIBLE);
-    m_hBlurRegion = CreateRectRgn(20, 100, 520, 130);
+    m_hBlurRegion = CreateRectRgn(OstStrip::kLeft, OstStrip::kTop, OstStrip::kRight, OstStrip::kBottom);
     SetLayeredWindowAttributes(m_hWnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     EnableBlur(m_hBlurRegion);
     m_pApplication->GetSkin()->Build(m_hWnd);
@@ -130,7 +132,8 @@ namespace {
 LRESULT OnHitTest(HWND window, LPARAM lParam) {
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ScreenToClient(window, &point);
-    bool onStrip = point.x > 20 && point.x < 520 && point.y > 100 && point.y < 130;
+    bool onStrip = point.x > OstStrip::kLeft && point.x < OstStrip::kRight && point.y > OstStrip::kTop &&
+                   point.y < OstStrip::kBottom;
     return onStrip ? HTCAPTION : HTCLIENT;
 }
 

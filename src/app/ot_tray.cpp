@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "app/ot_messages.h"
+#include "common/ot_messages.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/kernel.h"
 

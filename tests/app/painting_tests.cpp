@@ -7,6 +7,7 @@
 #include <limits>
 #include <thread>
 
+#include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "app/ot_overlay.h"
 #include "platform/audio/audio.h"

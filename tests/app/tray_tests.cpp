@@ -5,8 +5,9 @@
 
 #include <functional>
 
+#include "app/ot_application.h"
 #include "app/ot_control.h"
-#include "app/ot_messages.h"
+#include "common/ot_messages.h"
 #include "platform/audio/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"

@@ -14,6 +14,7 @@ struct Diagnostics {
     std::mutex mutex;
     std::vector<std::string> assertions;
     std::vector<MessageBoxRecord> boxes;
+    int recordings = 0;
     bool faults[static_cast<int>(Fault::Count)] = {};
 };
 
@@ -23,6 +24,18 @@ Diagnostics& diagnostics() {
 }
 
 }  // namespace
+
+DiagnosticsRecording::DiagnosticsRecording() {
+    std::lock_guard lock(diagnostics().mutex);
+    ++diagnostics().recordings;
+}
+
+DiagnosticsRecording::~DiagnosticsRecording() {
+    std::lock_guard lock(diagnostics().mutex);
+    if (--diagnostics().recordings > 0) return;
+    diagnostics().assertions.clear();
+    diagnostics().boxes.clear();
+}
 
 std::vector<std::string> assertionReports() {
     std::lock_guard lock(diagnostics().mutex);
@@ -42,12 +55,12 @@ void clearDiagnostics() {
 
 void recordAssertion(const std::string& report) {
     std::lock_guard lock(diagnostics().mutex);
-    diagnostics().assertions.push_back(report);
+    if (diagnostics().recordings > 0) diagnostics().assertions.push_back(report);
 }
 
 void recordMessageBox(const MessageBoxRecord& record) {
     std::lock_guard lock(diagnostics().mutex);
-    diagnostics().boxes.push_back(record);
+    if (diagnostics().recordings > 0) diagnostics().boxes.push_back(record);
 }
 
 bool faultActive(Fault fault) {

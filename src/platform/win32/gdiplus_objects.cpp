@@ -19,7 +19,6 @@ struct StartupState {
     std::mutex mutex;
     std::set<ULONG_PTR> tokens;
     ULONG_PTR nextToken = 1;
-    bool failNext = false;
 };
 
 StartupState& startupState() {
@@ -101,11 +100,6 @@ double ellipseParameter(double degrees, double rx, double ry) {
 }
 
 }  // namespace
-
-void failNextGdiplusStartup() {
-    std::lock_guard lock(startupState().mutex);
-    startupState().failNext = true;
-}
 
 std::vector<std::vector<Gdiplus::PointF>> PathData::flatten() const {
     std::vector<std::vector<Gdiplus::PointF>> polygons;
@@ -213,10 +207,7 @@ Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, Gdiplu
     if (input->GdiplusVersion != 1) return UnsupportedGdiplusVersion;
     auto& state = win32::startupState();
     std::lock_guard lock(state.mutex);
-    if (state.failNext || win32::faultActive(win32::Fault::GdiplusStartup)) {
-        state.failNext = false;
-        return GenericError;
-    }
+    if (win32::faultActive(win32::Fault::GdiplusStartup)) return GenericError;
     *token = state.nextToken++;
     state.tokens.insert(*token);
     if (output) *output = GdiplusStartupOutput{};

@@ -157,7 +157,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
-    if (faultActive(Fault::CreateWindow) || !backend()) return nullptr;
+    if (!backend()) return nullptr;
     if (width == CW_USEDEFAULT) width = 300;
     if (height == CW_USEDEFAULT) height = 200;
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {

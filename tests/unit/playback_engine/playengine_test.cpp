@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ot_messages.h"
+#include "common/ot_messages.h"
 #include "platform/audio/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
@@ -69,6 +69,8 @@ public:
 
 class PlayEngine : public ::testing::Test {
 protected:
+    win32::DiagnosticsRecording m_recording;
+
     void SetUp() override {
         win32::clearDiagnostics();
         oa::setOutputOverride(oa::OUTPUTTYPE_NOSOUND_NRT);
