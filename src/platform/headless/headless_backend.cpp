@@ -170,6 +170,10 @@ bool HeadlessBackend::cursorPosition(POINT* screen) {
     return true;
 }
 
+void HeadlessBackend::setOpacity(NativeWindow window, double opacity) {
+    if (auto it = m_windows.find(window); it != m_windows.end()) it->second.opacities.push_back(opacity);
+}
+
 bool HeadlessBackend::iconify(NativeWindow window) {
     auto it = m_windows.find(window);
     if (!m_canIconify || it == m_windows.end()) return false;

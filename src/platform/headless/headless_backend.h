@@ -34,6 +34,7 @@ struct WindowState {
     std::vector<POINT> systemMoves;     // screen points a system move started from
     int iconWidth = 0;
     bool iconic = false;                // iconified: in the taskbar, not on screen
+    std::vector<double> opacities;      // each opacity set, oldest first
 };
 
 struct TrayIconState {
@@ -91,6 +92,7 @@ public:
     bool compositionEnabled() override { return m_composition; }
     void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
     bool cursorPosition(POINT* screen) override;
+    void setOpacity(win32::NativeWindow window, double opacity) override;
     bool iconify(win32::NativeWindow window) override;
     bool addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) override;
     void removeTrayIcon(unsigned id) override;

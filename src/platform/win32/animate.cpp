@@ -54,7 +54,7 @@ BOOL AnimateWindow(HWND hwnd, DWORD time, DWORD flags) {
     for (;;) {
         auto elapsed = std::chrono::steady_clock::now() - start;
         if (elapsed >= duration) break;
-        if (fade) display->setOpacity(window->native, 1.0 - double(elapsed.count()) / double(duration.count()));
+        if (fade) display->setOpacity(window->native, 1.0 - std::chrono::duration<double>(elapsed) / duration);
         if (display) display->flush();
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(step, duration - elapsed));
     }
