@@ -14,6 +14,7 @@ shift
 PROBE=$BUILD/tests/e2e/x11_probe
 SEND=$BUILD/tests/e2e/xdnd_send
 CLOSE=$BUILD/tests/e2e/wm_close
+ARGB_TRAY=$BUILD/tests/e2e/argb_tray
 OSTREL=$BUILD/src/app/ostrel
 FIXTURES=$(cd "$(dirname "$0")/../fixtures" && pwd)
 
@@ -619,6 +620,31 @@ check_ostrel_tray_lost_while_hidden() {
     grep -q '_NET_FRAME_EXTENTS(CARDINAL) = 0, 0, 0, 0' <<<"$props" || fail "restored with a frame"
     read -r x y <<<"$(window_origin "$id")"
     wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_tray_argb_visual() {
+    # A tray that offers a 32-bit visual gets an icon of that depth, drawn
+    # with its own transparency, and clicks on it work as in any tray.
+    start_display && start_wm && start_sound || return 1
+    spawn "$ARGB_TRAY" >"$WORK/tray.out" 2>"$WORK/tray.log"
+    wait_for 10 sh -c "xdotool search --name '^argb_tray\$' >/dev/null 2>&1" || { fail "argb_tray did not start"; return 1; }
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id icon
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 grep -q docked "$WORK/tray.out" || { fail "the icon did not dock"; return 1; }
+    icon=$(sed -n 's/^docked //p' "$WORK/tray.out" | head -n1)
+    xwininfo -id "$icon" | grep -q "Depth: 32" || fail "the icon does not use the tray's 32-bit visual"
+    wait_for 5 is_viewable "$icon"
+    icon_drawn "$icon"
+    # A corner of the icon is clear: premultiplied, it shows black.
+    local ix iy
+    read -r ix iy <<<"$(window_origin "$icon")"
+    [ "$(root_pixel "$ix" "$iy")" = "0 0 0" ] || fail "the icon's clear corner is ($(root_pixel "$ix" "$iy"))"
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || fail "a click on the icon did not hide the strip"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || fail "a second click did not bring the strip back"
     close_cleanly "$pid" "$id"
 }
 
