@@ -753,6 +753,35 @@ check_ostrel_status_notifier_item() {
         fail "the watcher still lists the item after exit"
 }
 
+check_ostrel_bus_gone_falls_back_to_the_tray() {
+    # With a watcher and a system tray, the icon is only the item; when the
+    # bus itself goes, the icon docks in the tray, and the program does not
+    # spin on the dead connection.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    local bus_pid
+    bus_pid=$(pgrep -f "dbus-daemon --session --nofork --address=unix:path=$WORK/bus" | head -n1)
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name icon ticks
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    sleep 0.5
+    no_window_named "OstPlayer \[Preview\]" || fail "an XEmbed icon next to the item"
+    kill "$bus_pid"
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in the tray after the bus went"; return 1; }
+    is_viewable "$id" || fail "the strip changed when the bus went"
+    # CPU time over two seconds, in clock ticks: an idle program uses next to none.
+    ticks=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+    sleep 2
+    ticks=$(($(awk '{print $14 + $15}' "/proc/$pid/stat") - ticks))
+    [ "$ticks" -lt 50 ] || fail "the program used $ticks ticks in two idle seconds"
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || fail "a click on the icon did not hide the strip"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || fail "a second click did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
 check_ostrel_status_notifier_watcher_lost_while_hidden() {
     # The only tray is a watcher; it goes while the strip is hidden: the strip
     # is iconified at once and the window manager brings it back.

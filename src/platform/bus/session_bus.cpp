@@ -54,8 +54,12 @@ public:
     void dispatch() override {
         if (!m_bus) return;
         // Each call handles one message; handlers may close the connection.
-        while (m_bus && sd_bus_process(m_bus, nullptr) > 0) {
+        int r = 0;
+        while (m_bus && (r = sd_bus_process(m_bus, nullptr)) > 0) {
         }
+        // A bus that went away would keep the descriptor readable for ever:
+        // stop polling it (its users saw the Disconnected message).
+        if (m_bus && r < 0) close();
     }
 
 private:

@@ -10,6 +10,8 @@ namespace bus {
 
 // The connection, or null when there is no session bus (the program then
 // runs without what needs one, quietly). Not to be unref'ed by the caller.
+// If the bus goes away, users get sd-bus's local Disconnected signal
+// (path /org/freedesktop/DBus/Local) and the loop stops serving it.
 sd_bus* sessionBus();
 
 // Flushes and closes the connection; a later sessionBus() opens a new one.

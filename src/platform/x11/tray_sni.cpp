@@ -159,6 +159,8 @@ SniTray::SniTray(sd_bus* bus, std::function<void()> changed) : m_bus(sd_bus_ref(
                                    "member='NameOwnerChanged',arg0='") +
                        kWatcherName + "'";
     sd_bus_add_match(m_bus, &m_watch, rule.c_str(), onOwnerChanged, this);
+    sd_bus_match_signal(m_bus, &m_disconnect, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local",
+                        "Disconnected", onDisconnected, this);
     int has = 0;
     sd_bus_message* reply = nullptr;
     if (sd_bus_call_method(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -172,6 +174,7 @@ SniTray::~SniTray() {
     scheduleRetry(false);
     dropItem();
     sd_bus_slot_unref(m_watch);
+    sd_bus_slot_unref(m_disconnect);
     sd_bus_flush(m_bus);
     sd_bus_unref(m_bus);
 }
@@ -276,6 +279,16 @@ void SniTray::dispatch() {
     if (!m_retryDue || monotonicMs() < m_retryDue) return;
     scheduleRetry(false);
     registerItem();
+}
+
+int SniTray::onDisconnected(sd_bus_message*, void* data, sd_bus_error*) {
+    // The bus itself went: no watcher can hold the item any more.
+    auto* self = static_cast<SniTray*>(data);
+    self->m_watcherPresent = false;
+    self->scheduleRetry(false);
+    if (self->m_item) self->m_item->registered = false;
+    self->m_changed();
+    return 0;
 }
 
 int SniTray::onOwnerChanged(sd_bus_message* message, void* data, sd_bus_error*) {

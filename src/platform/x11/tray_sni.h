@@ -42,6 +42,7 @@ public:
 private:
     static int onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
     static int onRegistered(sd_bus_message* reply, void* self, sd_bus_error* error);
+    static int onDisconnected(sd_bus_message* message, void* self, sd_bus_error* error);
     void registerItem();
     void dropItem();
     void scheduleRetry(bool on);
@@ -54,6 +55,7 @@ private:
     sd_bus* m_bus;
     std::function<void()> m_changed;
     sd_bus_slot* m_watch = nullptr;
+    sd_bus_slot* m_disconnect = nullptr;
     sd_bus_slot* m_pendingRegistration = nullptr;
     bool m_watcherPresent = false;
     std::unique_ptr<Item> m_item;
