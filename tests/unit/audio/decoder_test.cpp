@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/audio/audio.h"
-#include "platform/audio/audio_testing.h"
+#include "support/audio_testing.h"
 #include "platform/audio/native_decoder.h"
 
 using namespace ostaudio;

@@ -1,5 +1,6 @@
-// The play engine over the audio library's fast and scripted outputs: set-up
-// codes and warnings, the three states, opening files, and the end of a track.
+// The play engine over the non-real-time no-sound output and the scripted
+// system of the audio test support: set-up codes and warnings, the three
+// states, opening files, and the end of a track.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "common/ot_messages.h"
-#include "platform/audio/audio_testing.h"
+#include "support/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/user.h"
@@ -75,7 +76,10 @@ protected:
         win32::clearDiagnostics();
         oa::setOutputOverride(oa::OUTPUTTYPE_NOSOUND_NRT);
     }
-    void TearDown() override { oa::setOutputOverride(oa::OUTPUTTYPE_AUTODETECT); }
+    void TearDown() override {
+        oa::testing::clearScript();
+        oa::setOutputOverride(oa::OUTPUTTYPE_AUTODETECT);
+    }
 
     std::vector<std::string> boxes() {
         std::vector<std::string> out;
@@ -83,7 +87,6 @@ protected:
         return out;
     }
     int initScripted(const oa::testing::Script& script) {
-        oa::setOutputOverride(oa::OUTPUTTYPE_SCRIPTED);
         oa::testing::setScript(script);
         Engine engine;
         return engine.Init();
