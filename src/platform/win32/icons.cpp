@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/win32/internal/icon.h"
+#include "platform/win32/internal/pixels.h"
 #include "platform/win32/internal/resources.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
@@ -57,17 +58,7 @@ std::vector<std::uint32_t> iconPixels(HICON handle, int* width, int* height) {
     out.reserve(static_cast<std::size_t>(image.width) * image.height);
     for (int y = 0; y < image.height; ++y) {
         const std::uint32_t* row = image.row(y);
-        for (int x = 0; x < image.width; ++x) {
-            std::uint32_t p = row[x];
-            std::uint32_t a = p >> 24;
-            if (a == 0) {
-                out.push_back(0);
-                continue;
-            }
-            auto unpremultiply = [a](std::uint32_t c) { return (c * 255 + a / 2) / a; };
-            out.push_back(a << 24 | unpremultiply((p >> 16) & 0xFF) << 16 | unpremultiply((p >> 8) & 0xFF) << 8 |
-                          unpremultiply(p & 0xFF));
-        }
+        for (int x = 0; x < image.width; ++x) out.push_back(unpremultiply(row[x]));
     }
     *width = image.width;
     *height = image.height;
