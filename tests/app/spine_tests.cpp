@@ -13,7 +13,7 @@
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
 #include "playback/ot_playengine.h"
-#include "pump.h"
+#include "support/pump.h"
 
 namespace {
 

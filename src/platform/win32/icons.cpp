@@ -43,8 +43,6 @@ std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
     return image;
 }
 
-HMODULE const kModule = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x400000));
-
 }  // namespace
 
 std::shared_ptr<IconObject> findIcon(HICON icon) { return findAs<IconObject>(icon, HandleKind::Icon); }
@@ -69,12 +67,10 @@ std::vector<std::uint32_t> iconPixels(HICON handle, int* width, int* height) {
 
 using namespace win32;
 
-HMODULE GetModuleHandleW(LPCWSTR name) { return name ? nullptr : kModule; }
-
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     // Each resource icon is loaded once and shared, as LoadIcon does.
     static std::map<int, HICON> loaded;
-    if (instance != kModule || !IS_INTRESOURCE(name)) {
+    if (instance != GetModuleHandleW(NULL) || !IS_INTRESOURCE(name)) {
         SetLastError(ERROR_RESOURCE_NOT_FOUND);
         return nullptr;
     }

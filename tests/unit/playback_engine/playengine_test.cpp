@@ -11,6 +11,7 @@
 
 #include "common/ot_messages.h"
 #include "support/audio_testing.h"
+#include "support/files.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/user.h"
@@ -23,16 +24,6 @@ namespace oa = ostaudio;
 std::string fixture(const char* name) { return std::string(OST_AUDIO_FIXTURES) + "/" + name; }
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-}
 
 // An ID3v2.3 tag with one TIT2 frame in encoding 0.
 std::string id3Title(const std::string& title) {
@@ -227,7 +218,7 @@ TEST_F(PlayEngine, SecondOpenRestartsOnTheSameChannel) {
 }
 
 TEST_F(PlayEngine, UnreadableFileLeavesNothingLoadedAndTheOldTrackInfo) {
-    std::string tagged = std::string(::testing::TempDir()) + "ostengine_tagged_" + std::to_string(::getpid()) + ".mp3";
+    std::string tagged = tempPath("tagged.mp3");
     writeFile(tagged, id3Title("Tagged Song") + readFile(fixture("tone.mp3")));
     Engine engine;
     ASSERT_EQ(engine.Init(), 0);
