@@ -14,7 +14,7 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/gdi_objects.h"
 #include "playback/ot_playengine.h"
-#include "pump.h"
+#include "support/pump.h"
 #include "skin/ot_skin.h"
 #include "support/memory_surface.h"
 

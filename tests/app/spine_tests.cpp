@@ -8,18 +8,21 @@
 #include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "common/ot_messages.h"
-#include "platform/audio/audio_testing.h"
+#include "support/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
 #include "playback/ot_playengine.h"
-#include "pump.h"
+#include "support/pump.h"
 
 namespace {
 
 struct Program : ::testing::Test {
     Program() { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT); }
-    ~Program() override { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_AUTODETECT); }
+    ~Program() override {
+        ostaudio::testing::clearScript();
+        ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_AUTODETECT);
+    }
 
     std::vector<std::string> Boxes() {
         std::vector<std::string> out;
@@ -63,7 +66,6 @@ TEST_F(Program, EachStartupFailureShowsItsOneMessageAndExitsWithMinus255) {
              ostaudio::testing::Script script;
              script.version = 0x43305;
              ostaudio::testing::setScript(script);
-             ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_SCRIPTED);
          },
          "Error: This program requires higher version of FMOD Ex!"},
         {"audio system refused",
@@ -71,7 +73,6 @@ TEST_F(Program, EachStartupFailureShowsItsOneMessageAndExitsWithMinus255) {
              ostaudio::testing::Script script;
              script.initResults = {ostaudio::ERR_OUTPUT_INIT, ostaudio::ERR_OUTPUT_INIT};
              ostaudio::testing::setScript(script);
-             ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_SCRIPTED);
          },
          "Error: Failed to initialize play engine."},
         {"graphics", [](headless::HeadlessBackend&) { win32::setFault(win32::Fault::GdiplusStartup, true); },
@@ -82,7 +83,7 @@ TEST_F(Program, EachStartupFailureShowsItsOneMessageAndExitsWithMinus255) {
     };
     for (const Case& c : cases) {
         headless::HeadlessBackend fresh;  // clears faults and records
-        ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT);
+        ostaudio::testing::clearScript();
         c.arrange(fresh);
         EXPECT_EQ(wWinMain(nullptr, nullptr, nullptr, 0), -255) << c.name;
         EXPECT_EQ(Boxes(), std::vector<std::string>{c.message}) << c.name;
@@ -100,7 +101,6 @@ TEST_F(Program, NoSoundDeviceWarnsAndStartsAnyway) {
     ostaudio::testing::Script script;
     script.numDrivers = 0;
     ostaudio::testing::setScript(script);
-    ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_SCRIPTED);
     OstApplication app;
     EXPECT_TRUE(app.Initialize());
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Warning: No sound device found."});

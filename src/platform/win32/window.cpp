@@ -13,8 +13,6 @@
 namespace win32 {
 namespace {
 
-thread_local DWORD lastError = 0;
-
 struct WindowRegistry {
     std::map<std::wstring, std::shared_ptr<WindowClass>> classes;  // UI thread only
     ATOM nextAtom = 0xC000;
@@ -114,8 +112,6 @@ void invalidateWhole(Window& window, bool erase) {
 
 using namespace win32;
 
-DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD error) { lastError = error; }
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     if (faultActive(Fault::RegisterClass)) return 0;

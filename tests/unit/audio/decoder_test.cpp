@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "platform/audio/audio.h"
-#include "platform/audio/audio_testing.h"
+#include "support/audio_testing.h"
+#include "support/files.h"
 #include "platform/audio/native_decoder.h"
 
 using namespace ostaudio;
@@ -21,20 +22,6 @@ using namespace ostaudio;
 namespace {
 
 std::string fixture(const char* name) { return std::string(OST_AUDIO_FIXTURES) + "/" + name; }
-
-std::string tempPath(const std::string& name) {
-    return std::string(::testing::TempDir()) + "ostaudio_dec_" + std::to_string(::getpid()) + "_" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-}
 
 // True if a shared object whose name contains `part` is in the process.
 bool loaded(const char* part) {

@@ -7,6 +7,7 @@
 
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/internal/faults.h"
+#include "support/files.h"
 #include "support/memory_surface.h"
 
 using namespace Gdiplus;
@@ -398,7 +399,6 @@ TEST(GdiplusRegion, UnionOfRectanglesAndFlatCalls) {
     GdipDeleteRegion(region);
 }
 
-std::string tempPath(const char* name) { return ::testing::TempDir() + name; }
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
