@@ -8,10 +8,10 @@
 #include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "common/ot_messages.h"
-#include "platform/audio/audio_testing.h"
+#include "support/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
-#include "pump.h"
+#include "support/pump.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "message_recorder.h"
+#include "support/pump.h"
 #include "platform/win32/shell.h"
 
 namespace {
@@ -25,7 +26,7 @@ NOTIFYICONDATAW IconFor(HWND hwnd, UINT flags = NIF_MESSAGE | NIF_TIP) {
 
 struct NotifyIcons : ::testing::Test {
     std::vector<LPARAM> Notifications(RecordingWindow& window) {
-        RecordingWindow::pump();
+        Pump();
         std::vector<LPARAM> out;
         for (const Received& r : window.received()) {
             if (r.message != kCallback) continue;
@@ -114,7 +115,7 @@ TEST_F(NotifyIcons, AnIconWithoutACallbackMessageOrWhoseWindowIsGoneSendsNothing
     // Input over it and the loss of the tray find no window and do nothing.
     display.trayPress();
     display.setTrayPresent(false);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_TRUE(Notifications(window).empty());
 }
 
@@ -191,12 +192,12 @@ TEST_F(NotifyIcons, OnlyTheBlendedHideOfAShownWindowIsProvided) {
 TEST_F(NotifyIcons, RestoredFromTheIconStateTheWindowIsToldAndRepaintedWhole) {
     display.setTrayPresent(false);
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     ASSERT_TRUE(AnimateWindow(window.hwnd(), 10, AW_HIDE | AW_BLEND));
     ASSERT_TRUE(display.window(window.hwnd())->iconic);
     window.clear();
     display.restore(window.hwnd());
-    RecordingWindow::pump();
+    Pump();
     ASSERT_GE(window.messages().size(), 2u);
     EXPECT_EQ(window.messages()[0], static_cast<UINT>(WM_SHOWWINDOW));
     EXPECT_EQ(window.received()[0].wParam, static_cast<WPARAM>(TRUE));
@@ -216,7 +217,7 @@ TEST_F(NotifyIcons, LosingTheTrayIconifiesOnlyAHiddenTopLevelWindow) {
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &b));
     ShowWindow(hidden.hwnd(), SW_HIDE);
     display.setTrayPresent(false);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_FALSE(display.window(shown.hwnd())->iconic);
     EXPECT_TRUE(IsWindowVisible(shown.hwnd()));
     EXPECT_TRUE(display.window(hidden.hwnd())->iconic);
