@@ -8,9 +8,9 @@
 #include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "common/ot_messages.h"
-#include "support/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
+#include "support/audio_testing.h"
 #include "support/pump.h"
 
 namespace {
@@ -62,7 +62,7 @@ TEST_F(Tray, OnlyLeftPressesAndDoubleClicksToggleTheWindow) {
         LPARAM mouse;
         bool toggles;
     } cases[] = {
-        {WM_LBUTTONDOWN, true}, {WM_LBUTTONDBLCLK, true}, {WM_LBUTTONUP, false}, {WM_RBUTTONDOWN, false},
+        {WM_LBUTTONDOWN, true}, {WM_LBUTTONDBLCLK, true},  {WM_LBUTTONUP, false}, {WM_RBUTTONDOWN, false},
         {WM_RBUTTONUP, false},  {WM_RBUTTONDBLCLK, false}, {WM_MOUSEMOVE, false},
     };
     for (bool visibleBefore : {true, false}) {
@@ -83,17 +83,39 @@ TEST_F(Tray, ClicksOnTheIconHideAndShowAndADoubleClickEndsWhereItBegan) {
         std::function<void()> input;
         bool visibleAfter;
     } steps[] = {
-        {"click hides", [&] { display.trayPress(); display.trayRelease(); }, false},
-        {"click shows", [&] { display.trayPress(); display.trayRelease(); }, true},
-        {"double click: down, then double", [&] {
+        {"click hides",
+         [&] {
+             display.trayPress();
+             display.trayRelease();
+         },
+         false},
+        {"click shows",
+         [&] {
+             display.trayPress();
+             display.trayRelease();
+         },
+         true},
+        {"double click: down, then double",
+         [&] {
              display.trayPress();
              display.trayRelease();
              display.trayPress(1, true);
              display.trayRelease();
-         }, true},
-        {"right click", [&] { display.trayPress(3); display.trayRelease(3); }, true},
+         },
+         true},
+        {"right click",
+         [&] {
+             display.trayPress(3);
+             display.trayRelease(3);
+         },
+         true},
         {"move", [&] { display.trayMove(); }, true},
-        {"third quick press starts anew", [&] { display.trayPress(1, true); display.trayRelease(); }, false},
+        {"third quick press starts anew",
+         [&] {
+             display.trayPress(1, true);
+             display.trayRelease();
+         },
+         false},
     };
     for (const Step& s : steps) {
         s.input();

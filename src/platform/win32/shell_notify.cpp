@@ -46,7 +46,8 @@ NotifyIcon* findById(unsigned id) {
 
 std::vector<NotifyIcon>::iterator findByOwner(HWND hwnd, UINT uID) {
     auto& icons = registry().icons;
-    return std::find_if(icons.begin(), icons.end(), [&](const NotifyIcon& i) { return i.hwnd == hwnd && i.uID == uID; });
+    return std::find_if(icons.begin(), icons.end(),
+                        [&](const NotifyIcon& i) { return i.hwnd == hwnd && i.uID == uID; });
 }
 
 std::wstring tipOf(const NOTIFYICONDATAW& data) {
@@ -56,12 +57,9 @@ std::wstring tipOf(const NOTIFYICONDATAW& data) {
 
 UINT mouseMessage(NotifyIcon& icon, const PointerEvent& e) {
     switch (e.action) {
-        case PointerAction::Move:
-            return WM_MOUSEMOVE;
-        case PointerAction::Release:
-            return e.button == 1 ? WM_LBUTTONUP : e.button == 3 ? WM_RBUTTONUP : 0;
-        case PointerAction::Press:
-            break;
+    case PointerAction::Move: return WM_MOUSEMOVE;
+    case PointerAction::Release: return e.button == 1 ? WM_LBUTTONUP : e.button == 3 ? WM_RBUTTONUP : 0;
+    case PointerAction::Press: break;
     }
     if (e.button == 3) return WM_RBUTTONDOWN;
     if (e.button != 1) return 0;
@@ -106,28 +104,27 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
     auto& icons = registry().icons;
     auto existing = findByOwner(data->hWnd, data->uID);
     switch (message) {
-        case NIM_ADD: {
-            if (existing != icons.end() || !IsWindow(data->hWnd)) return FALSE;
-            NotifyIcon icon;
-            icon.id = registry().nextId++;
-            icon.hwnd = data->hWnd;
-            icon.uID = data->uID;
-            icon.callback = (data->uFlags & NIF_MESSAGE) ? data->uCallbackMessage : 0;
-            TrayIconDesc desc;
-            if (data->uFlags & NIF_ICON) desc.argb = iconPixels(data->hIcon, &desc.width, &desc.height);
-            if (data->uFlags & NIF_TIP) desc.tip = toUtf8(tipOf(*data).c_str());
-            icons.push_back(icon);
-            // Kept even when no tray exists yet: the icon appears once one does.
-            return backend() && backend()->addTrayIcon(icon.id, desc) ? TRUE : FALSE;
-        }
-        case NIM_DELETE: {
-            if (existing == icons.end()) return FALSE;
-            unsigned id = existing->id;
-            icons.erase(existing);
-            if (backend()) backend()->removeTrayIcon(id);
-            return TRUE;
-        }
-        default:
-            return FALSE;
+    case NIM_ADD: {
+        if (existing != icons.end() || !IsWindow(data->hWnd)) return FALSE;
+        NotifyIcon icon;
+        icon.id = registry().nextId++;
+        icon.hwnd = data->hWnd;
+        icon.uID = data->uID;
+        icon.callback = (data->uFlags & NIF_MESSAGE) ? data->uCallbackMessage : 0;
+        TrayIconDesc desc;
+        if (data->uFlags & NIF_ICON) desc.argb = iconPixels(data->hIcon, &desc.width, &desc.height);
+        if (data->uFlags & NIF_TIP) desc.tip = toUtf8(tipOf(*data).c_str());
+        icons.push_back(icon);
+        // Kept even when no tray exists yet: the icon appears once one does.
+        return backend() && backend()->addTrayIcon(icon.id, desc) ? TRUE : FALSE;
+    }
+    case NIM_DELETE: {
+        if (existing == icons.end()) return FALSE;
+        unsigned id = existing->id;
+        icons.erase(existing);
+        if (backend()) backend()->removeTrayIcon(id);
+        return TRUE;
+    }
+    default: return FALSE;
     }
 }

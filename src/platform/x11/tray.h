@@ -29,7 +29,7 @@ private:
     void update();
 
     XEmbedTray m_xembed;
-    std::unique_ptr<SniTray> m_sni;  // null without a session bus
+    std::unique_ptr<SniTray> m_sni;    // null without a session bus
     std::map<unsigned, bool> m_shown;  // every icon, and whether it was shown after the last change
 };
 

@@ -155,8 +155,9 @@ const sd_bus_vtable SniVtable::table[] = {
 };
 
 SniTray::SniTray(sd_bus* bus, std::function<void()> changed) : m_bus(sd_bus_ref(bus)), m_changed(std::move(changed)) {
-    std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
-                                   "member='NameOwnerChanged',arg0='") +
+    std::string rule = std::string(
+                           "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
+                           "member='NameOwnerChanged',arg0='") +
                        kWatcherName + "'";
     sd_bus_add_match(m_bus, &m_watch, rule.c_str(), onOwnerChanged, this);
     sd_bus_match_signal(m_bus, &m_disconnect, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local",

@@ -34,9 +34,9 @@ bool hostIsLsbFirst() {
 // Puts 32-bit pixels (the visual's layout) on a drawable.
 void putPixels(Display* display, Drawable target, GC gc, Visual* visual, int depth, std::uint32_t* pixels, int width,
                int height) {
-    XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                                 reinterpret_cast<char*>(pixels), static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height), 32, width * 4);
+    XImage* image =
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(pixels),
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
     if (!image) return;
     image->byte_order = hostIsLsbFirst() ? LSBFirst : MSBFirst;
     XPutImage(display, target, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -192,8 +192,8 @@ void XEmbedTray::dock(Icon& icon) {
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(m_display, m_manager, m_visualAtom, 0, 1, False, XA_VISUALID, &type, &format, &count,
-                           &after, &data) == Success &&
+    if (XGetWindowProperty(m_display, m_manager, m_visualAtom, 0, 1, False, XA_VISUALID, &type, &format, &count, &after,
+                           &data) == Success &&
         data && type == XA_VISUALID && format == 32 && count == 1) {
         XVisualInfo wanted{};
         wanted.visualid = static_cast<VisualID>(reinterpret_cast<unsigned long*>(data)[0]);
@@ -211,8 +211,8 @@ void XEmbedTray::dock(Icon& icon) {
 
     XSetWindowAttributes attributes{};
     unsigned long mask = CWEventMask | CWBorderPixel;
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                            LeaveWindowMask | StructureNotifyMask;
     attributes.border_pixel = 0;
     if (icon.argb) {
         icon.colormap = XCreateColormap(m_display, m_root, icon.visual, AllocNone);
@@ -223,9 +223,9 @@ void XEmbedTray::dock(Icon& icon) {
         attributes.background_pixmap = ParentRelative;
         mask |= CWBackPixmap;
     }
-    icon.xid = XCreateWindow(m_display, m_root, 0, 0, static_cast<unsigned>(icon.width),
-                             static_cast<unsigned>(icon.height), 0, icon.depth, InputOutput, icon.visual, mask,
-                             &attributes);
+    icon.xid =
+        XCreateWindow(m_display, m_root, 0, 0, static_cast<unsigned>(icon.width), static_cast<unsigned>(icon.height), 0,
+                      icon.depth, InputOutput, icon.visual, mask, &attributes);
     if (!icon.xid) return;
     icon.gc = XCreateGC(m_display, icon.xid, 0, nullptr);
 
@@ -336,8 +336,7 @@ XEmbedTray::Icon* XEmbedTray::findIcon(::Window xid) {
 bool XEmbedTray::handleEvent(const XEvent& event) {
     if (event.type == ClientMessage && event.xclient.window == m_root) {
         const XClientMessageEvent& message = event.xclient;
-        if (message.message_type != m_managerAtom || static_cast<Atom>(message.data.l[1]) != m_selection)
-            return false;
+        if (message.message_type != m_managerAtom || static_cast<Atom>(message.data.l[1]) != m_selection) return false;
         adoptManager(static_cast<::Window>(message.data.l[2]));
         return true;
     }
@@ -359,57 +358,54 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
     if (!icon) return false;
 
     switch (event.type) {
-        case Expose:
-            if (event.xexpose.count == 0) draw(*icon);
-            break;
-        case ConfigureNotify:
-            if (event.xconfigure.width != icon->width || event.xconfigure.height != icon->height) {
-                icon->width = event.xconfigure.width;
-                icon->height = event.xconfigure.height;
-                // A tray sizes its row; a square as tall as the row is the
-                // icon's natural shape.
-                if (icon->height > 1 && icon->width != icon->height) requestSize(*icon, icon->height);
-                draw(*icon);
-            }
-            break;
-        case DestroyNotify:
-            // Gone with its tray; the tray's own end reports the loss.
-            icon->xid = 0;
-            break;
-        case ButtonPress:
-        case ButtonRelease: {
-            armTooltip(*icon, false);
-            hideTooltip();
-            const XButtonEvent& b = event.xbutton;
-            if (b.button < 1 || b.button > 3) break;
-            win32::PointerEvent pointer;
-            pointer.action = event.type == ButtonPress ? win32::PointerAction::Press : win32::PointerAction::Release;
-            pointer.button = static_cast<int>(b.button);
-            pointer.screen = {b.x_root, b.y_root};
-            pointer.client = {b.x, b.y};
-            pointer.time = static_cast<DWORD>(b.time);
-            win32::onTrayPointer(icon->id, pointer);
-            break;
+    case Expose:
+        if (event.xexpose.count == 0) draw(*icon);
+        break;
+    case ConfigureNotify:
+        if (event.xconfigure.width != icon->width || event.xconfigure.height != icon->height) {
+            icon->width = event.xconfigure.width;
+            icon->height = event.xconfigure.height;
+            // A tray sizes its row; a square as tall as the row is the
+            // icon's natural shape.
+            if (icon->height > 1 && icon->width != icon->height) requestSize(*icon, icon->height);
+            draw(*icon);
         }
-        case MotionNotify: {
-            const XMotionEvent& m = event.xmotion;
-            win32::PointerEvent pointer;
-            pointer.screen = {m.x_root, m.y_root};
-            pointer.client = {m.x, m.y};
-            pointer.time = static_cast<DWORD>(m.time);
-            win32::onTrayPointer(icon->id, pointer);
-            if (!m_tooltip) armTooltip(*icon, true);
-            break;
-        }
-        case EnterNotify:
-            armTooltip(*icon, true);
-            break;
-        case LeaveNotify:
-            armTooltip(*icon, false);
-            hideTooltip();
-            break;
-        default:
-            break;
+        break;
+    case DestroyNotify:
+        // Gone with its tray; the tray's own end reports the loss.
+        icon->xid = 0;
+        break;
+    case ButtonPress:
+    case ButtonRelease: {
+        armTooltip(*icon, false);
+        hideTooltip();
+        const XButtonEvent& b = event.xbutton;
+        if (b.button < 1 || b.button > 3) break;
+        win32::PointerEvent pointer;
+        pointer.action = event.type == ButtonPress ? win32::PointerAction::Press : win32::PointerAction::Release;
+        pointer.button = static_cast<int>(b.button);
+        pointer.screen = {b.x_root, b.y_root};
+        pointer.client = {b.x, b.y};
+        pointer.time = static_cast<DWORD>(b.time);
+        win32::onTrayPointer(icon->id, pointer);
+        break;
+    }
+    case MotionNotify: {
+        const XMotionEvent& m = event.xmotion;
+        win32::PointerEvent pointer;
+        pointer.screen = {m.x_root, m.y_root};
+        pointer.client = {m.x, m.y};
+        pointer.time = static_cast<DWORD>(m.time);
+        win32::onTrayPointer(icon->id, pointer);
+        if (!m_tooltip) armTooltip(*icon, true);
+        break;
+    }
+    case EnterNotify: armTooltip(*icon, true); break;
+    case LeaveNotify:
+        armTooltip(*icon, false);
+        hideTooltip();
+        break;
+    default: break;
     }
     return true;
 }
@@ -471,8 +467,8 @@ void XEmbedTray::showTooltip() {
     if (!m_tooltip) return;
     Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
     Atom tooltip = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
-    XChangeProperty(m_display, m_tooltip, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&tooltip),
-                    1);
+    XChangeProperty(m_display, m_tooltip, type, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&tooltip), 1);
     XMapRaised(m_display, m_tooltip);
 
     // Drawn once into the window's background, so exposures need no answer.
@@ -492,8 +488,8 @@ void XEmbedTray::showTooltip() {
     cairo_destroy(cr);
     cairo_surface_flush(canvas);
     const int depth = DefaultDepth(m_display, m_screen);
-    Pixmap background = XCreatePixmap(m_display, m_tooltip, static_cast<unsigned>(width),
-                                      static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    Pixmap background = XCreatePixmap(m_display, m_tooltip, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                      static_cast<unsigned>(depth));
     GC gc = XCreateGC(m_display, background, 0, nullptr);
     putPixels(m_display, background, gc, DefaultVisual(m_display, m_screen), depth,
               reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(canvas)), width, height);

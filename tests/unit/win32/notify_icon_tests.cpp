@@ -6,8 +6,8 @@
 #include <cwchar>
 
 #include "message_recorder.h"
-#include "support/pump.h"
 #include "platform/win32/shell.h"
+#include "support/pump.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST_F(NotifyIcons, ATipFillingTheWholeFieldIsReadNoFurther) {
     RecordingWindow window;
     NOTIFYICONDATAW icon = IconFor(window.hwnd());
     std::wmemset(icon.szTip, L'x', 128);  // no terminator
-    icon.dwState = 0x41;                   // what follows the field is not tip
+    icon.dwState = 0x41;                  // what follows the field is not tip
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &icon));
     EXPECT_EQ(display.trayIcons().begin()->second.desc.tip, std::string(128, 'x'));
 }
@@ -77,20 +77,39 @@ TEST_F(NotifyIcons, InputOverTheIconArrivesAsTheCallbackMessage) {
         std::function<void()> input;
         std::vector<LPARAM> expected;
     } cases[] = {
-        {"click", [&] { display.trayPress(); display.trayRelease(); }, {WM_LBUTTONDOWN, WM_LBUTTONUP}},
-        {"double click", [&] {
+        {"click",
+         [&] {
+             display.trayPress();
+             display.trayRelease();
+         },
+         {WM_LBUTTONDOWN, WM_LBUTTONUP}},
+        {"double click",
+         [&] {
              display.trayPress();
              display.trayRelease();
              display.trayPress(1, true);
              display.trayRelease();
-         }, {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
-        {"three quick presses", [&] {
+         },
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
+        {"three quick presses",
+         [&] {
              display.trayPress();
              display.trayPress(1, true);
              display.trayPress(1, true);
-         }, {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN}},
-        {"two presses apart", [&] { display.trayPress(); display.trayPress(); }, {WM_LBUTTONDOWN, WM_LBUTTONDOWN}},
-        {"right click", [&] { display.trayPress(3); display.trayRelease(3); }, {WM_RBUTTONDOWN, WM_RBUTTONUP}},
+         },
+         {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN}},
+        {"two presses apart",
+         [&] {
+             display.trayPress();
+             display.trayPress();
+         },
+         {WM_LBUTTONDOWN, WM_LBUTTONDOWN}},
+        {"right click",
+         [&] {
+             display.trayPress(3);
+             display.trayRelease(3);
+         },
+         {WM_RBUTTONDOWN, WM_RBUTTONUP}},
         {"middle press", [&] { display.trayPress(2); }, {}},
         {"move", [&] { display.trayMove(); }, {WM_MOUSEMOVE}},
     };

@@ -9,10 +9,10 @@ namespace win32 {
 class PollSource {
 public:
     virtual ~PollSource() = default;
-    virtual int fd() = 0;                  // -1 while it has none
-    virtual short events() = 0;            // poll(2) events to wait for
+    virtual int fd() = 0;                   // -1 while it has none
+    virtual short events() = 0;             // poll(2) events to wait for
     virtual int timeoutMs() { return -1; }  // the longest wait it allows; -1 for any
-    virtual void dispatch() = 0;           // does the work that is due, without blocking
+    virtual void dispatch() = 0;            // does the work that is due, without blocking
 };
 
 // UI thread only; a source stays registered until removed.
