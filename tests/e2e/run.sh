@@ -519,6 +519,29 @@ check_minimize_without_tray() {
     wait_for_pixel $((x + 150)) $((y + 100)) "255 255 255"
 }
 
+check_iconified_window_shown_from_a_later_tray() {
+    # Iconified for want of a tray; a tray that turns up later shows it again
+    # with a click on the icon, off the taskbar once more.
+    start_display && start_wm || return 1
+    spawn "$PROBE" --title probe-later --strip --tray --minimize >"$WORK/out" 2>"$WORK/probe.log"
+    local id icon x y
+    id=$(window_named probe-later) || { fail "no probe window"; return 1; }
+    wait_for 5 is_viewable "$id"
+    read -r x y <<<"$(window_origin "$id")"
+    xdotool mousemove $((x + 150)) $((y + 100)) click 1
+    wait_for 5 is_iconic "$id" || { fail "with no tray, minimize did not iconify"; return 1; }
+    start_trayer || return 1
+    icon=$(docked_icon "probe-later tray") || { fail "the icon did not dock in the later tray"; return 1; }
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a click on the icon did not bring the iconified window back"; return 1; }
+    wait_for 5 sh -c "xprop -id $id _NET_WM_STATE | grep -q SKIP_TASKBAR" || fail "shown again but on the taskbar"
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 150)) $((y + 100)) "255 255 255"
+    click_icon "$icon"
+    wait_for 5 is_unmapped "$id" || fail "the next click did not hide it"
+    is_iconic "$id" && fail "hidden through the tray, yet iconified"
+}
+
 check_fade_with_compositor() {
     # Under a compositor the window's opacity steps down during the fade.
     start_display && start_wm || return 1
