@@ -591,10 +591,13 @@ check_ostrel_tray_toggle() {
     xdotool mousemove $((ix + 13)) $((iy + 13))
     # The tooltip: a pale yellow box just below the pointer.
     wait_for 5 tooltip_below $((iy + 13 + 23)) || fail "no tooltip below the icon"
+    local before
+    before=$(window_origin "$id")
     click_icon "$icon"
     wait_for 5 is_unmapped "$id" || { fail "a click on the icon did not hide the strip"; return 1; }
     click_icon "$icon"
     wait_for 5 is_viewable "$id" || { fail "a second click did not bring the strip back"; return 1; }
+    [ "$(window_origin "$id")" = "$before" ] || fail "shown at $(window_origin "$id"), hidden at $before"
     read -r x y <<<"$(window_origin "$id")"
     wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
     [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"

@@ -191,6 +191,9 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         setWmState(*state);
         if (state->iconic) changeSkipStates(*state, true);
         setInitialState(*state, NormalState);
+        // Shown again where it was hidden, not where the window manager
+        // would place a new window.
+        if (state->originKnown && !state->iconic) setPosition(window, state->origin, false);
         state->iconic = state->seenIconic = false;
         XMapRaised(m_display, state->xid);
     } else {
