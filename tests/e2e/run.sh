@@ -826,6 +826,89 @@ check_ostrel_status_notifier_watcher_lost_while_hidden() {
     close_cleanly "$pid" "$id"
 }
 
+# --- the minimize button --------------------------------------------------------
+
+# These need the buttons; a build configured without them skips the checks
+# (CMake registers them only with the controls).
+have_controls() {
+    grep -q e2e_ostrel_minimize "$BUILD/tests/e2e/CTestTestfile.cmake" 2>/dev/null ||
+        { log "no controls in this build: skipped"; return 1; }
+}
+
+click_minimize() {  # the minimize button of the strip whose window is ID
+    local x y
+    read -r x y <<<"$(window_origin "$1")"
+    xdotool mousemove $((x + 496)) $((y + 108)) click 1
+}
+
+check_ostrel_minimize_to_tray() {
+    # The minimize button fades the strip out into the tray; a click on the
+    # icon brings it back, painted.
+    have_controls || return 0
+    start_display && start_wm && start_sound && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id icon x y
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in trayer"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "the minimize button did not hide the strip"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although the tray shows its icon"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a click on the icon did not bring the strip back"; return 1; }
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_minimize_without_tray() {
+    # No tray: the minimize button iconifies the strip, and the window
+    # manager brings it back borderless, above and off the taskbar.
+    have_controls || return 0
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id x y props
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 is_viewable "$id"
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "with no tray, minimize did not iconify"; return 1; }
+    net_wm_state "$id" | grep -q SKIP_TASKBAR && fail "iconified but still off the taskbar"
+    wmctrl -l | grep -q "Ostrel" || fail "the window manager does not list the iconified strip"
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || { fail "wmctrl -a did not bring the strip back"; return 1; }
+    wait_for 5 sh -c "xprop -id $id _NET_WM_STATE | grep -q SKIP_TASKBAR" || fail "restored but on the taskbar"
+    props=$(xprop -id "$id")
+    grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_ABOVE' <<<"$props" || fail "restored but not above"
+    grep -q '_NET_FRAME_EXTENTS(CARDINAL) = 0, 0, 0, 0' <<<"$props" || fail "restored with a frame"
+    read -r x y <<<"$(window_origin "$id")"
+    wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_minimize_fade() {
+    # Under a compositor the strip's opacity falls during minimize.
+    have_controls || return 0
+    start_display && start_wm && start_sound || return 1
+    spawn picom --backend xrender --config /dev/null >"$WORK/picom.log" 2>&1
+    wait_for 10 sh -c "xdotool search --name '^picom\$' >/dev/null 2>&1" || { fail "picom did not start"; return 1; }
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id spy steps
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 is_viewable "$id"
+    xprop -spy -id "$id" _NET_WM_WINDOW_OPACITY >"$WORK/opacity" 2>/dev/null &
+    spy=$!
+    sleep 0.3
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || fail "the strip did not go"
+    sleep 0.3
+    kill "$spy" 2>/dev/null
+    wait "$spy" 2>/dev/null
+    steps=$(sed -n 's/.*= \([0-9]*\)$/\1/p' "$WORK/opacity" | awk '$1 > 0 && $1 < 4294967295' | sort -u | wc -l)
+    [ "$steps" -ge 5 ] || fail "only $steps partial opacities during the fade"
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || fail "wmctrl -a did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
 # --- main ---------------------------------------------------------------------------
 
 ALL_CHECKS=$(declare -F | awk '{print $3}' | sed -n 's/^check_//p')
