@@ -1,40 +1,11 @@
 // AnimateWindow: the blended hide, a fade of the window's opacity where a
-// compositor can show it, otherwise a plain hide after the same time. A
-// top-level window whose tray icon no tray shows is iconified instead of
-// hidden, so the desktop can still bring it back (left shown where nothing
-// could); restored, it is shown and repainted whole.
+// compositor can show it, otherwise a plain hide after the same time.
 #include <chrono>
 #include <thread>
 
-#include "platform/win32/internal/events.h"
 #include "platform/win32/internal/notify_icons.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
-
-namespace win32 {
-
-bool iconifyWindow(Window& window) {
-    if (!backend() || !backend()->iconify(window.native)) return false;
-    if (window.visible) {
-        SendMessageW(window.handle, WM_SHOWWINDOW, FALSE, 0);
-        window.visible = false;
-        window.style &= ~WS_VISIBLE;
-    }
-    return true;
-}
-
-void onRestored(NativeWindow native) {
-    HWND hwnd = windowForNative(native);
-    auto window = findWindow(hwnd);
-    if (!window || window->visible || window->destroying) return;
-    SendMessageW(hwnd, WM_SHOWWINDOW, TRUE, 0);
-    if (!IsWindow(hwnd)) return;
-    window->visible = true;
-    window->style |= WS_VISIBLE;
-    invalidateWhole(*window, true);
-}
-
-}  // namespace win32
 
 using namespace win32;
 
@@ -59,8 +30,9 @@ BOOL AnimateWindow(HWND hwnd, DWORD time, DWORD flags) {
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(step, duration - elapsed));
     }
     if (fade) display->setOpacity(window->native, 0.0);
-    // With no tray to bring it back, hiding would strand the window: it is
-    // iconified, or, where nothing could restore that either, left shown.
+    // A top-level window that no tray icon can bring back would be stranded
+    // by hiding: it is iconified instead, or left shown where nothing could
+    // restore an icon either.
     if (window->owned || notifyIconShown(hwnd))
         ShowWindow(hwnd, SW_HIDE);
     else
