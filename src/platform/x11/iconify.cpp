@@ -1,8 +1,8 @@
 // The icon (taskbar) state: a window the program hides while nothing else
 // could bring it back is iconified instead, with its off-taskbar states
 // dropped so the taskbar or the window manager's list shows it; when the
-// window manager restores it (WM_STATE back to Normal) the states return and
-// the core is told. Tray icons are handed to the tray host here too.
+// window manager restores it (WM_STATE back to Normal, the window viewable)
+// the states return and the core is told. Tray icons are handed to the tray host here too.
 #include <X11/Xatom.h>
 
 #include "platform/x11/x11_internal.h"
@@ -54,7 +54,6 @@ bool X11Backend::iconify(win32::NativeWindow native) {
         XMapWindow(m_display, window->xid);
     }
     window->iconic = true;
-    window->seenIconic = false;
     XFlush(m_display);
     return true;
 }
@@ -71,12 +70,13 @@ void X11Backend::iconicPropertyNotify(WindowState& window, const XPropertyEvent&
         data && format == 32 && count >= 1)
         state = reinterpret_cast<long*>(data)[0];
     if (data) XFree(data);
-    if (state == IconicState) {
-        window.seenIconic = true;
-        return;
-    }
-    if (state != NormalState || !window.seenIconic) return;
-    window.iconic = window.seenIconic = false;
+    // The value is read when the event is handled, maybe after later
+    // changes: a Normal state counts as the restore only once the window is
+    // on screen again, whichever change this event announced.
+    if (state != NormalState) return;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(m_display, window.xid, &attributes) || attributes.map_state != IsViewable) return;
+    window.iconic = false;
     setInitialState(window, NormalState);
     changeSkipStates(window, true);
     XFlush(m_display);

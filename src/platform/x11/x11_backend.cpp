@@ -194,7 +194,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         // Shown again where it was hidden, not where the window manager
         // would place a new window.
         if (state->originKnown && !state->iconic) setPosition(window, state->origin, false);
-        state->iconic = state->seenIconic = false;
+        state->iconic = false;
         XMapRaised(m_display, state->xid);
     } else {
         XWithdrawWindow(m_display, state->xid, m_screen);

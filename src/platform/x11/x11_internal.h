@@ -44,10 +44,8 @@ struct WindowState {
     ShapeMask shape;
     bool originKnown = false;
     POINT origin{};
-    // Iconified by us (see iconify.cpp); `seenIconic` once the window
-    // manager's WM_STATE said so, so its later Normal state is a restore.
+    // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
-    bool seenIconic = false;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
