@@ -6,7 +6,7 @@
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
 
-namespace win32 {
+using namespace win32;
 
 BOOL AnimateWindow(HWND hwnd, DWORD time, DWORD flags) {
     auto window = findWindow(hwnd);
@@ -31,5 +31,3 @@ BOOL AnimateWindow(HWND hwnd, DWORD time, DWORD flags) {
     if (fade && IsWindow(hwnd)) display->setOpacity(window->native, 1.0);
     return TRUE;
 }
-
-}  // namespace win32

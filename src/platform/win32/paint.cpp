@@ -1,6 +1,7 @@
 // Update regions and painting: InvalidateRect from any thread, BeginPaint
 // and EndPaint on the window's backing surface, and window DCs.
 #include "platform/win32/gdi.h"
+#include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
 
@@ -23,6 +24,7 @@ using namespace win32;
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     auto window = findWindow(hwnd);
     if (!window) return FALSE;
+    if (invalidationsLogged()) recordInvalidation({hwnd, rect ? *rect : RECT{}, rect == nullptr});
     {
         std::lock_guard lock(window->paintMutex);
         if (window->destroying || !IsWindow(hwnd)) return FALSE;
