@@ -111,8 +111,10 @@ HDC GetDC(HWND hwnd) {
 int ReleaseDC(HWND hwnd, HDC hdc) {
     auto dc = findDc(hdc);
     if (!dc || dc->window != hwnd || dc->memory) return 0;
-    // What was drawn through a window DC goes to the screen at once, as in GDI.
-    if (auto window = findWindow(hwnd)) presentWindow(*window, RECT{0, 0, window->width, window->height});
+    // What was drawn through a window DC goes to the screen at once, as in
+    // GDI; a DC only taken to make compatible ones costs no present.
+    if (auto window = findWindow(hwnd); window && dc->drawnOn)
+        presentWindow(*window, RECT{0, 0, window->width, window->height});
     removeHandle(hdc, HandleKind::Dc);
     return 1;
 }
