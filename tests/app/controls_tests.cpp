@@ -98,6 +98,15 @@ TEST_F(Controls, PlayPauseFollowsTheEngineAndNeverStartsAStoppedOne) {
     EXPECT_EQ(widget->GetPressed(), -1);
 }
 
+TEST_F(Controls, ADoubleClickOnPlayPauseActsOnce) {
+    PlayAFile();
+    display.click(hwnd, kPlay.x, kPlay.y);
+    display.press(hwnd, kPlay.x, kPlay.y);  // within the double-click time
+    display.release(hwnd, kPlay.x, kPlay.y);
+    Pump();
+    EXPECT_EQ(State(), 2);
+}
+
 TEST_F(Controls, StopWhilePausedStopsAndRepaintsThePlayButton) {
     PlayAFile();
     Click(kPlay);

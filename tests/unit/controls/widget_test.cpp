@@ -12,7 +12,6 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "skin/ot_skin.h"
-#include "skin/ot_staticcache.h"
 #include "support/memory_surface.h"
 
 namespace {
@@ -175,28 +174,6 @@ TEST_F(Container, TransitionTable) {
     }
 }
 
-TEST_F(Container, TheHitRegionIsTheUnionOfTheButtonsEdgesAsInTheHitTest) {
-    OstWidget widget;
-    EXPECT_FALSE(widget.IsOverButton(157, 115)) << "empty before any button";
-    Fill(&widget);
-    struct Case {
-        int x, y;
-        bool over;
-    } cases[] = {{130, 100, true},  {129, 115, false}, {349, 129, true},  {350, 115, false}, {157, 130, false},
-                 {157, 99, false},  {505, 105, true},  {511, 111, true},  {512, 108, false}, {508, 112, false},
-                 {500, 108, false}, {496, 108, true},  {450, 115, false}, {21, 101, false}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(widget.IsOverButton(c.x, c.y) != FALSE, c.over) << c.x << "," << c.y;
-        if (c.x >= 130 && c.x < 350 && c.y >= 95) {
-            // The container's own scan agrees with the region on the row.
-            log.clear();
-            widget.OnMouseMove(hwnd, Gdiplus::Point(c.x, c.y));
-            EXPECT_EQ(widget.GetHover() != -1, c.over) << c.x << "," << c.y;
-            widget.ClearHover(hwnd);
-        }
-    }
-}
-
 TEST_F(Container, ASixtyFifthButtonIsRefusedWithAnAssertion) {
     OstWidget widget;
     for (int i = 0; i < 64; ++i) widget.Add(new RecordingButton("b", 9, {i, 0, 1, 1}, 1, &log));
@@ -303,41 +280,6 @@ TEST_F(Painting, HighlightsCoverRows99To125WithAntiAliasedCornersAndOnlyThePress
             }
         }
     }
-}
-
-TEST_F(Painting, PaintStaticDrawsTheStaticButtonsIntoTheCacheAndPaintOnlyTheOthers) {
-    OstWidget widget;
-    Fill(&widget);
-    // The recording play button paints with the base, which draws nothing
-    // for its kind; the others are static.
-    OstStaticCache cache;
-    cache.Create(hwnd, 540, 200);
-    widget.PaintStatic(hwnd, &cache, &skin);
-    MemorySurface onPaint(540, 200);
-    {
-        Gdiplus::Graphics graphics(onPaint.dc);
-        widget.Paint(hwnd, &graphics, &skin);
-    }
-    MemorySurface cached(540, 200);
-    cache.Draw(cached.dc, 0, 0);
-    struct Glyph {
-        HBITMAP bitmap;
-        int x, y, w, h;
-    } glyphs[] = {{skin.m_bmClose, 505, 105, 7, 7},  {skin.m_bmMinimize, 493, 105, 7, 7},
-                  {skin.m_bmStop, 185, 100, 55, 30}, {skin.m_bmPrev, 130, 100, 55, 30},
-                  {skin.m_bmNext, 295, 100, 55, 30}};
-    for (const Glyph& g : glyphs) {
-        auto image = win32::findBitmap(g.bitmap);
-        int wrong = 0, painted = 0;
-        for (int y = 0; y < g.h; ++y)
-            for (int x = 0; x < g.w; ++x) {
-                wrong += cached.at(g.x + x, g.y + y) != image->row(y)[x];
-                painted += onPaint.at(g.x + x, g.y + y) != 0;
-            }
-        EXPECT_EQ(wrong, 0) << "glyph at " << g.x;
-        EXPECT_EQ(painted, 0) << "a static glyph painted again at " << g.x;
-    }
-    for (int x = 240; x < 295; ++x) EXPECT_EQ(cached.at(x, 115), 0u);
 }
 
 }  // namespace
