@@ -15,7 +15,7 @@ run_packages=(
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     xvfb xauth openbox xdotool x11-utils x11-apps imagemagick
     pulseaudio pulseaudio-utils sox python3
 )

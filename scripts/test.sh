@@ -9,8 +9,12 @@ build=${BUILD_DIR:-$root/build}
 jobs=${JOBS:-$(nproc)}
 "$root/scripts/install-deps.sh" test
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TESTS=ON
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TESTS=ON -DOSTREL_WERROR=ON
 cmake --build "$build" -j"$jobs"
+# Every suite also runs whole in shuffled order; the seed is printed so that
+# a failing order can be repeated with GTEST_RANDOM_SEED=N.
+export GTEST_RANDOM_SEED=${GTEST_RANDOM_SEED:-$((RANDOM % 99999 + 1))}
+echo "test.sh: shuffled suites run with GTEST_RANDOM_SEED=$GTEST_RANDOM_SEED"
 ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
 
 JOBS=$jobs "$root/scripts/sanitize.sh"

@@ -1,6 +1,7 @@
 // One paint of the main window, next to a plain copy of its pixels.
 #include <benchmark/benchmark.h>
 
+#include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "controls/ot_widget.h"
 #include "platform/audio/audio.h"

@@ -1,5 +1,5 @@
 // The program: the real X11 display, then the Windows-style entry point.
-#include "app/ot_control.h"
+#include "app/ot_application.h"
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/kernel.h"
 #include "platform/x11/x11_backend.h"

@@ -1,8 +1,11 @@
 // The entry point, start-up and shutdown order, the progress timer and the
 // message loop.
+#include "app/ot_application.h"
+
 #include "app/ot_control.h"
-#include "app/ot_messages.h"
 #include "app/ot_overlay.h"
+#include "app/ot_strip.h"
+#include "common/ot_messages.h"
 #include "platform/win32/kernel.h"
 #include "playback/ot_playengine.h"
 #include "skin/ot_skin.h"
@@ -92,7 +95,7 @@ void OstApplication::Quit() { PostQuitMessage(0); }
 void OstApplication::ProgressTimerProc(PVOID parameter, BOOL) {
     HWND window = static_cast<HWND>(parameter);
     RECT progressStrip;
-    SetRect(&progressStrip, 20, 126, 520, 130);
+    SetRect(&progressStrip, OstStrip::kLeft, OstStrip::kProgressTop, OstStrip::kRight, OstStrip::kBottom);
     InvalidateRect(window, &progressStrip, TRUE);
     // Lets the audio library run its end-of-track callbacks on the UI thread.
     PostMessageW(window, WM_ENGINE_UPDATE, 0, 0);

@@ -2,8 +2,10 @@
 // through the strip and dropped files.
 #include "app/ot_control.h"
 
-#include "app/ot_messages.h"
+#include "app/ot_application.h"
 #include "app/ot_overlay.h"
+#include "app/ot_strip.h"
+#include "common/ot_messages.h"
 #include "controls/ot_buttons.h"
 #include "controls/ot_widget.h"
 #include "platform/win32/assertion.h"
@@ -78,7 +80,7 @@ bool OstMainWindow::Create() {
     }
     SetWindowLongW(m_hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(m_pApplication));
     SetWindowLongW(m_hWnd, GWL_STYLE, WS_VISIBLE);
-    m_hBlurRegion = CreateRectRgn(20, 100, 520, 130);
+    m_hBlurRegion = CreateRectRgn(OstStrip::kLeft, OstStrip::kTop, OstStrip::kRight, OstStrip::kBottom);
     SetLayeredWindowAttributes(m_hWnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     EnableBlur(m_hBlurRegion);
     m_pApplication->GetSkin()->Build(m_hWnd);
@@ -158,7 +160,9 @@ Gdiplus::Point ClientPoint(LPARAM lParam) { return Gdiplus::Point(GET_X_LPARAM(l
 LRESULT OnHitTest(HWND window, LPARAM lParam) {
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ScreenToClient(window, &point);
-    if (point.x > 20 && point.x < 520 && point.y > 100 && point.y < 130) {
+    bool onStrip = point.x > OstStrip::kLeft && point.x < OstStrip::kRight && point.y > OstStrip::kTop &&
+                   point.y < OstStrip::kBottom;
+    if (onStrip) {
         OstWidget* widget = Widget();
         if (!widget || !widget->IsOverButton(point.x, point.y)) return HTCAPTION;
     }

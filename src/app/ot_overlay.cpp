@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/ot_strip.h"
 #include "platform/win32/gdi.h"
 #include "skin/ot_skin.h"
 #include "skin/ot_staticcache.h"
@@ -12,10 +13,6 @@ constexpr int kBubbleHalfWidth = 117;
 constexpr int kBubbleWidth = 235;
 constexpr int kBubbleHeight = 80;
 constexpr int kBubbleTop = 20;
-constexpr int kBarLeft = 21;
-constexpr int kBarTop = 126;
-constexpr int kBarWidth = 500;
-constexpr int kBarHeight = 4;
 
 }  // namespace
 
@@ -84,8 +81,9 @@ void OstOverlay::ComposeBackground(HWND window, OstStaticCache* cache, OstSkin* 
 void OstOverlay::Paint(Gdiplus::Graphics* graphics, float fraction, OstSkin* skin) {
     // Anything outside (0, 1], NaN included, draws no bar.
     if (fraction > 0 && fraction <= 1) {
-        int width = static_cast<int>(fraction * kBarWidth);
-        graphics->FillRectangle(m_pProgressBrush, kBarLeft, kBarTop, width, kBarHeight);
+        int width = static_cast<int>(fraction * OstStrip::kBarWidth);
+        graphics->FillRectangle(m_pProgressBrush, OstStrip::kBarLeft, OstStrip::kProgressTop, width,
+                                OstStrip::kBarHeight);
     }
     if (m_bHintVisible) {
         HDC hdc = graphics->GetHDC();

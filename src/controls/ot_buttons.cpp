@@ -1,6 +1,6 @@
 #include "controls/ot_buttons.h"
 
-#include "app/ot_control.h"
+#include "app/ot_application.h"
 #include "app/ot_overlay.h"
 #include "platform/win32/gdi.h"
 #include "playback/ot_playengine.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/ot_messages.h"
+#include "common/ot_messages.h"
 #include "platform/win32/text.h"
 #include "platform/win32/user.h"
 

@@ -28,8 +28,8 @@ public:
     // Frees every image; safe on a skin never built, and twice.
     void ReleaseAll();
 
-    HBITMAP& GetPanel() { return m_bmPanel; }
-    HBITMAP& GetBubble() { return m_bmBubble; }
+    HBITMAP GetPanel() const { return m_bmPanel; }
+    HBITMAP GetBubble() const { return m_bmBubble; }
 
     // The painters. Each gets the target Graphics on a memory DC holding its
     // image, then its brushes: glow first, then the fill.

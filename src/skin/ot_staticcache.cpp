@@ -38,7 +38,7 @@ void OstStaticCache::CloseDC() {
     }
 }
 
-HDC& OstStaticCache::BeginDC(HWND hwnd) {
+HDC OstStaticCache::BeginDC(HWND hwnd) {
     OST_ASSERT(m_bmCache);
     OpenDC(hwnd);
     return m_hdcCache;

@@ -21,7 +21,7 @@ public:
     bool Create(HWND hwnd, int cx, int cy);
 
     // Opens a memory DC with the cache bitmap selected; close it with EndDC.
-    HDC& BeginDC(HWND hwnd);
+    HDC BeginDC(HWND hwnd);
     void EndDC();
 
     // As BeginDC, wrapped in a Graphics the caller hands back to EndGraphics.

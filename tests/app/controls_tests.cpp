@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "app/ot_overlay.h"
 #include "controls/ot_widget.h"
@@ -15,8 +16,8 @@
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/gdi_objects.h"
 #include "playback/ot_playengine.h"
-#include "pump.h"
 #include "skin/ot_skin.h"
+#include "support/pump.h"
 
 namespace {
 

@@ -7,13 +7,14 @@
 #include <limits>
 #include <thread>
 
+#include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "app/ot_overlay.h"
 #include "platform/audio/audio.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/gdi_objects.h"
 #include "playback/ot_playengine.h"
-#include "pump.h"
+#include "support/pump.h"
 #include "skin/ot_skin.h"
 #include "support/memory_surface.h"
 

@@ -5,20 +5,24 @@
 #include <functional>
 #include <string>
 
+#include "app/ot_application.h"
 #include "app/ot_control.h"
-#include "app/ot_messages.h"
-#include "platform/audio/audio_testing.h"
+#include "common/ot_messages.h"
+#include "support/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
 #include "playback/ot_playengine.h"
-#include "pump.h"
+#include "support/pump.h"
 
 namespace {
 
 struct Program : ::testing::Test {
     Program() { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT); }
-    ~Program() override { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_AUTODETECT); }
+    ~Program() override {
+        ostaudio::testing::clearScript();
+        ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_AUTODETECT);
+    }
 
     std::vector<std::string> Boxes() {
         std::vector<std::string> out;
@@ -54,41 +58,40 @@ TEST_F(Program, StartsShowsTheStripAndEndsWithZeroOnTheWindowManagersClose) {
 TEST_F(Program, EachStartupFailureShowsItsOneMessageAndExitsWithMinus255) {
     struct Case {
         const char* name;
-        std::function<void()> arrange;
+        std::function<void(headless::HeadlessBackend&)> arrange;
         std::string message;
     } cases[] = {
         {"old audio library",
-         [] {
+         [](headless::HeadlessBackend&) {
              ostaudio::testing::Script script;
              script.version = 0x43305;
              ostaudio::testing::setScript(script);
-             ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_SCRIPTED);
          },
          "Error: This program requires higher version of FMOD Ex!"},
         {"audio system refused",
-         [] {
+         [](headless::HeadlessBackend&) {
              ostaudio::testing::Script script;
              script.initResults = {ostaudio::ERR_OUTPUT_INIT, ostaudio::ERR_OUTPUT_INIT};
              ostaudio::testing::setScript(script);
-             ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_SCRIPTED);
          },
          "Error: Failed to initialize play engine."},
-        {"graphics", [] { win32::setFault(win32::Fault::GdiplusStartup, true); },
+        {"graphics", [](headless::HeadlessBackend&) { win32::setFault(win32::Fault::GdiplusStartup, true); },
          "Error: This program requires higher version of GDI+!"},
-        {"window class", [] { win32::setFault(win32::Fault::RegisterClass, true); }, "Error: Ostrel failed to load!"},
-        {"window", [] { win32::setFault(win32::Fault::CreateWindow, true); }, "Error: Ostrel failed to load!"},
+        {"window class", [](headless::HeadlessBackend&) { win32::setFault(win32::Fault::RegisterClass, true); }, "Error: Ostrel failed to load!"},
+        {"window", [](headless::HeadlessBackend& fresh) { fresh.failWindowCreation(true); },
+         "Error: Ostrel failed to load!"},
     };
     for (const Case& c : cases) {
         headless::HeadlessBackend fresh;  // clears faults and records
-        ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT);
-        c.arrange();
+        ostaudio::testing::clearScript();
+        c.arrange(fresh);
         EXPECT_EQ(wWinMain(nullptr, nullptr, nullptr, 0), -255) << c.name;
         EXPECT_EQ(Boxes(), std::vector<std::string>{c.message}) << c.name;
     }
 }
 
 TEST_F(Program, AFailedWindowIsReportedAsAnAssertionNamingNull) {
-    win32::setFault(win32::Fault::CreateWindow, true);
+    display.failWindowCreation(true);
     EXPECT_EQ(wWinMain(nullptr, nullptr, nullptr, 0), -255);
     ASSERT_EQ(win32::assertionReports().size(), 1u);
     EXPECT_EQ(win32::assertionReports()[0].rfind("Assertion failed: NULL, file ot_control, line ", 0), 0u);
@@ -98,7 +101,6 @@ TEST_F(Program, NoSoundDeviceWarnsAndStartsAnyway) {
     ostaudio::testing::Script script;
     script.numDrivers = 0;
     ostaudio::testing::setScript(script);
-    ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_SCRIPTED);
     OstApplication app;
     EXPECT_TRUE(app.Initialize());
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Warning: No sound device found."});

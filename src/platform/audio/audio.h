@@ -58,10 +58,9 @@ enum OutputType : int {
     OUTPUTTYPE_AUTODETECT = 0,
     OUTPUTTYPE_UNKNOWN = 1,
     OUTPUTTYPE_NOSOUND = 2,      // a clock consumes the samples in real time
-    OUTPUTTYPE_WAVWRITER = 3,    // float WAV file, clocked by testing::advance
-    OUTPUTTYPE_NOSOUND_NRT = 4,  // clocked by testing::advance
+    OUTPUTTYPE_WAVWRITER = 3,    // float WAV file, clocked by hand
+    OUTPUTTYPE_NOSOUND_NRT = 4,  // clocked by hand
     OUTPUTTYPE_PULSEAUDIO = 10,
-    OUTPUTTYPE_SCRIPTED = 100,   // tests: see audio_testing.h
 };
 
 enum SpeakerMode : int {
@@ -122,37 +121,37 @@ void setOutputOverride(OutputType type, const char* wavPath = nullptr);
 
 struct SystemState;
 struct SoundState;
-struct TestAccess;
+class MixingSystem;
 
+// Made by System_Create, ended by release(). The implementation is the
+// library's mixer; the interface is abstract so that nothing but the
+// library's own code depends on how it is built.
 class System {
 public:
-    Result getVersion(unsigned* version);
-    Result getNumDrivers(int* numdrivers);
-    Result getDriverCaps(int id, Caps* caps, int* minfrequency, int* maxfrequency,
-                         SpeakerMode* controlpanelspeakermode);
-    Result getDriverInfo(int id, char* name, int namelen, Guid* guid);
-    Result setOutput(OutputType output);
-    Result getOutput(OutputType* output);
-    Result setSpeakerMode(SpeakerMode speakermode);
-    Result setDSPBufferSize(unsigned bufferlength, int numbuffers);
-    Result setSoftwareFormat(int samplerate, SoundFormat format, int numoutputchannels,
-                             int maxinputchannels, DspResampler resamplemethod);
-    Result init(int maxchannels, InitFlags flags, void* extradriverdata);
-    Result createSound(const char* name, Mode mode, CreateSoundExInfo* exinfo, Sound** sound);
-    Result playSound(ChannelIndex channelid, Sound* sound, bool paused, Channel** channel);
-    Result update();
-    // Closes the output and frees every sound and channel still held.
-    Result release();
+    virtual Result getVersion(unsigned* version) = 0;
+    virtual Result getNumDrivers(int* numdrivers) = 0;
+    virtual Result getDriverCaps(int id, Caps* caps, int* minfrequency, int* maxfrequency,
+                                 SpeakerMode* controlpanelspeakermode) = 0;
+    virtual Result getDriverInfo(int id, char* name, int namelen, Guid* guid) = 0;
+    virtual Result setOutput(OutputType output) = 0;
+    virtual Result getOutput(OutputType* output) = 0;
+    virtual Result setSpeakerMode(SpeakerMode speakermode) = 0;
+    virtual Result setDSPBufferSize(unsigned bufferlength, int numbuffers) = 0;
+    virtual Result setSoftwareFormat(int samplerate, SoundFormat format, int numoutputchannels,
+                                     int maxinputchannels, DspResampler resamplemethod) = 0;
+    virtual Result init(int maxchannels, InitFlags flags, void* extradriverdata) = 0;
+    virtual Result createSound(const char* name, Mode mode, CreateSoundExInfo* exinfo, Sound** sound) = 0;
+    virtual Result playSound(ChannelIndex channelid, Sound* sound, bool paused, Channel** channel) = 0;
+    virtual Result update() = 0;
+    // Closes the output and frees every sound and channel still held, and
+    // the system itself.
+    virtual Result release() = 0;
 
-private:
-    friend Result System_Create(System**);
-    friend class Sound;
-    friend class Channel;
-    friend struct SystemState;
-    friend struct TestAccess;
-    System();
-    ~System();
-    SystemState* m_state;
+protected:
+    System() = default;
+    virtual ~System() = default;
+    System(const System&) = delete;
+    System& operator=(const System&) = delete;
 };
 
 class Sound {
@@ -162,9 +161,8 @@ public:
     Result release();
 
 private:
-    friend class System;
+    friend class MixingSystem;
     friend struct SystemState;
-    friend struct TestAccess;
     Sound() = default;
     ~Sound() = default;
     SoundState* m_state = nullptr;
@@ -184,7 +182,7 @@ public:
     Result setCallback(ChannelCallback callback);
 
 private:
-    friend class System;
+    friend class MixingSystem;
     friend struct SystemState;
     Channel() = default;
     ~Channel() = default;

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/audio/audio.h"
 
@@ -47,6 +48,10 @@ const DecoderFuncs& sndfileDecoder();
 // The FFmpeg decoder module, loaded on first use; null if it is missing or
 // does not load. Thread-safe.
 const DecoderFuncs* moduleDecoder();
+// Where the module is looked for from now on, instead of the usual places;
+// null restores them. A module already loaded stays in the process but is
+// used only if found again.
+void setModuleSearchDirs(const std::vector<std::string>* dirs);
 
 // The decoder a stream uses: the first that opens the file, light ones
 // first. Not thread-safe.

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/audio/audio_testing.h"
 #include "platform/audio/decoder.h"
 
 namespace ostaudio {
@@ -66,16 +65,12 @@ const DecoderFuncs* moduleDecoder() {
     return g_funcs;
 }
 
-namespace testing {
-
-void setDecoderModuleDirs(const std::vector<std::string>* dirs) {
+void setModuleSearchDirs(const std::vector<std::string>* dirs) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_overridden = dirs != nullptr;
     g_dirs = dirs != nullptr ? *dirs : std::vector<std::string>();
     g_tried = false;
     g_funcs = nullptr;
 }
-
-}  // namespace testing
 
 }  // namespace ostaudio

@@ -66,18 +66,11 @@ public:
     virtual void setPaused(bool /*paused*/) {}
     virtual void flush() {}
     virtual Result advance(std::int64_t /*frames*/) { return ERR_UNSUPPORTED; }
-
-    // Tests only: the scripted output logs the system's configuration calls.
-    virtual void record(const std::string& /*call*/) {}
-    virtual bool isScripted() const { return false; }
-    virtual unsigned scriptedVersion() const { return VERSION; }
 };
 
 std::unique_ptr<Output> makePulseOutput();
 std::unique_ptr<Output> makeNoSoundOutput();
-std::unique_ptr<Output> makeFastOutput();
+std::unique_ptr<Output> makeNoSoundNrtOutput();
 std::unique_ptr<Output> makeWavOutput(const std::string& path);
-std::unique_ptr<Output> makeScriptedOutput();
-Result scriptedCreateResult();
 
 }  // namespace ostaudio

@@ -1,23 +1,23 @@
 // The WAV writer: everything mixed goes to a 32-bit float stereo WAV file,
-// clocked by hand like the fast output. The header's sizes are filled in
-// when the output closes.
+// clocked by hand like the non-real-time no-sound output. The header's sizes
+// are filled in when the output closes.
 #include <cstdio>
 #include <cstring>
 
-#include "platform/audio/output_fast.h"
+#include "platform/audio/output_nosound_nrt.h"
 
 namespace ostaudio {
 
 namespace {
 
-class WavOutput : public FastOutput {
+class WavOutput : public NoSoundNrtOutput {
 public:
     explicit WavOutput(std::string path) : m_path(std::move(path)) {}
     ~WavOutput() override { WavOutput::close(); }
 
     Result open(int driver, const OutputFormat& format, MixSource* source) override {
         if (m_file != nullptr) return ERR_INITIALIZED;
-        Result rc = FastOutput::open(driver, format, source);
+        Result rc = NoSoundNrtOutput::open(driver, format, source);
         if (rc != OK) return rc;
         m_file = std::fopen(m_path.c_str(), "wb");
         if (m_file == nullptr) {
@@ -36,7 +36,7 @@ public:
             std::fclose(m_file);
             m_file = nullptr;
         }
-        FastOutput::close();
+        NoSoundNrtOutput::close();
     }
 
 protected:

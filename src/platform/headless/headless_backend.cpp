@@ -96,6 +96,7 @@ void HeadlessBackend::requestClose(HWND hwnd) {
 }
 
 NativeWindow HeadlessBackend::createWindow(const win32::NativeWindowDesc& desc) {
+    if (m_failWindows) return 0;
     NativeWindow id = m_next++;
     WindowState& w = m_windows[id];
     w.desc = desc;

@@ -2,7 +2,8 @@
 // It keeps each window's geometry, visibility and last presented pixels,
 // produces the same upward events as the real backend from injected input,
 // and records what the layer asked of the display (message boxes, system
-// moves, blur regions, shapes). Everything runs on the test's (UI) thread;
+// moves, blur regions, shapes), and fails what a test asks it to (window
+// creation, composition). Everything runs on the test's (UI) thread;
 // injected events are delivered inside the next GetMessageW/PeekMessageW.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/internal/backend.h"
+#include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/user.h"
 
 namespace headless {
@@ -35,7 +37,8 @@ struct WindowState {
 class HeadlessBackend : public win32::Backend {
 public:
     // Installs a fresh headless backend as the layer's backend, clearing
-    // faults and recorded diagnostics; uninstalls it when destroyed.
+    // faults, and records diagnostics while it lives; uninstalls it when
+    // destroyed.
     HeadlessBackend();
     ~HeadlessBackend() override;
 
@@ -52,6 +55,7 @@ public:
     const WindowState* window(HWND hwnd) const;
     std::uint32_t pixel(HWND hwnd, int x, int y) const;  // 0 outside the window
     void setComposition(bool enabled) { m_composition = enabled; }
+    void failWindowCreation(bool fail) { m_failWindows = fail; }
     void setCursor(POINT screen) { m_cursor = screen; }
 
     // Backend
@@ -72,11 +76,13 @@ private:
     void pointer(HWND hwnd, int action, int x, int y, int button);
     void queue(std::function<void()> event);
 
+    win32::DiagnosticsRecording m_recording;
     std::map<win32::NativeWindow, WindowState> m_windows;
     std::deque<std::function<void()>> m_events;
     win32::NativeWindow m_next = 1;
     DWORD m_clock = 100000;
     bool m_composition = true;
+    bool m_failWindows = false;
     POINT m_cursor{};
 };
 

@@ -15,6 +15,7 @@ struct Diagnostics {
     std::mutex mutex;
     std::vector<std::string> assertions;
     std::vector<MessageBoxRecord> boxes;
+    int recordings = 0;
     std::atomic<bool> logInvalidations{false};
     std::vector<InvalidationRecord> invalidations;
     bool faults[static_cast<int>(Fault::Count)] = {};
@@ -26,6 +27,20 @@ Diagnostics& diagnostics() {
 }
 
 }  // namespace
+
+DiagnosticsRecording::DiagnosticsRecording() {
+    std::lock_guard lock(diagnostics().mutex);
+    ++diagnostics().recordings;
+}
+
+DiagnosticsRecording::~DiagnosticsRecording() {
+    std::lock_guard lock(diagnostics().mutex);
+    if (--diagnostics().recordings > 0) return;
+    diagnostics().assertions.clear();
+    diagnostics().boxes.clear();
+    diagnostics().logInvalidations = false;
+    diagnostics().invalidations.clear();
+}
 
 std::vector<std::string> assertionReports() {
     std::lock_guard lock(diagnostics().mutex);
@@ -65,12 +80,12 @@ void recordInvalidation(const InvalidationRecord& record) {
 
 void recordAssertion(const std::string& report) {
     std::lock_guard lock(diagnostics().mutex);
-    diagnostics().assertions.push_back(report);
+    if (diagnostics().recordings > 0) diagnostics().assertions.push_back(report);
 }
 
 void recordMessageBox(const MessageBoxRecord& record) {
     std::lock_guard lock(diagnostics().mutex);
-    diagnostics().boxes.push_back(record);
+    if (diagnostics().recordings > 0) diagnostics().boxes.push_back(record);
 }
 
 bool faultActive(Fault fault) {

@@ -2,14 +2,13 @@
 // blur region is handed to it as rectangles.
 #include "platform/win32/dwm.h"
 
-#include "platform/win32/internal/faults.h"
 #include "platform/win32/internal/window.h"
 
 using namespace win32;
 
 HRESULT DwmIsCompositionEnabled(BOOL* enabled) {
     if (!enabled) return E_INVALIDARG;
-    *enabled = backend() && !faultActive(Fault::Composition) && backend()->compositionEnabled() ? TRUE : FALSE;
+    *enabled = backend() && backend()->compositionEnabled() ? TRUE : FALSE;
     return S_OK;
 }
 

@@ -7,15 +7,11 @@
 
 #include "platform/win32/gdi.h"
 #include "platform/win32/internal/gdi_objects.h"
+#include "platform/win32/internal/pixels.h"
 
 using namespace win32;
 
 namespace {
-
-inline std::uint32_t div255(std::uint32_t x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
-}
 
 // A snapshot of a source rectangle, so a transfer within one bitmap reads
 // what was there before it started. A DC without a bitmap of its own reads

@@ -11,18 +11,12 @@
 
 #include "platform/win32/internal/gdi_objects.h"
 #include "platform/win32/internal/gdiplus_internal.h"
+#include "platform/win32/internal/pixels.h"
 
 namespace win32 {
 namespace {
 
 using Gdiplus::Status;
-
-inline std::uint32_t div255(std::uint32_t x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
-}
-
-inline std::uint32_t channel(std::uint32_t p, int shift) { return (p >> shift) & 0xFF; }
 
 // Source colour `s` (straight) at effective alpha `ea` over a pixel.
 inline std::uint32_t overPremultiplied(std::uint32_t d, std::uint32_t s, std::uint32_t ea) {
@@ -206,9 +200,7 @@ cairo_surface_t* premultipliedCopy(const win32::ImageData& image) {
         auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         const std::uint32_t* in = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
         for (int x = 0; x < image.width; ++x) {
-            std::uint32_t p = in[x], a = p >> 24;
-            out[x] = (a << 24) | (win32::div255(win32::channel(p, 16) * a) << 16) |
-                     (win32::div255(win32::channel(p, 8) * a) << 8) | win32::div255(win32::channel(p, 0) * a);
+            out[x] = win32::premultiply(in[x]);
         }
     }
     cairo_surface_mark_dirty(s);
@@ -254,11 +246,7 @@ Status Graphics::Clear(const Color& color) {
     Canvas canvas;
     if (Status s = openCanvas(m_hdc, m_image, m_clip.get(), canvas); s != Ok) return result(s);
     std::uint32_t value = color.GetValue();
-    if (canvas.premultiplied) {
-        std::uint32_t a = color.GetA();
-        value = (a << 24) | (win32::div255(color.GetR() * a) << 16) | (win32::div255(color.GetG() * a) << 8) |
-                win32::div255(color.GetB() * a);
-    }
+    if (canvas.premultiplied) value = win32::premultiply(value);
     canvas.forEach([value](int, int, std::uint32_t& p) { p = value; });
     return Ok;
 }
@@ -407,12 +395,7 @@ static Status drawImage(HDC hdc, const std::shared_ptr<win32::ImageData>& target
             std::uint32_t l = reinterpret_cast<const std::uint32_t*>(ldata + static_cast<std::ptrdiff_t>(y) * lstride)[x];
             std::uint32_t a = l >> 24;
             if (a == 0) return;
-            std::uint32_t straight = l;
-            if (a < 255) {
-                straight = 0;
-                for (int shift = 0; shift < 24; shift += 8)
-                    straight |= std::min<std::uint32_t>(255, (win32::channel(l, shift) * 255 + a / 2) / a) << shift;
-            }
+            std::uint32_t straight = win32::unpremultiply(l);
             p = canvas.premultiplied ? win32::overPremultiplied(p, straight, a) : win32::overStraight(p, straight, a);
         });
     }

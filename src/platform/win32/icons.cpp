@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/win32/internal/icon.h"
+#include "platform/win32/internal/pixels.h"
 #include "platform/win32/internal/resources.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
@@ -42,8 +43,6 @@ std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
     return image;
 }
 
-HMODULE const kModule = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x400000));
-
 }  // namespace
 
 std::shared_ptr<IconObject> findIcon(HICON icon) { return findAs<IconObject>(icon, HandleKind::Icon); }
@@ -57,17 +56,7 @@ std::vector<std::uint32_t> iconPixels(HICON handle, int* width, int* height) {
     out.reserve(static_cast<std::size_t>(image.width) * image.height);
     for (int y = 0; y < image.height; ++y) {
         const std::uint32_t* row = image.row(y);
-        for (int x = 0; x < image.width; ++x) {
-            std::uint32_t p = row[x];
-            std::uint32_t a = p >> 24;
-            if (a == 0) {
-                out.push_back(0);
-                continue;
-            }
-            auto unpremultiply = [a](std::uint32_t c) { return (c * 255 + a / 2) / a; };
-            out.push_back(a << 24 | unpremultiply((p >> 16) & 0xFF) << 16 | unpremultiply((p >> 8) & 0xFF) << 8 |
-                          unpremultiply(p & 0xFF));
-        }
+        for (int x = 0; x < image.width; ++x) out.push_back(unpremultiply(row[x]));
     }
     *width = image.width;
     *height = image.height;
@@ -78,12 +67,10 @@ std::vector<std::uint32_t> iconPixels(HICON handle, int* width, int* height) {
 
 using namespace win32;
 
-HMODULE GetModuleHandleW(LPCWSTR name) { return name ? nullptr : kModule; }
-
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     // Each resource icon is loaded once and shared, as LoadIcon does.
     static std::map<int, HICON> loaded;
-    if (instance != kModule || !IS_INTRESOURCE(name)) {
+    if (instance != GetModuleHandleW(NULL) || !IS_INTRESOURCE(name)) {
         SetLastError(ERROR_RESOURCE_NOT_FOUND);
         return nullptr;
     }

@@ -1,10 +1,24 @@
-// kernel32: the module handle, timer-queue timers and local memory.
+// kernel32: the module handle, the tick count, the last error, timer-queue
+// timers and local memory.
 #pragma once
 
 #include "platform/win32/types.h"
 
 HMODULE GetModuleHandleW(LPCWSTR moduleName);
 DWORD GetTickCount();
+
+// The calling thread's last error, set by the calls that fail with one.
+DWORD GetLastError();
+void SetLastError(DWORD error);
+#define ERROR_SUCCESS 0
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_CLASS_ALREADY_EXISTS 1410
+#define ERROR_CANNOT_FIND_WND_CLASS 1407
+#define ERROR_INVALID_WINDOW_HANDLE 1400
+#define ERROR_IO_PENDING 997
+#define ERROR_RESOURCE_NOT_FOUND 1812
 
 // Timer-queue timers. Callbacks run on a pool thread. Deleting a timer with
 // a null completion event cancels it without waiting for a running callback.

@@ -1,4 +1,4 @@
-// Message boxes: always on stderr, recorded for tests, and shown as a modal
+// Message boxes: always on stderr, recorded when a test asks, and shown as a modal
 // dialog by the backend when there is a display.
 #include <cstdio>
 

@@ -331,7 +331,3 @@ void PostQuitMessage(int exitCode) {
     wakeMessageLoop();
 }
 
-DWORD GetTickCount() {
-    using namespace std::chrono;
-    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}

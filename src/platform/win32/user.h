@@ -4,6 +4,7 @@
 // are safe from any thread.
 #pragma once
 
+#include "platform/win32/kernel.h"  // the last error these calls set
 #include "platform/win32/types.h"
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -215,14 +216,3 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 BOOL DestroyIcon(HICON icon);
 
-DWORD GetLastError();
-void SetLastError(DWORD error);
-#define ERROR_SUCCESS 0
-#define ERROR_INVALID_HANDLE 6
-#define ERROR_NOT_ENOUGH_MEMORY 8
-#define ERROR_INVALID_PARAMETER 87
-#define ERROR_CLASS_ALREADY_EXISTS 1410
-#define ERROR_CANNOT_FIND_WND_CLASS 1407
-#define ERROR_INVALID_WINDOW_HANDLE 1400
-#define ERROR_IO_PENDING 997
-#define ERROR_RESOURCE_NOT_FOUND 1812

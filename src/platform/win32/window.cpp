@@ -13,8 +13,6 @@
 namespace win32 {
 namespace {
 
-thread_local DWORD lastError = 0;
-
 struct WindowRegistry {
     std::map<std::wstring, std::shared_ptr<WindowClass>> classes;  // UI thread only
     ATOM nextAtom = 0xC000;
@@ -114,8 +112,6 @@ void invalidateWhole(Window& window, bool erase) {
 
 using namespace win32;
 
-DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD error) { lastError = error; }
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     if (faultActive(Fault::RegisterClass)) return 0;
@@ -157,7 +153,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
-    if (faultActive(Fault::CreateWindow) || !backend()) return nullptr;
+    if (!backend()) return nullptr;
     if (width == CW_USEDEFAULT) width = 300;
     if (height == CW_USEDEFAULT) height = 200;
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {

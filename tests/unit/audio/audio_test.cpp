@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/audio/audio.h"
-#include "platform/audio/audio_testing.h"
+#include "support/audio_testing.h"
 
 using namespace ostaudio;
 
@@ -237,7 +237,7 @@ using Clock = Fixture;
 
 TEST_F(Clock, PositionPauseAndEndFollowWhatWasHeard) {
     start(OUTPUTTYPE_NOSOUND_NRT, 8000);
-    ostaudio::testing::setFastLatency(system, 1000);
+    ostaudio::testing::setLatency(system, 1000);
     Sound* sound = nullptr;
     ASSERT_EQ(system->createSound(fixture("stereo8k.wav").c_str(), CREATESTREAM, nullptr, &sound), OK);
     Channel* channel = nullptr;

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "platform/win32/gdiplus.h"
-#include "platform/win32/internal/gdiplus_internal.h"
+#include "platform/win32/internal/faults.h"
+#include "support/files.h"
 #include "support/memory_surface.h"
 
 using namespace Gdiplus;
@@ -42,10 +43,11 @@ TEST(GdiplusStartup, TokensAndInjectedFailure) {
     EXPECT_NE(token, 0u);
     GdiplusShutdown(token);
 
-    win32::failNextGdiplusStartup();
+    win32::setFault(win32::Fault::GdiplusStartup, true);
     ULONG_PTR failed = 0;
     EXPECT_NE(GdiplusStartup(&failed, &input, nullptr), Ok);
-    EXPECT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);  // only the next one fails
+    win32::setFault(win32::Fault::GdiplusStartup, false);
+    EXPECT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
     GdiplusShutdown(token);
 
     input.GdiplusVersion = 7;
@@ -397,7 +399,6 @@ TEST(GdiplusRegion, UnionOfRectanglesAndFlatCalls) {
     GdipDeleteRegion(region);
 }
 
-std::string tempPath(const char* name) { return ::testing::TempDir() + name; }
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 

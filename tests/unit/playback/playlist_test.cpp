@@ -103,7 +103,7 @@ TEST(Playlist, NullPathIsRefused)
 {
     OstPlaylist list;
     list.Add(L"a");
-    win32::clearDiagnostics();
+    win32::DiagnosticsRecording recording;
     list.Add(nullptr);
     EXPECT_EQ((Paths_t{L"a"}), Paths(list));
     const auto reports = win32::assertionReports();

@@ -1,5 +1,6 @@
-// The play engine over the audio library's fast and scripted outputs: set-up
-// codes and warnings, the three states, opening files, and the end of a track.
+// The play engine over the non-real-time no-sound output and the scripted
+// system of the audio test support: set-up codes and warnings, the three
+// states, opening files, and the end of a track.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ot_messages.h"
-#include "platform/audio/audio_testing.h"
+#include "common/ot_messages.h"
+#include "support/audio_testing.h"
+#include "support/files.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/user.h"
@@ -22,16 +24,6 @@ namespace oa = ostaudio;
 std::string fixture(const char* name) { return std::string(OST_AUDIO_FIXTURES) + "/" + name; }
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-}
 
 // An ID3v2.3 tag with one TIT2 frame in encoding 0.
 std::string id3Title(const std::string& title) {
@@ -69,11 +61,16 @@ public:
 
 class PlayEngine : public ::testing::Test {
 protected:
+    win32::DiagnosticsRecording m_recording;
+
     void SetUp() override {
         win32::clearDiagnostics();
         oa::setOutputOverride(oa::OUTPUTTYPE_NOSOUND_NRT);
     }
-    void TearDown() override { oa::setOutputOverride(oa::OUTPUTTYPE_AUTODETECT); }
+    void TearDown() override {
+        oa::testing::clearScript();
+        oa::setOutputOverride(oa::OUTPUTTYPE_AUTODETECT);
+    }
 
     std::vector<std::string> boxes() {
         std::vector<std::string> out;
@@ -81,7 +78,6 @@ protected:
         return out;
     }
     int initScripted(const oa::testing::Script& script) {
-        oa::setOutputOverride(oa::OUTPUTTYPE_SCRIPTED);
         oa::testing::setScript(script);
         Engine engine;
         return engine.Init();
@@ -222,7 +218,7 @@ TEST_F(PlayEngine, SecondOpenRestartsOnTheSameChannel) {
 }
 
 TEST_F(PlayEngine, UnreadableFileLeavesNothingLoadedAndTheOldTrackInfo) {
-    std::string tagged = std::string(::testing::TempDir()) + "ostengine_tagged_" + std::to_string(::getpid()) + ".mp3";
+    std::string tagged = tempPath("tagged.mp3");
     writeFile(tagged, id3Title("Tagged Song") + readFile(fixture("tone.mp3")));
     Engine engine;
     ASSERT_EQ(engine.Init(), 0);

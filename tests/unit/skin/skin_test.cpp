@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "pixels.h"
@@ -193,7 +194,13 @@ TEST_F(SkinTest, MenuSlicesTileIntoTheFrame) {
 }
 
 // Defined last: it frees images the tests above read.
-TEST_F(SkinTest, ReleaseStaticImagesKeepsTheSixRunTimeImages) {
+// Builds a skin of its own: releasing images would take them from the
+// suite's shared skin.
+TEST(Skin, ReleaseStaticImagesKeepsTheSixRunTimeImages) {
+    Gdiplus_ gdiplus;
+    auto owned = std::make_unique<OstSkin>();
+    OstSkin* skin = owned.get();
+    skin->Build(NULL);
     HBITMAP kept[] = {skin->m_bmPlay, skin->m_bmPause, skin->m_bmBubble,
                       skin->m_bmMenuMiddle, skin->m_bmMenuBottom, skin->m_bmMenuTop};
     HBITMAP freed[] = {skin->m_bmPanel, skin->m_bmStop, skin->m_bmPrev, skin->m_bmNext,
@@ -214,7 +221,7 @@ TEST_F(SkinTest, ReleaseStaticImagesKeepsTheSixRunTimeImages) {
     EXPECT_EQ(skin->m_bmMenuTop, kept[5]);
     for (HBITMAP h : kept) EXPECT_NE(win32::findBitmap(h), nullptr);
     for (HBITMAP h : freed) EXPECT_EQ(win32::findBitmap(h), nullptr);
-    EXPECT_EQ(&skin->GetBubble(), &skin->m_bmBubble);
+    EXPECT_EQ(skin->GetBubble(), skin->m_bmBubble);
 
     skin->ReleaseAll();
     for (HBITMAP h : kept) EXPECT_EQ(win32::findBitmap(h), nullptr);

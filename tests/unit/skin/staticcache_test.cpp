@@ -21,7 +21,7 @@ void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF color) {
 TEST(StaticCache, DrawCopiesExactlyTheCacheAtItsPosition) {
     OstStaticCache cache;
     ASSERT_TRUE(cache.Create(NULL, 6, 4));
-    HDC& hdc = cache.BeginDC(NULL);
+    HDC hdc = cache.BeginDC(NULL);
     ASSERT_NE(hdc, nullptr);
     Fill(hdc, 0, 0, 6, 4, RGB(10, 20, 30));
     Fill(hdc, 1, 1, 3, 2, RGB(0, 0, 0));  // see-through pixels are copied too

@@ -38,17 +38,6 @@ std::vector<UINT> RecordingWindow::messages() const {
     return out;
 }
 
-int RecordingWindow::pump() {
-    int count = 0;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) break;
-        DispatchMessageW(&msg);
-        ++count;
-    }
-    return count;
-}
-
 LRESULT RecordingWindow::CALLBACK_Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     RecordingWindow* self = creating;
     if (auto it = owners().find(hwnd); it != owners().end()) self = it->second;

@@ -27,9 +27,6 @@ public:
     void clear() { m_received.clear(); }
     void answer(Answer a) { m_answer = std::move(a); }
 
-    // Dispatches everything waiting, WM_PAINT included; returns how many.
-    static int pump();
-
 private:
     static LRESULT CALLBACK_Proc(HWND, UINT, WPARAM, LPARAM);
     HWND m_hwnd = nullptr;

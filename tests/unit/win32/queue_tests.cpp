@@ -10,6 +10,7 @@
 #include "platform/win32/gdi.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/shell.h"
+#include "support/pump.h"
 
 namespace {
 
@@ -19,33 +20,33 @@ struct Queue : ::testing::Test {
 
 TEST_F(Queue, PaintComesOnlyAfterPostedMessagesAndInput) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     InvalidateRect(window.hwnd(), nullptr, TRUE);
     PostMessageW(window.hwnd(), WM_USER + 1, 0, 0);
     display.moveTo(window.hwnd(), 5, 5);
     PostMessageW(window.hwnd(), WM_USER + 2, 0, 0);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_NCHITTEST, WM_MOUSEMOVE, WM_PAINT,
                                                     WM_ERASEBKGND}));
 }
 
 TEST_F(Queue, BeginPaintValidatesAndEraseIsAskedOnlyWhenRequested) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     RECT strip{20, 126, 520, 130};
     InvalidateRect(window.hwnd(), &strip, FALSE);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_PAINT}));
-    EXPECT_EQ(RecordingWindow::pump(), 0) << "a validated window is not painted again";
+    EXPECT_EQ(Pump(), 0) << "a validated window is not painted again";
     RECT update;
     EXPECT_FALSE(GetUpdateRect(window.hwnd(), &update, FALSE));
 }
 
 TEST_F(Queue, PaintedAreaIsPresentedAndTheEraseUsesTheClassBrush) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     const auto* state = display.window(window.hwnd());
     ASSERT_FALSE(state->presented.empty());
     RECT last = state->presented.back();
@@ -55,10 +56,10 @@ TEST_F(Queue, PaintedAreaIsPresentedAndTheEraseUsesTheClassBrush) {
 
 TEST_F(Queue, ClientPressGoesThroughHitTestToButtonDown) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     display.click(window.hwnd(), 30, 40);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_NCHITTEST, WM_LBUTTONDOWN, WM_NCHITTEST, WM_LBUTTONUP}));
     EXPECT_EQ(window.received()[1].lParam, MAKELPARAM(30, 40));
     EXPECT_EQ(window.received()[0].lParam, MAKELPARAM(80, 100)) << "hit test gets screen coordinates";
@@ -71,10 +72,10 @@ TEST_F(Queue, CaptionPressBecomesNonClientAndStartsASystemMove) {
         *r = HTCAPTION;
         return true;
     });
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     display.press(window.hwnd(), 110, 115);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_NCHITTEST, WM_NCLBUTTONDOWN, WM_SYSCOMMAND}));
     EXPECT_EQ(window.received()[1].wParam, static_cast<WPARAM>(HTCAPTION));
     EXPECT_EQ(window.received()[2].wParam, static_cast<WPARAM>(SC_MOVE | HTCAPTION));
@@ -89,10 +90,10 @@ TEST_F(Queue, NowhereHitGivesNoMouseMessage) {
         *r = HTNOWHERE;
         return true;
     });
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     display.click(window.hwnd(), 5, 5);
-    RecordingWindow::pump();
+    Pump();
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_NCHITTEST, WM_NCHITTEST}));
 }
 
@@ -111,14 +112,14 @@ TEST_F(Queue, DoubleClicksNeedTheClassStyleTheTimeAndThePlace) {
     };
     for (const Case& c : cases) {
         RecordingWindow window(0, c.classStyle);
-        RecordingWindow::pump();
+        Pump();
         window.clear();
         display.advanceClock(5000);
         display.press(window.hwnd(), 30, 30);
         display.release(window.hwnd(), 30, 30);
         display.advanceClock(c.gapMs);
         display.press(window.hwnd(), 30 + c.dx, 30);
-        RecordingWindow::pump();
+        Pump();
         std::vector<UINT> buttons;
         for (UINT m : window.messages())
             if (m != WM_NCHITTEST && m != WM_LBUTTONUP) buttons.push_back(m);
@@ -129,13 +130,13 @@ TEST_F(Queue, DoubleClicksNeedTheClassStyleTheTimeAndThePlace) {
 
 TEST_F(Queue, ThirdQuickPressStartsANewSequence) {
     RecordingWindow window(0, CS_DBLCLKS);
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     for (int i = 0; i < 3; ++i) {
         display.press(window.hwnd(), 30, 30);
         display.advanceClock(50);
     }
-    RecordingWindow::pump();
+    Pump();
     std::vector<UINT> buttons;
     for (UINT m : window.messages())
         if (m != WM_NCHITTEST) buttons.push_back(m);
@@ -144,7 +145,7 @@ TEST_F(Queue, ThirdQuickPressStartsANewSequence) {
 
 TEST_F(Queue, InvalidationFromAnotherThreadWakesABlockedLoop) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     std::thread other([hwnd = window.hwnd()] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         RECT strip{20, 126, 520, 130};
@@ -159,7 +160,7 @@ TEST_F(Queue, InvalidationFromAnotherThreadWakesABlockedLoop) {
 
 TEST_F(Queue, PostAndSendFromAnotherThreadReachTheWindowOnItsThread) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     std::atomic<LRESULT> sendResult{-1};
     std::thread other([&, hwnd = window.hwnd()] {
@@ -183,7 +184,7 @@ TEST_F(Queue, PostAndSendFromAnotherThreadReachTheWindowOnItsThread) {
 
 TEST_F(Queue, QuitComesOnlyAfterEveryPostedMessage) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     PostQuitMessage(3);
     PostMessageW(window.hwnd(), WM_USER, 0, 0);
     MSG msg;
@@ -195,10 +196,10 @@ TEST_F(Queue, QuitComesOnlyAfterEveryPostedMessage) {
 
 TEST_F(Queue, CloseRequestBecomesWmCloseAndDefaultHandlingDestroys) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     display.requestClose(window.hwnd());
-    RecordingWindow::pump();
+    Pump();
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
     EXPECT_FALSE(IsWindow(window.hwnd()));
 }
@@ -206,12 +207,12 @@ TEST_F(Queue, CloseRequestBecomesWmCloseAndDefaultHandlingDestroys) {
 TEST_F(Queue, DropReachesOnlyAWindowThatAcceptsFiles) {
     RecordingWindow refusing;
     RecordingWindow accepting(WS_EX_ACCEPTFILES);
-    RecordingWindow::pump();
+    Pump();
     refusing.clear();
     accepting.clear();
     display.dropFiles(refusing.hwnd(), {"/tmp/a.mp3"});
     display.dropFiles(accepting.hwnd(), {"/tmp/first file.mp3", "/tmp/Ünïcode 音乐.ogg"});
-    RecordingWindow::pump();
+    Pump();
     EXPECT_TRUE(refusing.messages().empty());
     ASSERT_EQ(accepting.messages(), (std::vector<UINT>{WM_DROPFILES}));
     auto drop = reinterpret_cast<HDROP>(accepting.received()[0].wParam);
@@ -238,7 +239,7 @@ void InvalidateThenPost(PVOID parameter, BOOL) {
 
 TEST_F(Queue, TimerCallbackWakesTheLoopOnceWhenItReturns) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     HANDLE timer = nullptr;
     ASSERT_TRUE(CreateTimerQueueTimer(&timer, nullptr, InvalidateThenPost, window.hwnd(), 20, 0, WT_EXECUTEDEFAULT));
@@ -262,7 +263,7 @@ void SendFromTimer(PVOID parameter, BOOL) {
 
 TEST_F(Queue, TimerCallbackSendingWaitsForAnAnswerWithoutHoldingTheWake) {
     RecordingWindow window;
-    RecordingWindow::pump();
+    Pump();
     window.clear();
     sentFromTimer = -1;
     HANDLE timer = nullptr;

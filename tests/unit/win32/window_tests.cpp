@@ -104,7 +104,7 @@ TEST_F(Windows, ChosenCallsFail) {
     EXPECT_EQ(RegisterClassExW(&wc), 0);
     win32::setFault(win32::Fault::RegisterClass, false);
     ASSERT_NE(RegisterClassExW(&wc), 0);
-    win32::setFault(win32::Fault::CreateWindow, true);
+    display.failWindowCreation(true);
     EXPECT_EQ(CreateWindowExW(0, L"Refused", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
 }
 

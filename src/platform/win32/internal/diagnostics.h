@@ -1,5 +1,8 @@
-// What the layer reported, kept for tests: assertion reports, message boxes
-// and, while a test asks for them, the InvalidateRect calls in order.
+// What the layer reported, kept in memory for a test that asks for it:
+// assertion reports, message boxes and, while a test turns the log on, the
+// InvalidateRect calls in order. The program itself records nothing;
+// recording runs while at least one DiagnosticsRecording lives (the headless
+// backend holds one).
 #pragma once
 
 #include <string>
@@ -21,6 +24,15 @@ struct InvalidationRecord {
     bool whole = false;
 };
 
+class DiagnosticsRecording {
+public:
+    DiagnosticsRecording();   // starts recording (or joins one running)
+    ~DiagnosticsRecording();  // the last one to end drops what was recorded
+    DiagnosticsRecording(const DiagnosticsRecording&) = delete;
+    DiagnosticsRecording& operator=(const DiagnosticsRecording&) = delete;
+};
+
+// Empty while nothing records.
 std::vector<std::string> assertionReports();
 // Off by default, so a long run keeps no history; turning it on or off
 // clears what was kept.
@@ -29,6 +41,7 @@ std::vector<InvalidationRecord> invalidations();
 std::vector<MessageBoxRecord> messageBoxes();
 void clearDiagnostics();
 
+// Kept only while recording.
 void recordAssertion(const std::string& report);
 void recordMessageBox(const MessageBoxRecord& record);
 bool invalidationsLogged();

@@ -1,5 +1,4 @@
-// The insides of the GDI+ objects, shared by the gdiplus_*.cpp files, and
-// the fault hook for tests.
+// The insides of the GDI+ objects, shared by the gdiplus_*.cpp files.
 #pragma once
 
 #include <cairo.h>
@@ -11,8 +10,6 @@
 
 namespace win32 {
 
-// Makes the next GdiplusStartup fail with GenericError.
-void failNextGdiplusStartup();
 
 struct PathData {
     enum PointType : std::uint8_t { Start, Line, Bezier };

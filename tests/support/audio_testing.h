@@ -1,6 +1,6 @@
-// Test hooks of the audio library: clock the non-real-time outputs by hand,
-// give the fast output a latency, and script what the test output reports.
-// Call them from the thread that owns the system.
+// The audio library's test support: clock the non-real-time outputs by
+// hand, give them a latency, and stand a scripted system in for the real
+// one. Linked into tests only. Call it from the thread that owns the system.
 #pragma once
 
 #include <string>
@@ -11,15 +11,15 @@
 namespace ostaudio::testing {
 
 // Pulls `frames` output frames through a system whose output is clocked by
-// hand (NOSOUND_NRT, WAVWRITER, SCRIPTED). Returns ERR_UNSUPPORTED for a
-// real-time output.
+// hand (NOSOUND_NRT, WAVWRITER, or a scripted system). Returns
+// ERR_UNSUPPORTED for a real-time output.
 Result advance(System* system, long frames);
 
 // The output sample rate the system runs at (after init).
 int outputRate(System* system);
 
-// Frames a clocked-by-hand output pretends to hold before they are heard.
-void setFastLatency(System* system, long frames);
+// Frames a NOSOUND_NRT output pretends to hold before they are heard.
+void setLatency(System* system, long frames);
 
 struct Script {
     Result createResult = OK;  // System_Create
@@ -33,8 +33,11 @@ struct Script {
     std::vector<Result> initResults;
 };
 
-// Applies to every later System_Create that starts with OUTPUTTYPE_SCRIPTED.
+// Every later System_Create makes a scripted system: it reports what the
+// script says, logs the configuration calls made on it, and plays through
+// a NOSOUND_NRT output, until clearScript.
 void setScript(const Script& script);
+void clearScript();
 
 // The configuration calls made on scripted systems since the last setScript,
 // such as "setSpeakerMode 2" or "init 100 0".

@@ -1,7 +1,8 @@
-// The fast no-sound output: nothing plays, and time moves only when a test
-// calls advance(), which mixes on the caller's thread and waits for the
-// decoders, so every sample arrives. It may pretend to hold some frames
-// before they are heard (setLatency), to reach the latency paths.
+// The non-real-time no-sound output (OUTPUTTYPE_NOSOUND_NRT): nothing plays,
+// and time moves only when a test calls advance(), which mixes on the
+// caller's thread and waits for the decoders, so every sample arrives. It
+// may pretend to hold some frames before they are heard (setLatency), to
+// reach the latency paths.
 #pragma once
 
 #include <vector>
@@ -10,9 +11,9 @@
 
 namespace ostaudio {
 
-class FastOutput : public Output {
+class NoSoundNrtOutput : public Output {
 public:
-    ~FastOutput() override { FastOutput::close(); }
+    ~NoSoundNrtOutput() override { NoSoundNrtOutput::close(); }
 
     int numDrivers() override { return 1; }
     bool driverName(int id, std::string* name) override;
@@ -29,7 +30,7 @@ public:
 protected:
     // Sees every mixed block, in order, on the advancing thread.
     virtual void deliver(const float* /*frames*/, int /*count*/) {}
-    virtual const char* name() const { return "No sound (fast)"; }
+    virtual const char* name() const { return "No sound (non-real-time)"; }
 
     OutputFormat m_format;
 

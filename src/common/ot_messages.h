@@ -1,5 +1,6 @@
 // The program's own window messages, shared by the main window, the menu
-// window, the tray and the play engine.
+// window, the tray and the play engine. Kept outside the application's folder
+// so that every layer that posts or handles them may include it.
 #pragma once
 
 #include "platform/win32/user.h"

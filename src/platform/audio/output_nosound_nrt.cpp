@@ -1,5 +1,5 @@
-// The fast no-sound output, clocked by hand.
-#include "platform/audio/output_fast.h"
+// The non-real-time no-sound output, clocked by hand.
+#include "platform/audio/output_nosound_nrt.h"
 
 #include <algorithm>
 
@@ -9,13 +9,13 @@ namespace {
 constexpr int kBlockFrames = 1024;
 }
 
-bool FastOutput::driverName(int id, std::string* name) {
+bool NoSoundNrtOutput::driverName(int id, std::string* name) {
     if (id != 0) return false;
     *name = this->name();
     return true;
 }
 
-Result FastOutput::open(int driver, const OutputFormat& format, MixSource* source) {
+Result NoSoundNrtOutput::open(int driver, const OutputFormat& format, MixSource* source) {
     if (driver != 0 || source == nullptr) return ERR_INVALID_PARAM;
     m_format = format;
     m_buffer.assign((std::size_t)kBlockFrames * 2, 0.0f);
@@ -23,15 +23,15 @@ Result FastOutput::open(int driver, const OutputFormat& format, MixSource* sourc
     return OK;
 }
 
-void FastOutput::close() {
+void NoSoundNrtOutput::close() {
     m_source = nullptr;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
 }
 
-void FastOutput::flush() { m_held = 0; }
+void NoSoundNrtOutput::flush() { m_held = 0; }
 
-Result FastOutput::advance(std::int64_t frames) {
+Result NoSoundNrtOutput::advance(std::int64_t frames) {
     if (m_source == nullptr) return ERR_UNINITIALIZED;
     while (frames > 0) {
         int n = (int)std::min<std::int64_t>(frames, kBlockFrames);
@@ -43,6 +43,6 @@ Result FastOutput::advance(std::int64_t frames) {
     return OK;
 }
 
-std::unique_ptr<Output> makeFastOutput() { return std::make_unique<FastOutput>(); }
+std::unique_ptr<Output> makeNoSoundNrtOutput() { return std::make_unique<NoSoundNrtOutput>(); }
 
 }  // namespace ostaudio
