@@ -427,6 +427,8 @@ start_ostrel() {
     ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Map State: IsViewable'" || { fail "the window is not shown"; return 1; }
     read -r OX OY < <(window_origin "$ID")
+    # Mapped is not yet painted: wait for the glass left of the buttons.
+    wait_for 10 lit_at 60 110 || { fail "the strip is not painted"; return 1; }
 }
 
 # Moves the pointer to a client point of the window, optionally clicking.
