@@ -7,6 +7,8 @@
 #include "app/ot_strip.h"
 #include "app/ot_tray.h"
 #include "common/ot_messages.h"
+#include "controls/ot_buttons.h"
+#include "controls/ot_widget.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
@@ -31,12 +33,16 @@ OstApplication* s_pApplication = NULL;
 }  // namespace
 
 OstMainWindow::OstMainWindow(OstApplication* application)
-    : m_pApplication(application), m_hWnd(NULL), m_hBlurRegion(NULL), m_pStaticCache(NULL) {}
+    : m_pApplication(application), m_pWidget(NULL), m_hWnd(NULL), m_hBlurRegion(NULL), m_pStaticCache(NULL) {}
 
 OstMainWindow::~OstMainWindow() {
     if (m_hBlurRegion) {
         DeleteObject(m_hBlurRegion);
         m_hBlurRegion = NULL;
+    }
+    if (m_pWidget) {
+        delete m_pWidget;
+        m_pWidget = NULL;
     }
     if (m_pStaticCache) {
         delete m_pStaticCache;
@@ -83,6 +89,8 @@ bool OstMainWindow::Create() {
     m_pStaticCache->Create(m_hWnd, kWidth, kHeight);
     m_pApplication->GetOverlay()->ComposeBackground(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
 
+    CreateControls(m_hWnd);
+    m_pWidget->PaintStatic(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
     m_pApplication->GetSkin()->ReleaseStaticImages();
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
     UpdateWindow(m_hWnd);
@@ -103,6 +111,16 @@ bool OstMainWindow::EnableBlur(HRGN region) {
     return true;
 }
 
+void OstMainWindow::CreateControls(HWND window) {
+    m_pWidget = new OstWidget();
+    m_pWidget->Add(new OstCloseButton());
+    m_pWidget->Add(new OstMinimizeButton());
+    m_pWidget->Add(new OstPlayButton(window));
+    m_pWidget->Add(new OstStopButton());
+    m_pWidget->Add(new OstPrevButton());
+    m_pWidget->Add(new OstNextButton());
+}
+
 HWND OstMainWindow::GetHwnd() const {
     OST_ASSERT(m_hWnd);
     return m_hWnd;
@@ -119,6 +137,7 @@ void OstMainWindow::Paint(HDC dc) {
     graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     float fraction = m_pApplication->GetPlayEngine()->GetProgress();
     m_pApplication->GetOverlay()->Paint(graphics, fraction, m_pApplication->GetSkin());
+    m_pWidget->Paint(m_hWnd, graphics, m_pApplication->GetSkin());
     delete graphics;
 
     BitBlt(dc, 0, 0, kWidth, kHeight, hdcBuffer, 0, 0, SRCCOPY);
@@ -129,15 +148,33 @@ void OstMainWindow::Paint(HDC dc) {
 
 namespace {
 
+// The container, once the main window object has made it; mouse messages
+// can arrive before that and after it is gone.
+OstWidget* Widget() {
+    OstMainWindow* main = s_pApplication ? s_pApplication->GetMainWindow() : NULL;
+    return main ? main->GetWidget() : NULL;
+}
+
+Gdiplus::Point ClientPoint(LPARAM lParam) { return Gdiplus::Point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); }
+
+// The gaps between the buttons of the strip act as the caption.
 LRESULT OnHitTest(HWND window, LPARAM lParam) {
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ScreenToClient(window, &point);
     bool onStrip = point.x > OstStrip::kLeft && point.x < OstStrip::kRight && point.y > OstStrip::kTop &&
                    point.y < OstStrip::kBottom;
-    return onStrip ? HTCAPTION : HTCLIENT;
+    if (onStrip) {
+        OstWidget* widget = Widget();
+        if (!widget || !widget->IsOverButton(point.x, point.y)) return HTCAPTION;
+    }
+    return HTCLIENT;
 }
 
 void OnCaptionPress(HWND window) {
+    if (OstWidget* widget = Widget()) {
+        widget->ClearPressed(window);
+        widget->ClearHover(window);
+    }
     SetForegroundWindow(window);
     PostMessageW(window, WM_SYSCOMMAND, kMoveWithMouse, 0);
 }
@@ -180,6 +217,15 @@ LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPA
             return OnHitTest(window, lParam);
         case WM_NCLBUTTONDOWN:
             OnCaptionPress(window);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (OstWidget* widget = Widget()) widget->OnMouseMove(window, ClientPoint(lParam));
+            return 0;
+        case WM_LBUTTONDOWN:
+            if (OstWidget* widget = Widget()) widget->OnLButtonDown(window, ClientPoint(lParam));
+            return 0;
+        case WM_MENU_CLOSED:
+            if (OstWidget* widget = Widget()) widget->OnMenuClosed(window);
             return 0;
         case WM_DROPFILES:
             OnDropFiles(window, reinterpret_cast<HDROP>(wParam));

@@ -6,6 +6,7 @@
 
 class OstApplication;
 class OstStaticCache;
+class OstWidget;
 
 class OstMainWindow {
 public:
@@ -19,11 +20,15 @@ public:
     bool EnableBlur(HRGN region);
     HWND GetHwnd() const;
     void Paint(HDC dc);
+    // Creates the container and the buttons, in their hit-test order.
+    void CreateControls(HWND window);
+    OstWidget* GetWidget() const { return m_pWidget; }
 
     static LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     OstApplication* m_pApplication;
+    OstWidget* m_pWidget;
     HWND m_hWnd;
     HRGN m_hBlurRegion;
     OstStaticCache* m_pStaticCache;

@@ -828,13 +828,6 @@ check_ostrel_status_notifier_watcher_lost_while_hidden() {
 
 # --- the minimize button --------------------------------------------------------
 
-# These need the buttons; a build configured without them skips the checks
-# (CMake registers them only with the controls).
-have_controls() {
-    grep -q e2e_ostrel_minimize "$BUILD/tests/e2e/CTestTestfile.cmake" 2>/dev/null ||
-        { log "no controls in this build: skipped"; return 1; }
-}
-
 click_minimize() {  # the minimize button of the strip whose window is ID
     local x y
     read -r x y <<<"$(window_origin "$1")"
@@ -844,7 +837,6 @@ click_minimize() {  # the minimize button of the strip whose window is ID
 check_ostrel_minimize_to_tray() {
     # The minimize button fades the strip out into the tray; a click on the
     # icon brings it back, painted.
-    have_controls || return 0
     start_display && start_wm && start_sound && start_trayer || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id icon x y
@@ -863,7 +855,6 @@ check_ostrel_minimize_to_tray() {
 check_ostrel_minimize_without_tray() {
     # No tray: the minimize button iconifies the strip, and the window
     # manager brings it back borderless, above and off the taskbar.
-    have_controls || return 0
     start_display && start_wm && start_sound || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id x y props
@@ -886,7 +877,6 @@ check_ostrel_minimize_without_tray() {
 
 check_ostrel_minimize_fade() {
     # Under a compositor the strip's opacity falls during minimize.
-    have_controls || return 0
     start_display && start_wm && start_sound || return 1
     spawn picom --backend xrender --config /dev/null >"$WORK/picom.log" 2>&1
     wait_for 10 sh -c "xdotool search --name '^picom\$' >/dev/null 2>&1" || { fail "picom did not start"; return 1; }
@@ -907,6 +897,116 @@ check_ostrel_minimize_fade() {
     wmctrl -i -a "$id"
     wait_for 5 is_viewable "$id" || fail "wmctrl -a did not bring the strip back"
     close_cleanly "$pid" "$id"
+}
+
+# --- the buttons ---------------------------------------------------------------
+
+# Starts the program on a display with a window manager and a sound server;
+# sets PID, ID and the window's screen origin OX, OY.
+start_ostrel() {
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Map State: IsViewable'" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    # Mapped is not yet painted: wait for the glass left of the buttons.
+    wait_for 10 lit_at 60 110 || { fail "the strip is not painted"; return 1; }
+}
+
+# Moves the pointer to a client point of the window, optionally clicking.
+pointer_at() { xdotool mousemove $((OX + $1)) $((OY + $2)); }
+click_at() { xdotool mousemove $((OX + $1)) $((OY + $2)) click 1; }
+
+# What the sink carries for a moment: sink_sounds 523 (that tone) or silent.
+sink_sounds() {
+    timeout 0.8 parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>>"$WORK/parec.log"
+    python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" "$1" >"$WORK/verdict" 2>&1
+}
+
+shoot() { import -window root "$WORK/screen.png" 2>/dev/null; }
+
+# True when the client pixel X Y of a fresh screenshot is (not) black.
+lit_at() { shoot && [ "$(root_pixel $((OX + $1)) $((OY + $2)))" != "0 0 0" ]; }
+dark_at() { shoot && [ "$(root_pixel $((OX + $1)) $((OY + $2)))" = "0 0 0" ]; }
+
+# The play/pause button's face (rows above the progress track), as a file.
+play_face() { import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repage "$WORK/$1.png" 2>/dev/null; }
+faces_equal() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1)" = "0" ]; }
+
+drop_tone() {
+    "$SEND" --window "$ID" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
+    wait_for 10 sink_sounds 523 || { fail "the dropped file is not heard: $(cat "$WORK/verdict")"; return 1; }
+}
+
+check_ostrel_hint_bubble() {
+    # Resting on play/pause shows the bubble above it, within x 150-385 and
+    # y 20-100; moving on to previous hides it.
+    start_ostrel || return 1
+    dark_at 267 60 || fail "something shows above the strip before hovering"
+    pointer_at 267 115
+    wait_for 5 lit_at 267 60 || { fail "no bubble over play/pause"; return 1; }
+    [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
+    local x
+    for x in 160 375; do lit_at $x 60 || fail "the bubble does not reach x $x"; done
+    for x in 140 395; do dark_at $x 60 || fail "the bubble reaches beyond x $x"; done
+    dark_at 267 15 || fail "the bubble reaches above y 20"
+    pointer_at 157 115
+    wait_for 5 dark_at 267 60 || fail "the bubble stays after moving onto previous"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_play_pause_button() {
+    # Play/pause silences a playing file and a second click brings it back.
+    start_ostrel && drop_tone || return 1
+    play_face playing
+    click_at 267 115
+    wait_for 5 sink_sounds silent || { fail "still heard after pausing: $(cat "$WORK/verdict")"; return 1; }
+    play_face paused
+    faces_equal playing paused && fail "the pause glyph did not turn to play"
+    click_at 267 115
+    wait_for 5 sink_sounds 523 || { fail "not heard again after resuming: $(cat "$WORK/verdict")"; return 1; }
+    log "heard again: $(cat "$WORK/verdict")"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_stop_button() {
+    # Stop silences the file and the play/pause button shows play again, as
+    # it did before anything played.
+    start_ostrel || return 1
+    play_face stopped
+    drop_tone || return 1
+    play_face playing
+    faces_equal stopped playing && fail "play/pause shows no pause glyph while playing"
+    click_at 212 115
+    wait_for 5 sink_sounds silent || { fail "still heard after stop: $(cat "$WORK/verdict")"; return 1; }
+    pointer_at 212 60  # off the window, so no highlight sits on play/pause
+    wait_for 5 sh -c "import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repage '$WORK/after.png' 2>/dev/null &&
+        [ \"\$(compare -metric AE '$WORK/stopped.png' '$WORK/after.png' null: 2>&1)\" = 0 ]" ||
+        fail "play/pause does not show the play glyph again after stop"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_previous_pressed() {
+    # Previous keeps the pressed highlight (the glyph colour at alpha 120 over
+    # the glass) after the pointer has left it.
+    start_ostrel || return 1
+    shoot
+    pixel_is $((OX + 133)) $((OY + 112)) "210 210 210" || return 1
+    click_at 157 115
+    pointer_at 157 60
+    wait_for 5 sh -c "import -window root '$WORK/screen.png' 2>/dev/null &&
+        convert '$WORK/screen.png' -format '%[fx:int(255*u.r)] %[fx:int(255*u.g)] %[fx:int(255*u.b)]' \
+            -crop 1x1+$((OX + 133))+$((OY + 112)) +repage info: | grep -qx '18[2-4] 20[6-8] 23[0-2]'" ||
+        { fail "no pressed highlight over previous: ($(root_pixel $((OX + 133)) $((OY + 112))))"; return 1; }
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_close_button() {
+    start_ostrel || return 1
+    click_at 508 108
+    wait_exit "$PID" 10 || { fail "still running after a click on close"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after a click on close"
 }
 
 # --- main ---------------------------------------------------------------------------

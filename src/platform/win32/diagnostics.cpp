@@ -1,4 +1,5 @@
 // Assertion reports, the recorded diagnostics and the fault switches.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -15,6 +16,8 @@ struct Diagnostics {
     std::vector<std::string> assertions;
     std::vector<MessageBoxRecord> boxes;
     int recordings = 0;
+    std::atomic<bool> logInvalidations{false};
+    std::vector<InvalidationRecord> invalidations;
     bool faults[static_cast<int>(Fault::Count)] = {};
 };
 
@@ -35,6 +38,8 @@ DiagnosticsRecording::~DiagnosticsRecording() {
     if (--diagnostics().recordings > 0) return;
     diagnostics().assertions.clear();
     diagnostics().boxes.clear();
+    diagnostics().logInvalidations = false;
+    diagnostics().invalidations.clear();
 }
 
 std::vector<std::string> assertionReports() {
@@ -51,6 +56,26 @@ void clearDiagnostics() {
     std::lock_guard lock(diagnostics().mutex);
     diagnostics().assertions.clear();
     diagnostics().boxes.clear();
+    diagnostics().logInvalidations = false;
+    diagnostics().invalidations.clear();
+}
+
+void logInvalidations(bool on) {
+    std::lock_guard lock(diagnostics().mutex);
+    diagnostics().logInvalidations = on;
+    diagnostics().invalidations.clear();
+}
+
+std::vector<InvalidationRecord> invalidations() {
+    std::lock_guard lock(diagnostics().mutex);
+    return diagnostics().invalidations;
+}
+
+bool invalidationsLogged() { return diagnostics().logInvalidations; }
+
+void recordInvalidation(const InvalidationRecord& record) {
+    std::lock_guard lock(diagnostics().mutex);
+    if (diagnostics().logInvalidations) diagnostics().invalidations.push_back(record);
 }
 
 void recordAssertion(const std::string& report) {

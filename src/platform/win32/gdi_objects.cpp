@@ -73,6 +73,7 @@ HDC createWindowDc(HWND hwnd, std::shared_ptr<BitmapObject> surface, cairo_regio
 }
 
 cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect) {
+    dc.drawnOn = true;
     cairo_region_t* area = cairo_region_create();
     if (!dc.bitmap || rect.right <= rect.left || rect.bottom <= rect.top) return area;
     cairo_rectangle_int_t r{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
@@ -84,6 +85,7 @@ cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect) {
 }
 
 cairo_t* createCairo(const DcObject& dc) {
+    dc.drawnOn = true;
     if (!dc.bitmap) return nullptr;
     cairo_t* cr = cairo_create(dc.bitmap->surface);
     if (dc.clip) {

@@ -158,6 +158,15 @@ BOOL AlphaBlend(HDC destHandle, int x, int y, int width, int height, HDC srcHand
         // the constant alpha.
         transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
                  [ca](std::uint32_t& d, std::uint32_t s) {
+                     // Exact shortcuts for the common pixels of a glyph at full
+                     // strength: nothing, or fully opaque.
+                     if (ca == 255) {
+                         if (s == 0) return;
+                         if ((s >> 24) == 255) {
+                             d = s;
+                             return;
+                         }
+                     }
                      std::uint32_t sa = div255((s >> 24) * ca);
                      std::uint32_t out = 0;
                      for (int shift = 0; shift < 32; shift += 8) {

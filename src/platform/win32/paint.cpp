@@ -1,6 +1,7 @@
 // Update regions and painting: InvalidateRect from any thread, BeginPaint
 // and EndPaint on the window's backing surface, and window DCs.
 #include "platform/win32/gdi.h"
+#include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
 
@@ -23,6 +24,7 @@ using namespace win32;
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     auto window = findWindow(hwnd);
     if (!window) return FALSE;
+    if (invalidationsLogged()) recordInvalidation({hwnd, rect ? *rect : RECT{}, rect == nullptr});
     {
         std::lock_guard lock(window->paintMutex);
         if (window->destroying || !IsWindow(hwnd)) return FALSE;
@@ -109,8 +111,10 @@ HDC GetDC(HWND hwnd) {
 int ReleaseDC(HWND hwnd, HDC hdc) {
     auto dc = findDc(hdc);
     if (!dc || dc->window != hwnd || dc->memory) return 0;
-    // What was drawn through a window DC goes to the screen at once, as in GDI.
-    if (auto window = findWindow(hwnd)) presentWindow(*window, RECT{0, 0, window->width, window->height});
+    // What was drawn through a window DC goes to the screen at once, as in
+    // GDI; a DC only taken to make compatible ones costs no present.
+    if (auto window = findWindow(hwnd); window && dc->drawnOn)
+        presentWindow(*window, RECT{0, 0, window->width, window->height});
     removeHandle(hdc, HandleKind::Dc);
     return 1;
 }

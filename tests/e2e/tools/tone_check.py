@@ -2,7 +2,8 @@
 """Reads 16-bit mono little-endian PCM at 44100 Hz from a file and checks that
 it carries a steady tone near the expected frequency: prints the loud share
 and the tone's frequency, and exits 1 when the sound has gaps or the wrong
-pitch.  usage: tone_check.py RAW_FILE EXPECTED_HZ"""
+pitch. With "silent" instead of a frequency, exits 1 unless nothing loud was
+recorded.  usage: tone_check.py RAW_FILE EXPECTED_HZ|silent"""
 import struct
 import sys
 
@@ -10,7 +11,8 @@ RATE = 44100
 WINDOW = RATE // 20  # 50 ms
 
 data = open(sys.argv[1], "rb").read()
-expected = float(sys.argv[2])
+silent = sys.argv[2] == "silent"
+expected = 0.0 if silent else float(sys.argv[2])
 samples = struct.unpack("<%dh" % (len(data) // 2), data[: len(data) // 2 * 2])
 windows = [samples[i : i + WINDOW] for i in range(0, len(samples) - WINDOW + 1, WINDOW)]
 if not windows:
@@ -21,5 +23,8 @@ crossings = sum(sum(1 for a, b in zip(w, w[1:]) if (a < 0) != (b < 0)) for w in 
 frequency = crossings / 2 / (len(loud) * WINDOW / RATE) if loud else 0.0
 share = len(loud) / len(windows)
 print("loud %.0f%% of %d windows, %.0f Hz" % (100 * share, len(windows), frequency))
-ok = share >= 0.95 and abs(frequency - expected) < expected * 0.05
+if silent:
+    ok = not loud
+else:
+    ok = share >= 0.95 and abs(frequency - expected) < expected * 0.05
 sys.exit(0 if ok else 1)

@@ -49,6 +49,7 @@ struct DcObject : Object {
     HWND window = nullptr;                 // set for window and paint DCs
     cairo_region_t* clip = nullptr;        // device clip in bitmap pixels; null means none
     bool memory = false;
+    mutable bool drawnOn = false;          // a drawing call wrote through it
 };
 
 std::shared_ptr<DcObject> findDc(HDC hdc);
@@ -60,7 +61,8 @@ std::shared_ptr<BrushObject> findBrush(HBRUSH brush);
 HDC createWindowDc(HWND hwnd, std::shared_ptr<BitmapObject> surface, cairo_region_t* clip);
 
 // The part of `rect` (bitmap pixels) that a DC may write: inside its bitmap
-// and its device clip. The caller destroys the region.
+// and its device clip. The caller destroys the region. Only for writing: it
+// marks the DC drawn on, as createCairo does.
 cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect);
 
 // A cairo context on the DC's bitmap with its device clip applied; the
