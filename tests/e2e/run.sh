@@ -126,6 +126,11 @@ close_cleanly() {
     [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after the close request"
 }
 
+# True when window ID's property NAME reads with VALUE in it.
+has_property() { xprop -id "$1" "$2" 2>/dev/null | grep -q -- "$3"; }
+
+origin_is() { [ "$(window_origin "$1")" = "$2" ]; }
+
 window_origin() {  # prints "X Y" of a window's top-left on the root
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
 }
@@ -220,9 +225,9 @@ move_by_drag() {  # presses in the probe's middle and drags it by (60, 40)
     done
     sleep 0.2
     xdotool mouseup 1
-    sleep 0.3
+    wait_for 5 origin_is "$id" "$((x + 60)) $((y + 40))" && return 0
     read -r nx ny <<<"$(window_origin "$id")"
-    [ "$((nx - x)) $((ny - y))" = "60 40" ] || fail "window moved from $x,$y to $nx,$ny, expected +60,+40"
+    fail "window moved from $x,$y to $nx,$ny, expected +60,+40"
 }
 
 check_system_move() {
@@ -230,7 +235,7 @@ check_system_move() {
     spawn "$PROBE" --title "probe-move" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
     local id
     id=$(window_named "probe-move") || { fail "no probe window"; return 1; }
-    sleep 0.5
+    wait_for 10 painted_at "$id" 150 100 || { fail "the window is not painted"; return 1; }
     move_by_drag "$id"
 }
 
@@ -239,7 +244,7 @@ check_system_move_without_wm() {
     spawn "$PROBE" --title "probe-move" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
     local id
     id=$(window_named "probe-move") || { fail "no probe window"; return 1; }
-    sleep 0.3
+    wait_for 10 painted_at "$id" 150 100 || { fail "the window is not painted"; return 1; }
     move_by_drag "$id"
 }
 
@@ -248,8 +253,9 @@ check_message_box() {
     spawn "$PROBE" --message "Something went wrong" >"$WORK/out" 2>"$WORK/probe.log"
     local probe=$LAST_PID id
     id=$(window_named "Probe") || { fail "no message box"; return 1; }
-    xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG || fail "not a dialog"
-    xprop -id "$id" _NET_WM_STATE | grep -q _NET_WM_STATE_MODAL || fail "not modal"
+    # The title can be seen before the window manager has taken the window.
+    wait_for 5 has_property "$id" _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_DIALOG || fail "not a dialog"
+    wait_for 5 has_property "$id" _NET_WM_STATE _NET_WM_STATE_MODAL || fail "not modal"
     # A real key press: the box must have the keyboard focus.
     wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $id ]" || fail "the message box has no focus"
     xdotool key Return
@@ -275,7 +281,7 @@ check_popup_deactivation() {
     local popup main x y
     popup=$(window_named "probe-pop-popup") || { fail "no pop-up window"; return 1; }
     main=$(window_named "probe-pop") || { fail "no probe window"; return 1; }
-    xprop -id "$popup" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_POPUP_MENU || fail "not a pop-up menu window"
+    wait_for 5 has_property "$popup" _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_POPUP_MENU || fail "not a pop-up menu window"
     xprop -id "$popup" WM_TRANSIENT_FOR | grep -q "$(printf '0x%x' "$main")" || fail "not owned by the probe window"
     wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $popup ]" || { fail "the pop-up did not get the focus"; return 1; }
     read -r x y <<<"$(window_origin "$main")"
@@ -290,7 +296,8 @@ check_ostrel_window() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local id props
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    sleep 0.5
+    wait_for 5 is_viewable "$id" || { fail "the window is not shown"; return 1; }
+    wait_for 5 has_property "$id" _NET_FRAME_EXTENTS "0, 0, 0, 0" || fail "the window manager framed it"
     xwininfo -id "$id" | grep -q "Width: 540" || fail "width is not 540"
     xwininfo -id "$id" | grep -q "Height: 200" || fail "height is not 200"
     props=$(xprop -id "$id")
@@ -309,7 +316,7 @@ check_ostrel_close() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    sleep 0.5
+    wait_for 5 is_viewable "$id" || { fail "the window is not shown"; return 1; }
     close_cleanly "$pid" "$id"
 }
 
@@ -453,6 +460,17 @@ click_icon() { xdotool mousemove --window "$1" 10 10 click 1; }
 
 screenshot() { import -window root "$WORK/screen.png"; }
 
+# The opacity spy has seen the fade end: the property deleted again.
+opacity_restored() { [ "$(wc -l <"$WORK/opacity")" -ge 2 ] && tail -n1 "$WORK/opacity" | grep -q "not found"; }
+
+# A colour-keyed window is mapped before it is painted and takes no clicks
+# until then: true once the client pixel DX DY of window ID is lit.
+painted_at() {
+    local x y
+    read -r x y <<<"$(window_origin "$1")"
+    screenshot && [ "$(root_pixel $((x + $2)) $((y + $3)))" != "0 0 0" ]
+}
+
 # Polls a screenshot until the pixel at X Y is "R G B".
 wait_for_pixel() {
     local x=$1 y=$2 want=$3 deadline=$((SECONDS + 5))
@@ -488,7 +506,7 @@ check_tray_minimize_and_click_back() {
     local id icon x y
     id=$(window_named probe-tray) || { fail "no probe window"; return 1; }
     icon=$(docked_icon "probe-tray tray") || { fail "the icon did not dock in trayer"; return 1; }
-    wait_for 5 is_viewable "$id"
+    wait_for 10 painted_at "$id" 150 100 || { fail "the window is not painted"; return 1; }
     read -r x y <<<"$(window_origin "$id")"
     xdotool mousemove $((x + 150)) $((y + 100)) click 1
     wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the window"; return 1; }
@@ -504,7 +522,7 @@ check_minimize_without_tray() {
     spawn "$PROBE" --title probe-notray --strip --tray --minimize >"$WORK/out" 2>"$WORK/probe.log"
     local id x y
     id=$(window_named probe-notray) || { fail "no probe window"; return 1; }
-    wait_for 5 is_viewable "$id"
+    wait_for 10 painted_at "$id" 150 100 || { fail "the window is not painted"; return 1; }
     grep -q "no tray yet" "$WORK/probe.log" || fail "the icon was added although no tray exists"
     read -r x y <<<"$(window_origin "$id")"
     xdotool mousemove $((x + 150)) $((y + 100)) click 1
@@ -526,7 +544,7 @@ check_iconified_window_shown_from_a_later_tray() {
     spawn "$PROBE" --title probe-later --strip --tray --minimize >"$WORK/out" 2>"$WORK/probe.log"
     local id icon x y
     id=$(window_named probe-later) || { fail "no probe window"; return 1; }
-    wait_for 5 is_viewable "$id"
+    wait_for 10 painted_at "$id" 150 100 || { fail "the window is not painted"; return 1; }
     read -r x y <<<"$(window_origin "$id")"
     xdotool mousemove $((x + 150)) $((y + 100)) click 1
     wait_for 5 is_iconic "$id" || { fail "with no tray, minimize did not iconify"; return 1; }
@@ -550,14 +568,14 @@ check_fade_with_compositor() {
     spawn "$PROBE" --title probe-fade --strip --minimize >"$WORK/out" 2>"$WORK/probe.log"
     local id x y spy values
     id=$(window_named probe-fade) || { fail "no probe window"; return 1; }
-    wait_for 5 is_viewable "$id"
+    wait_for 10 painted_at "$id" 150 100 || { fail "the window is not painted"; return 1; }
     xprop -spy -id "$id" _NET_WM_WINDOW_OPACITY >"$WORK/opacity" 2>/dev/null &
     spy=$!
-    sleep 0.3
+    wait_for 5 test -s "$WORK/opacity" || { fail "xprop -spy printed nothing"; return 1; }
     read -r x y <<<"$(window_origin "$id")"
     xdotool mousemove $((x + 150)) $((y + 100)) click 1
     wait_for 5 sh -c "! xwininfo -id $id | grep -q IsViewable" || fail "the window did not go"
-    sleep 0.3
+    wait_for 5 opacity_restored || fail "the opacity was not restored after the fade"
     kill "$spy" 2>/dev/null
     wait "$spy" 2>/dev/null
     # xprop reads each value a moment after its change, so a late read may
@@ -859,7 +877,7 @@ check_ostrel_minimize_without_tray() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id x y props
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    wait_for 5 is_viewable "$id"
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
     click_minimize "$id"
     wait_for 5 is_iconic "$id" || { fail "with no tray, minimize did not iconify"; return 1; }
     net_wm_state "$id" | grep -q SKIP_TASKBAR && fail "iconified but still off the taskbar"
@@ -883,13 +901,13 @@ check_ostrel_minimize_fade() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id spy steps
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    wait_for 5 is_viewable "$id"
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
     xprop -spy -id "$id" _NET_WM_WINDOW_OPACITY >"$WORK/opacity" 2>/dev/null &
     spy=$!
-    sleep 0.3
+    wait_for 5 test -s "$WORK/opacity" || { fail "xprop -spy printed nothing"; return 1; }
     click_minimize "$id"
     wait_for 5 is_iconic "$id" || fail "the strip did not go"
-    sleep 0.3
+    wait_for 5 opacity_restored || fail "the opacity was not restored after the fade"
     kill "$spy" 2>/dev/null
     wait "$spy" 2>/dev/null
     steps=$(sed -n 's/.*= \([0-9]*\)$/\1/p' "$WORK/opacity" | awk '$1 > 0 && $1 < 4294967295' | sort -u | wc -l)
