@@ -161,12 +161,13 @@ std::vector<std::wstring> OstDataDirectories() {
 }
 
 Image* OstLoadPicture(const std::vector<std::wstring>& directories, const WCHAR* name) {
-    Image* image = NULL;
+    std::wstring path;
     for (const std::wstring& directory : directories) {
-        delete image;
-        image = new (std::nothrow) Image((directory + L"/" + name).c_str(), FALSE);
+        path = directory + L"/" + name;
+        Image* image = new (std::nothrow) Image(path.c_str(), FALSE);
         if (image && image->GetLastStatus() == Ok) return image;
+        delete image;
     }
-    if (!image) image = new (std::nothrow) Image(L"", FALSE);
-    return image;
+    // Loaded again so that its status still tells why it failed.
+    return new (std::nothrow) Image(path.c_str(), FALSE);
 }
