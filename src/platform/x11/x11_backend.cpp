@@ -500,6 +500,9 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     XMoveWindow(m_display, state->xid, screen.x, screen.y);
     if (raise) XRaiseWindow(m_display, state->xid);
     state->desc.placed = true;
+    // Where a later showing puts it back.
+    state->origin = screen;
+    state->originKnown = true;
     XFlush(m_display);
 }
 
