@@ -35,7 +35,11 @@ OstApplication* s_pApplication = NULL;
 }  // namespace
 
 OstMainWindow::OstMainWindow(OstApplication* application)
-    : m_pApplication(application), m_pWidget(NULL), m_hWnd(NULL), m_hBlurRegion(NULL), m_pMenuManager(NULL),
+    : m_pApplication(application),
+      m_pWidget(NULL),
+      m_hWnd(NULL),
+      m_hBlurRegion(NULL),
+      m_pMenuManager(NULL),
       m_pStaticCache(NULL) {}
 
 OstMainWindow::~OstMainWindow() {
