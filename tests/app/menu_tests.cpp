@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/ot_application.h"
 #include "app/ot_control.h"
@@ -59,10 +60,19 @@ struct VolumeMenu : ::testing::Test {
 TEST_F(VolumeMenu, HoveringOpensTheMenuBelowTheButton) {
     ASSERT_TRUE(IsWindow(menu));
     EXPECT_FALSE(MenuShown());
-    Hover(kVolume);
+    display.moveTo(hwnd, kVolume.x, kVolume.y);
+    std::vector<LPARAM> shows;
+    MSG msg;
+    for (int i = 0; i < 3; ++i)
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == menu && msg.message == WM_MENU_SHOW) shows.push_back(msg.lParam);
+            DispatchMessageW(&msg);
+        }
+    POINT corner = Screen({350, 130});
+    EXPECT_EQ(shows, std::vector<LPARAM>{MAKELPARAM(corner.x, corner.y)}) << "the button's bottom-left corner";
     ASSERT_TRUE(MenuShown());
     EXPECT_EQ(widget->GetHover(), kVolumeIndex);
-    POINT corner = Screen({340, 115});  // the screen point of client (350, 130), less (10, 15)
+    corner = Screen({340, 115});  // the screen point of client (350, 130), less (10, 15)
     EXPECT_EQ(MenuCorner().x, corner.x);
     EXPECT_EQ(MenuCorner().y, corner.y);
     EXPECT_EQ(display.window(menu)->width, 180);
