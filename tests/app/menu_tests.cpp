@@ -81,18 +81,6 @@ TEST_F(VolumeMenu, HoveringOpensTheMenuBelowTheButton) {
     EXPECT_TRUE(win32::assertionReports().empty());
 }
 
-TEST_F(VolumeMenu, TheMenuFollowsTheWindowWhereverItIs) {
-    // The window is moved by the window manager; the pointer's events tell
-    // the layer where it now lies.
-    display.moveTo(hwnd, 10, 10);
-    Settle();
-    POINT before = Screen({0, 0});
-    Hover(kVolume);
-    POINT corner = Screen({340, 115});
-    EXPECT_EQ(MenuCorner().x, corner.x);
-    EXPECT_EQ(before.x + 340, corner.x);
-}
-
 TEST_F(VolumeMenu, MovingAboveTheRowClosesItAndIntoTheBandLeavesItOpen) {
     struct Step {
         const char* name;

@@ -88,23 +88,6 @@ struct MenuWindow : ::testing::Test {
     std::unique_ptr<OstMenuManager> manager;
 };
 
-TEST_F(MenuWindow, CreatedHiddenAsALayeredTopmostToolPopup) {
-    ASSERT_TRUE(IsWindow(hwnd));
-    EXPECT_FALSE(Shown());
-    EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE) & WS_POPUP, WS_POPUP);
-    EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE), WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
-    EXPECT_EQ(GetWindowLongW(hwnd, GWL_USERDATA), reinterpret_cast<LONG_PTR>(manager.get()));
-    const headless::WindowState* state = display.window(hwnd);
-    EXPECT_TRUE(state->colorKey);
-    EXPECT_EQ(state->key, 0u);
-    EXPECT_TRUE(state->desc.popup);
-    EXPECT_GT(state->iconWidth, 0) << "the system's application icon";
-    EXPECT_EQ(state->blurSets, 1);
-    ASSERT_EQ(state->blur.size(), 1u) << "blur behind the whole window";
-    manager.reset();
-    EXPECT_FALSE(IsWindow(hwnd));
-}
-
 TEST_F(MenuWindow, MessageSequence) {
     auto show = [&](int x, int y) { PostMessageW(hwnd, WM_MENU_SHOW, 0, MAKELPARAM(x, y)); };
     auto post = [&](UINT message, WPARAM wParam = 0) { PostMessageW(hwnd, message, wParam, 0); };
