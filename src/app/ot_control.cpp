@@ -8,7 +8,9 @@
 #include "app/ot_tray.h"
 #include "common/ot_messages.h"
 #include "controls/ot_buttons.h"
+#include "controls/ot_volumebutton.h"
 #include "controls/ot_widget.h"
+#include "menus/ot_menumanager.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
@@ -33,7 +35,12 @@ OstApplication* s_pApplication = NULL;
 }  // namespace
 
 OstMainWindow::OstMainWindow(OstApplication* application)
-    : m_pApplication(application), m_pWidget(NULL), m_hWnd(NULL), m_hBlurRegion(NULL), m_pStaticCache(NULL) {}
+    : m_pApplication(application),
+      m_pWidget(NULL),
+      m_hWnd(NULL),
+      m_hBlurRegion(NULL),
+      m_pMenuManager(NULL),
+      m_pStaticCache(NULL) {}
 
 OstMainWindow::~OstMainWindow() {
     if (m_hBlurRegion) {
@@ -43,6 +50,10 @@ OstMainWindow::~OstMainWindow() {
     if (m_pWidget) {
         delete m_pWidget;
         m_pWidget = NULL;
+    }
+    if (m_pMenuManager) {
+        delete m_pMenuManager;
+        m_pMenuManager = NULL;
     }
     if (m_pStaticCache) {
         delete m_pStaticCache;
@@ -88,7 +99,7 @@ bool OstMainWindow::Create() {
     m_pStaticCache = new OstStaticCache();
     m_pStaticCache->Create(m_hWnd, kWidth, kHeight);
     m_pApplication->GetOverlay()->ComposeBackground(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
-
+    m_pMenuManager = new OstMenuManager(m_hWnd);
     CreateControls(m_hWnd);
     m_pWidget->PaintStatic(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
     m_pApplication->GetSkin()->ReleaseStaticImages();
@@ -119,6 +130,7 @@ void OstMainWindow::CreateControls(HWND window) {
     m_pWidget->Add(new OstStopButton());
     m_pWidget->Add(new OstPrevButton());
     m_pWidget->Add(new OstNextButton());
+    m_pWidget->Add(new OstVolumeButton(window));
 }
 
 HWND OstMainWindow::GetHwnd() const {

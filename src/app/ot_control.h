@@ -5,6 +5,7 @@
 #include "platform/win32/user.h"
 
 class OstApplication;
+class OstMenuManager;
 class OstStaticCache;
 class OstWidget;
 
@@ -23,6 +24,8 @@ public:
     // Creates the container and the buttons, in their hit-test order.
     void CreateControls(HWND window);
     OstWidget* GetWidget() const { return m_pWidget; }
+    // Null until Create has made it.
+    OstMenuManager* GetMenuManager() const { return m_pMenuManager; }
 
     static LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -31,5 +34,6 @@ private:
     OstWidget* m_pWidget;
     HWND m_hWnd;
     HRGN m_hBlurRegion;
+    OstMenuManager* m_pMenuManager;
     OstStaticCache* m_pStaticCache;
 };

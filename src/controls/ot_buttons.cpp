@@ -1,7 +1,10 @@
 #include "controls/ot_buttons.h"
 
+#include <new>
+
 #include "app/ot_application.h"
 #include "app/ot_overlay.h"
+#include "menus/ot_menu.h"
 #include "platform/win32/gdi.h"
 #include "playback/ot_playengine.h"
 #include "skin/ot_skin.h"
@@ -54,11 +57,15 @@ int OstMinimizeButton::OnClick(HWND hWnd) {
     return 0;
 }
 
-OstPlayButton::OstPlayButton(HWND) : OstButton(kPlay, Gdiplus::Rect(240, 100, 55, 30), false), m_pMenu(NULL) {}
+// The play menu lives and dies with the button; nothing opens it.
+OstPlayButton::OstPlayButton(HWND hWnd)
+    : OstButton(kPlay, Gdiplus::Rect(240, 100, 55, 30), false), m_pMenu(new (std::nothrow) OstPlayMenu(hWnd)) {}
 
 OstPlayButton::~OstPlayButton() {
-    // The play menu is created and deleted here once the menus exist; until
-    // then m_pMenu stays null.
+    if (m_pMenu) {
+        delete m_pMenu;
+        m_pMenu = NULL;
+    }
 }
 
 int OstPlayButton::OnClick(HWND hWnd) {

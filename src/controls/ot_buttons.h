@@ -35,7 +35,7 @@ public:
     ~OstPlayButton() override;
 
 private:
-    OstPlayMenu* m_pMenu;  // owned; null until the play menu exists
+    OstPlayMenu* m_pMenu;  // owned; null only if it could not be made
 };
 
 // Stops playback and repaints the play/pause button; shows its hint while

@@ -919,10 +919,13 @@ check_ostrel_minimize_fade() {
 
 # --- the buttons ---------------------------------------------------------------
 
-# Starts the program on a display with a window manager and a sound server;
-# sets PID, ID and the window's screen origin OX, OY.
+# Starts the program on a display with a window manager (none with
+# `start_ostrel nowm`) and a sound server; sets PID, ID and the window's
+# screen origin OX, OY.
 start_ostrel() {
-    start_display && start_wm && start_sound || return 1
+    start_display || return 1
+    [ "${1:-}" = nowm ] || start_wm || return 1
+    start_sound || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     PID=$LAST_PID
     ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
@@ -1025,6 +1028,106 @@ check_ostrel_close_button() {
     click_at 508 108
     wait_exit "$PID" 10 || { fail "still running after a click on close"; return 1; }
     [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after a click on close"
+}
+
+# --- the volume menu ------------------------------------------------------------
+
+# The menu window hangs from the volume button with its corner at the
+# strip's client point (340, 115); its frame starts 11 rows lower, the first
+# item's highlight covers client rows 135-155 and the second's 156-176, from
+# client x 353 to 507. The highlight is the glyph colour, opaque.
+readonly HIGHLIGHT="153 204 255"
+client_pixel() { shoot && root_pixel $((OX + $1)) $((OY + $2)); }
+highlighted_at() { [ "$(client_pixel "$1" "$2")" = "$HIGHLIGHT" ]; }
+glass_at() { local p; p=$(client_pixel "$1" "$2") && [ "$p" != "0 0 0" ] && [ "$p" != "$HIGHLIGHT" ]; }
+keep_shot() { [ -n "${E2E_SHOTS:-}" ] && mkdir -p "$E2E_SHOTS" && cp "$WORK/screen.png" "$E2E_SHOTS/$1.png"; return 0; }
+
+# Hovers the volume button and waits for the menu; sets MENU.
+open_volume_menu() {
+    pointer_at 370 108
+    pointer_at 377 110
+    MENU=$(window_named ostmenu) || { fail "no menu window"; return 1; }
+    wait_for 5 is_viewable "$MENU" || { fail "hovering the volume button shows no menu"; return 1; }
+    wait_for 5 glass_at 420 160 || { fail "the menu's frame is not painted"; return 1; }
+}
+
+volume_menu_checks() {  # the name the screenshots get
+    local mx my
+    dark_at 420 160 || fail "something shows below the strip before hovering"
+    open_volume_menu || return 1
+    read -r mx my < <(window_origin "$MENU")
+    [ "$mx $my" = "$((OX + 340)) $((OY + 115))" ] ||
+        fail "the menu's corner is at $mx,$my, expected $((OX + 340)),$((OY + 115))"
+    xprop -id "$MENU" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_POPUP_MENU || fail "not a pop-up menu window"
+    wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $MENU ]" || fail "the shown menu did not take the focus"
+    dark_at 341 160 || fail "the columns left of the frame are not see-through"
+    dark_at 420 190 || fail "the rows below the frame are not see-through"
+    highlighted_at 420 145 && fail "an item is highlighted before the pointer is on it"
+    keep_shot "$1-frame"
+
+    pointer_at 420 140
+    wait_for 5 highlighted_at 420 145 || { fail "the first item does not light up under the pointer"; return 1; }
+    glass_at 420 166 || fail "the second item is lit with the first"
+    highlighted_at 354 145 && highlighted_at 506 145 || fail "the highlight does not span x 354-506"
+    glass_at 420 133 || fail "the highlight reaches above row 135"
+    keep_shot "$1-first-item"
+    pointer_at 420 166
+    wait_for 5 highlighted_at 420 166 || fail "the second item does not light up under the pointer"
+    glass_at 420 145 || fail "the first item stays lit"
+    keep_shot "$1-second-item"
+
+    # Out through the frame's left glow, off the body.
+    pointer_at 349 145
+    pointer_at 300 160
+    wait_for 5 is_unmapped "$MENU" || { fail "moving off the menu leaves it shown"; return 1; }
+    wait_for 5 dark_at 420 160 || fail "the menu is still on screen"
+
+    # The strip moved: the menu opens below the button where it now is.
+    xdotool windowmove "$ID" $((OX + 30)) $((OY + 20))
+    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Absolute upper-left X:  $((OX + 30))\$'" ||
+        { fail "the strip did not move"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    open_volume_menu || return 1
+    read -r mx my < <(window_origin "$MENU")
+    [ "$mx $my" = "$((OX + 340)) $((OY + 115))" ] ||
+        fail "after the strip moved the menu's corner is at $mx,$my, expected $((OX + 340)),$((OY + 115))"
+    pointer_at 420 140
+    pointer_at 349 145
+    pointer_at 300 160
+    wait_for 5 is_unmapped "$MENU" || { fail "moving off the menu leaves it shown"; return 1; }
+
+    # Another program's window, away from the strip; then the menu again,
+    # and a click on that window.
+    spawn "$PROBE" --title "other" --minimize >"$WORK/other.out" 2>"$WORK/other.log"
+    local other ox oy
+    other=$(window_named other) || { fail "no other window"; return 1; }
+    xdotool windowmove "$other" 40 560
+    wait_for 5 sh -c "xwininfo -id $other | grep -q 'Absolute upper-left X:  40\$'" || fail "the other window did not move"
+    read -r ox oy < <(window_origin "$other")
+    open_volume_menu || return 1
+    pointer_at 420 140
+    xdotool mousemove $((ox + 150)) $((oy + 100)) click 1
+    wait_for 5 is_unmapped "$MENU" || { fail "a click on another window leaves the menu shown"; return 1; }
+    wait_for 5 dark_at 420 160 || fail "the menu is still on screen after the click"
+    # The click reaches that window under a window manager; without one the
+    # menu's pointer grab keeps it.
+    if wm_running; then
+        wait_for 5 grep -q "x11_probe: minimize" "$WORK/other.log" || fail "the other window did not get the click"
+    else
+        grep -q "x11_probe: minimize" "$WORK/other.log" && fail "the other window got the click through the grab"
+    fi
+    kill -0 "$PID" 2>/dev/null || { fail "ostrel died"; return 1; }
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_volume_menu() {
+    start_ostrel || return 1
+    volume_menu_checks wm
+}
+
+check_ostrel_volume_menu_without_wm() {
+    start_ostrel nowm || return 1
+    volume_menu_checks nowm
 }
 
 # --- main ---------------------------------------------------------------------------

@@ -95,6 +95,13 @@ void HeadlessBackend::requestClose(HWND hwnd) {
     queue([native] { win32::onCloseRequest(native); });
 }
 
+void HeadlessBackend::deactivate(HWND hwnd) {
+    auto window = win32::findWindow(hwnd);
+    if (!window) return;
+    NativeWindow native = window->native;
+    queue([native] { win32::onDeactivated(native); });
+}
+
 NativeWindow HeadlessBackend::createWindow(const win32::NativeWindowDesc& desc) {
     if (m_failWindows) return 0;
     NativeWindow id = m_next++;
@@ -156,6 +163,25 @@ void HeadlessBackend::setIcon(NativeWindow window, int width, int, const std::ve
 
 void HeadlessBackend::startSystemMove(NativeWindow window, POINT screen) {
     if (auto it = m_windows.find(window); it != m_windows.end()) it->second.systemMoves.push_back(screen);
+}
+
+void HeadlessBackend::setForeground(NativeWindow window) {
+    if (auto it = m_windows.find(window); it != m_windows.end()) ++it->second.activations;
+}
+
+void HeadlessBackend::setPosition(NativeWindow window, POINT screen, bool raise) {
+    if (auto it = m_windows.find(window); it != m_windows.end()) {
+        it->second.position = screen;
+        if (raise) ++it->second.raises;
+    }
+}
+
+void HeadlessBackend::setSize(NativeWindow window, int width, int height) {
+    if (auto it = m_windows.find(window); it != m_windows.end()) {
+        it->second.width = width;
+        it->second.height = height;
+        it->second.pixels.assign(static_cast<std::size_t>(width) * height, 0);
+    }
 }
 
 void HeadlessBackend::setBlurRegion(NativeWindow window, const std::vector<RECT>& rects) {

@@ -35,6 +35,8 @@ struct WindowState {
     int iconWidth = 0;
     bool iconic = false;                // iconified: in the taskbar, not on screen
     std::vector<double> opacities;      // each opacity set, oldest first
+    int activations = 0;                // how often it was made the active window
+    int raises = 0;                     // how often it was raised to the top
 };
 
 struct TrayIconState {
@@ -57,6 +59,8 @@ public:
     void click(HWND hwnd, int x, int y);  // press and release, far in time from the last press
     void dropFiles(HWND hwnd, const std::vector<std::string>& paths, POINT at = {270, 115});
     void requestClose(HWND hwnd);
+    // Another window takes the activation away from hwnd (a click elsewhere).
+    void deactivate(HWND hwnd);
     void advanceClock(DWORD ms) { m_clock += ms; }
 
     // What the display shows.
@@ -89,6 +93,9 @@ public:
     void setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) override;
     void setIcon(win32::NativeWindow window, int width, int height, const std::vector<std::uint32_t>& argb) override;
     void startSystemMove(win32::NativeWindow window, POINT screen) override;
+    void setForeground(win32::NativeWindow window) override;
+    void setPosition(win32::NativeWindow window, POINT screen, bool raise) override;
+    void setSize(win32::NativeWindow window, int width, int height) override;
     bool compositionEnabled() override { return m_composition; }
     void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
     bool cursorPosition(POINT* screen) override;

@@ -20,6 +20,9 @@ using Gdiplus::Status;
 
 // Source colour `s` (straight) at effective alpha `ea` over a pixel.
 inline std::uint32_t overPremultiplied(std::uint32_t d, std::uint32_t s, std::uint32_t ea) {
+    // What the sums below give at full strength, without them: the inside
+    // of every opaque fill.
+    if (ea == 255) return (s & 0xFFFFFF) | 0xFF000000u;
     std::uint32_t out = 0;
     for (int shift = 0; shift < 24; shift += 8) {
         std::uint32_t c = div255(channel(s, shift) * ea) + div255(channel(d, shift) * (255 - ea));
@@ -91,12 +94,16 @@ Coverage coverage(const Canvas& canvas, const std::function<void(cairo_t*)>& dra
     cairo_t* cr = cairo_create(result.mask);
     // A whole-pixel shift leaves the rasterised coverage exactly as it was.
     cairo_translate(cr, -extent.x, -extent.y);
-    for (int i = 0, n = cairo_region_num_rectangles(canvas.area); i < n; ++i) {
-        cairo_rectangle_int_t r;
-        cairo_region_get_rectangle(canvas.area, i, &r);
-        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    // One rectangle is the mask's own extent, which clips already; a clip
+    // would only cost cairo a slower path.
+    if (cairo_region_num_rectangles(canvas.area) > 1) {
+        for (int i = 0, n = cairo_region_num_rectangles(canvas.area); i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(canvas.area, i, &r);
+            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+        }
+        cairo_clip(cr);
     }
-    cairo_clip(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
     draw(cr);

@@ -43,6 +43,32 @@ std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
     return image;
 }
 
+// The system's application icon: a plain window, a blue title bar over a
+// white body in a grey border, drawn once.
+std::shared_ptr<BitmapObject> applicationIconImage() {
+    constexpr int kSize = 32;
+    auto image = std::make_shared<BitmapObject>(kSize, kSize);
+    cairo_surface_flush(image->surface);
+    for (int y = 2; y < kSize - 2; ++y)
+        for (int x = 1; x < kSize - 1; ++x) {
+            bool border = y == 2 || y == kSize - 3 || x == 1 || x == kSize - 2;
+            std::uint32_t pixel = border ? 0xFF808080u : (y < 9 ? 0xFF2050C0u : 0xFFFFFFFFu);
+            image->row(y)[x] = pixel;
+        }
+    cairo_surface_mark_dirty(image->surface);
+    return image;
+}
+
+HICON systemApplicationIcon() {
+    static HICON icon = nullptr;
+    if (findIcon(icon)) return icon;
+    auto object = std::make_shared<IconObject>();
+    object->image = applicationIconImage();
+    object->shared = true;
+    icon = static_cast<HICON>(addHandle(HandleKind::Icon, object));
+    return icon;
+}
+
 }  // namespace
 
 std::shared_ptr<IconObject> findIcon(HICON icon) { return findAs<IconObject>(icon, HandleKind::Icon); }
@@ -70,6 +96,7 @@ using namespace win32;
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     // Each resource icon is loaded once and shared, as LoadIcon does.
     static std::map<int, HICON> loaded;
+    if (!instance && name == IDI_APPLICATION) return systemApplicationIcon();
     if (instance != GetModuleHandleW(NULL) || !IS_INTRESOURCE(name)) {
         SetLastError(ERROR_RESOURCE_NOT_FOUND);
         return nullptr;

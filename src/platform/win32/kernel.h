@@ -5,6 +5,10 @@
 #include "platform/win32/types.h"
 
 HMODULE GetModuleHandleW(LPCWSTR moduleName);
+// The program's own path (the module is always the program). A path longer
+// than the buffer is cut, terminated, and reported as `size` with
+// ERROR_INSUFFICIENT_BUFFER; 0 when the path cannot be read.
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 DWORD GetTickCount();
 
 // The calling thread's last error, set by the calls that fail with one.
@@ -14,6 +18,7 @@ void SetLastError(DWORD error);
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_CLASS_ALREADY_EXISTS 1410
 #define ERROR_CANNOT_FIND_WND_CLASS 1407
 #define ERROR_INVALID_WINDOW_HANDLE 1400

@@ -91,8 +91,17 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_NORMAL 1
+#define SW_SHOWNOACTIVATE 4
 #define SW_SHOW 5
 #define SW_SHOWNA 8
+
+// SetWindowPos
+#define HWND_TOP ((HWND)0)
+#define HWND_TOPMOST ((HWND)-1)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
 
 // AnimateWindow flags
 #define AW_HIDE 0x00010000
@@ -118,6 +127,7 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 #define PM_REMOVE 0x0001
 
 #define IDC_ARROW MAKEINTRESOURCEW(32512)
+#define IDI_APPLICATION MAKEINTRESOURCEW(32512)
 
 struct WNDCLASSEXW {
     UINT cbSize;
@@ -176,7 +186,13 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL IsWindowVisible(HWND hwnd);
+// Showing a hidden window activates it (it takes the keyboard focus),
+// except with SW_SHOWNA and SW_SHOWNOACTIVATE.
 BOOL ShowWindow(HWND hwnd, int cmdShow);
+// Moves (screen coordinates), resizes and raises a window as the flags
+// allow. A new size makes the whole window invalid. No WM_WINDOWPOS*,
+// WM_MOVE or WM_SIZE messages are sent, and the window is not activated.
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL UpdateWindow(HWND hwnd);
 BOOL SetForegroundWindow(HWND hwnd);
 // Blocks for `time` ms, as Win32 does; with AW_HIDE the window is hidden when it returns.
@@ -217,6 +233,8 @@ BOOL PtInRect(const RECT* rect, POINT point);
 
 // Message boxes, cursors, icons
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+// Icons of the program's resources, or with no instance the system's
+// IDI_APPLICATION icon (a plain window picture).
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 // IMAGE_ICON from the program's resources at the image's own size (cx, cy 0);
 // without LR_SHARED each call gives a new icon for DestroyIcon.

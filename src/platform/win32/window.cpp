@@ -262,8 +262,38 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
     else
         window->style &= ~WS_VISIBLE;
     if (backend()) backend()->setVisible(window->native, show);
+    bool activate = show && cmdShow != SW_SHOWNA && cmdShow != SW_SHOWNOACTIVATE;
+    if (activate && backend()) backend()->setForeground(window->native);
     if (show) invalidateWhole(*window, true);
     return wasVisible;
+}
+
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    auto window = findWindow(hwnd);
+    if (!window) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    // A surface needs at least one pixel; Win32 would keep an empty window.
+    cx = std::clamp(cx, 1, 16384);
+    cy = std::clamp(cy, 1, 16384);
+    bool resize = !(flags & SWP_NOSIZE) && (cx != window->width || cy != window->height);
+    bool raise = !(flags & SWP_NOZORDER) && (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST);
+    if (resize) {
+        {
+            std::lock_guard lock(window->paintMutex);
+            window->width = cx;
+            window->height = cy;
+            window->surface = std::make_shared<BitmapObject>(cx, cy);
+            cairo_rectangle_int_t client{0, 0, cx, cy};
+            cairo_region_intersect_rectangle(window->updateRegion, &client);
+        }
+        if (backend()) backend()->setSize(window->native, cx, cy);
+        if (window->visible) invalidateWhole(*window, true);
+    }
+    if (!(flags & SWP_NOMOVE)) window->origin = POINT{x, y};
+    if ((!(flags & SWP_NOMOVE) || raise) && backend()) backend()->setPosition(window->native, window->origin, raise);
+    return TRUE;
 }
 
 BOOL SetForegroundWindow(HWND hwnd) {

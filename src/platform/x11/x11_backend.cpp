@@ -178,6 +178,7 @@ void X11Backend::destroyWindow(win32::NativeWindow window) {
         m_move.reset();
     }
     if (m_drag.target == it->first) m_drag = DragState{};
+    popupHidden(*it->second);
     XDestroyWindow(m_display, it->first);
     m_windows.erase(it);
     XFlush(m_display);
@@ -195,8 +196,13 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         // would place a new window.
         if (state->originKnown && !state->iconic) setPosition(window, state->origin, false);
         state->iconic = false;
+        state->mapSerial = NextRequest(m_display);
+        state->mapped = true;
         XMapRaised(m_display, state->xid);
+        if (state->desc.popup) popupShown(*state);
     } else {
+        if (state->desc.popup) popupHidden(*state);
+        state->mapped = false;
         XWithdrawWindow(m_display, state->xid, m_screen);
     }
     XFlush(m_display);
@@ -272,6 +278,7 @@ void X11Backend::processEvents() {
 
 void X11Backend::dispatch(XEvent& event) {
     if (handleMoveEvent(event)) return;
+    if (handlePopupEvent(event)) return;
     if (m_tray && m_tray->handleEvent(event)) return;
     WindowState* window = find(event.xany.window);
     if (!window) return;
@@ -313,6 +320,9 @@ void X11Backend::dispatch(XEvent& event) {
         const XFocusChangeEvent& f = event.xfocus;
         if (f.mode == NotifyGrab || f.mode == NotifyUngrab) break;
         if (f.detail == NotifyInferior || f.detail == NotifyPointer) break;
+        // Losing the focus by being hidden, or before the latest showing,
+        // is no deactivation of what shows now.
+        if (!window->mapped || f.serial < window->mapSerial) break;
         win32::onDeactivated(window->xid);
         break;
     }
@@ -367,7 +377,7 @@ void X11Backend::reportOrigin(WindowState& window) {
     win32::onMoved(window.xid, origin);
 }
 
-bool X11Backend::wmSupports(Atom feature) {
+bool X11Backend::wmRunning() {
     auto readWindow = [&](::Window on, ::Window* out) {
         Atom type;
         int format;
@@ -382,8 +392,11 @@ bool X11Backend::wmSupports(Atom feature) {
     };
     // The check window names itself only while its window manager runs.
     ::Window check = 0, self = 0;
-    if (!readWindow(m_root, &check) || !readWindow(check, &self) || self != check) return false;
+    return readWindow(m_root, &check) && readWindow(check, &self) && self == check;
+}
 
+bool X11Backend::wmSupports(Atom feature) {
+    if (!wmRunning()) return false;
     Atom type;
     int format;
     unsigned long count, after;
@@ -487,6 +500,33 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     XMoveWindow(m_display, state->xid, screen.x, screen.y);
     if (raise) XRaiseWindow(m_display, state->xid);
     state->desc.placed = true;
+    // Where a later showing puts it back.
+    state->origin = screen;
+    state->originKnown = true;
+    XFlush(m_display);
+}
+
+void X11Backend::setSize(win32::NativeWindow window, int width, int height) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state || width <= 0 || height <= 0 || width > 32767 || height > 32767) return;
+    // The window manager holds the window to the size hints: move them along.
+    XSizeHints* size = XAllocSizeHints();
+    long supplied = 0;
+    XGetWMNormalHints(m_display, state->xid, size, &supplied);
+    size->flags |= PSize | PMinSize | PMaxSize;
+    size->width = size->min_width = size->max_width = width;
+    size->height = size->min_height = size->max_height = height;
+    XSetWMNormalHints(m_display, state->xid, size);
+    XFree(size);
+    XResizeWindow(m_display, state->xid, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    state->width = width;
+    state->height = height;
+    state->pixels.assign(static_cast<size_t>(width) * height, 0);
+    // Until its next present a keyed window of the new size shows nothing.
+    if (state->colorKey && m_hasShape) {
+        state->shapeApplied = false;
+        updateShape(*state, 0, height);
+    }
     XFlush(m_display);
 }
 

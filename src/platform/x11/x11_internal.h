@@ -1,7 +1,7 @@
 // The X11 backend's shared state, split over one file per concern:
 // x11_backend.cpp (connection, windows and their hints, events), present.cpp
 // (pixels and the colour-key shape), xdnd.cpp (drops), move.cpp (the system
-// move), message_box.cpp (the modal dialog).
+// move), popup.cpp (pop-up menu windows), message_box.cpp (the modal dialog).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -46,6 +46,10 @@ struct WindowState {
     POINT origin{};
     // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
+    // Mapped by setVisible, and the request that mapped it: focus changes
+    // the server made before it belong to an earlier showing.
+    bool mapped = false;
+    unsigned long mapSerial = 0;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
@@ -87,6 +91,7 @@ public:
     void startSystemMove(win32::NativeWindow window, POINT screen) override;
     void setForeground(win32::NativeWindow window) override;
     void setPosition(win32::NativeWindow window, POINT screen, bool raise) override;
+    void setSize(win32::NativeWindow window, int width, int height) override;
     void setOpacity(win32::NativeWindow window, double opacity) override;
     bool compositionEnabled() override;
     void setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) override;
@@ -103,6 +108,7 @@ private:
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
     void reportOrigin(WindowState& window);
     bool rootOrigin(::Window xid, POINT* origin);
+    bool wmRunning();
     bool wmSupports(Atom feature);
     void setWmState(WindowState& window);
     void setTitle(::Window xid, const std::string& title);
@@ -136,6 +142,11 @@ private:
     // move.cpp
     bool handleMoveEvent(const XEvent& event);
 
+    // popup.cpp
+    void popupShown(WindowState& window);
+    void popupHidden(WindowState& window);
+    bool handlePopupEvent(const XEvent& event);
+
     // iconify.cpp
     // Asks the window manager to add or remove the off-taskbar states of a
     // managed window.
@@ -162,6 +173,9 @@ private:
     std::map<::Window, std::unique_ptr<WindowState>> m_windows;
     DragState m_drag;
     std::unique_ptr<MoveState> m_move;
+    // The pop-up holding the pointer grab that stands in for a window
+    // manager's focus handling (see popup.cpp).
+    ::Window m_popupGrab = 0;
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
 };

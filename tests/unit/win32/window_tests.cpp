@@ -6,6 +6,7 @@
 #include "platform/win32/gdi.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
+#include "support/pump.h"
 
 namespace {
 
@@ -135,6 +136,98 @@ TEST_F(Windows, MessageBoxesAndAssertionsAreReportedAndExecutionGoesOn) {
     EXPECT_EQ(win32::messageBoxes()[0].text, "Something failed.");
     ASSERT_EQ(win32::assertionReports().size(), 1u);
     EXPECT_EQ(win32::assertionReports()[0], "Assertion failed: m_hWnd, file ot_control, line 12");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Windows, SetWindowPosMovesResizesAndRaisesAsTheFlagsAllow) {
+    RecordingWindow window;
+    HWND hwnd = window.hwnd();
+    Pump();
+    struct Row {
+        const char* name;
+        HWND after;
+        int x, y, cx, cy;
+        UINT flags;
+        RECT rect;  // GetWindowRect afterwards
+        int raises;
+        bool invalid;  // the whole window waits for a paint
+    } rows[] = {
+        {"move and size", HWND_TOP, 40, 50, 180, 81, 0, {40, 50, 220, 131}, 1, true},
+        {"same size again", HWND_TOP, 41, 50, 180, 81, 0, {41, 50, 221, 131}, 2, false},
+        {"no size", HWND_TOP, 5, 6, 999, 999, SWP_NOSIZE, {5, 6, 185, 87}, 3, false},
+        {"no move", HWND_TOP, 999, 999, 20, 10, SWP_NOMOVE, {5, 6, 25, 16}, 4, true},
+        {"no z-order", HWND_TOP, 7, 8, 20, 10, SWP_NOZORDER, {7, 8, 27, 18}, 4, false},
+        {"empty is one pixel", HWND_TOP, 7, 8, 0, -4, SWP_NOZORDER, {7, 8, 8, 9}, 4, true},
+    };
+    for (const Row& row : rows) {
+        Pump();
+        EXPECT_TRUE(SetWindowPos(hwnd, row.after, row.x, row.y, row.cx, row.cy, row.flags)) << row.name;
+        RECT rc;
+        GetWindowRect(hwnd, &rc);
+        EXPECT_EQ((std::vector<LONG>{rc.left, rc.top, rc.right, rc.bottom}),
+                  (std::vector<LONG>{row.rect.left, row.rect.top, row.rect.right, row.rect.bottom}))
+            << row.name;
+        const headless::WindowState* state = display.window(hwnd);
+        EXPECT_EQ(state->position.x, row.rect.left) << row.name;
+        EXPECT_EQ(state->width, row.rect.right - row.rect.left) << row.name;
+        EXPECT_EQ(state->raises, row.raises) << row.name;
+        RECT update;
+        bool invalid = GetUpdateRect(hwnd, &update, FALSE) && update.right == rc.right - rc.left &&
+                       update.bottom == rc.bottom - rc.top;
+        EXPECT_EQ(invalid, row.invalid) << row.name;
+    }
+    // The new surface is painted and presented at its size.
+    Pump();
+    EXPECT_EQ(display.window(hwnd)->pixels.size(), 1u);
+    EXPECT_FALSE(SetWindowPos(reinterpret_cast<HWND>(0x7777), HWND_TOP, 0, 0, 1, 1, 0));
+}
+
+TEST_F(Windows, ShowingActivatesExceptWithoutActivationCommands) {
+    RecordingWindow window;
+    HWND hwnd = window.hwnd();
+    int created = display.window(hwnd)->activations;
+    EXPECT_EQ(created, 1) << "created visible: shown as SW_SHOW shows";
+    struct Row {
+        int command;
+        int activations;
+    } rows[] = {{SW_SHOW, 1}, {SW_SHOWNORMAL, 1}, {SW_SHOWNA, 0}, {SW_SHOWNOACTIVATE, 0}};
+    for (const Row& row : rows) {
+        ShowWindow(hwnd, SW_HIDE);
+        int before = display.window(hwnd)->activations;
+        ShowWindow(hwnd, row.command);
+        EXPECT_TRUE(IsWindowVisible(hwnd));
+        EXPECT_EQ(display.window(hwnd)->activations - before, row.activations) << row.command;
+        ShowWindow(hwnd, row.command);
+        EXPECT_EQ(display.window(hwnd)->activations - before, row.activations) << "already shown: " << row.command;
+    }
+}
+
+TEST_F(Windows, TheSystemApplicationIconIsOneSharedPicture) {
+    HICON icon = LoadIconW(NULL, IDI_APPLICATION);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(LoadIconW(NULL, IDI_APPLICATION), icon);
+    EXPECT_TRUE(DestroyIcon(icon));
+    EXPECT_EQ(LoadIconW(NULL, IDI_APPLICATION), icon) << "a shared icon outlives DestroyIcon";
+    EXPECT_EQ(LoadIconW(NULL, MAKEINTRESOURCEW(6007)), nullptr) << "the program's icons need its instance";
+}
+
+TEST_F(Windows, TheModuleFileNameIsTheProgramsPathCutToTheBuffer) {
+    WCHAR path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    std::wstring full(path, length);
+    EXPECT_EQ(full.front(), L'/');
+    EXPECT_EQ(full.substr(full.rfind(L'/') + 1), L"win32_tests");
+    EXPECT_EQ(GetModuleFileNameW(GetModuleHandleW(NULL), path, MAX_PATH), length);
+
+    WCHAR small[5];
+    EXPECT_EQ(GetModuleFileNameW(NULL, small, 5), 5u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(std::wstring(small), full.substr(0, 4));
+    EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), path, MAX_PATH), 0u);
 }
 
 }  // namespace

@@ -68,10 +68,14 @@ public:
     virtual void setIcon(NativeWindow, int /*width*/, int /*height*/, const std::vector<std::uint32_t>& /*argb*/) {}
     // The pointer was pressed at `screen` and the window should follow it.
     virtual void startSystemMove(NativeWindow, POINT /*screen*/) {}
+    // Activates the window: it takes the keyboard focus. When it loses it
+    // to another window the backend calls onDeactivated.
     virtual void setForeground(NativeWindow) {}
     // Moves the window's top-left corner to `screen` and, with `raise`, to the
     // top of the stacking order.
     virtual void setPosition(NativeWindow, POINT /*screen*/, bool /*raise*/) {}
+    // A new size; the window's next present carries pixels of that size.
+    virtual void setSize(NativeWindow, int /*width*/, int /*height*/) {}
     // 1 is opaque, 0 invisible (a compositor is needed to see the difference).
     virtual void setOpacity(NativeWindow, double /*opacity*/) {}
     virtual bool compositionEnabled() { return false; }
