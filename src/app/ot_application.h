@@ -6,6 +6,7 @@
 #include "platform/win32/user.h"
 
 class OstMainWindow;
+class OstMpris;
 class OstOverlay;
 class OstPlayEngine;
 class OstSkin;
@@ -27,12 +28,14 @@ public:
     OstSkin* GetSkin() const { return m_pSkin; }
     OstPlayEngine* GetPlayEngine() const { return m_pPlayEngine; }
     OstTray* GetTray() const { return m_pTray; }
+    OstMpris* GetMpris() const { return m_pMpris; }
 
     static void ProgressTimerProc(PVOID parameter, BOOL timerOrWaitFired);
 
 private:
     HANDLE m_hProgressTimer;
     OstTray* m_pTray;
+    OstMpris* m_pMpris;
     OstOverlay* m_pOverlay;
     OstMainWindow* m_pMainWindow;
     OstSkin* m_pSkin;
