@@ -1009,6 +1009,9 @@ check_ostrel_close_button() {
     [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after a click on close"
 }
 
+# The media controls' checks live in a file of their own.
+source "$(dirname "$0")/mpris_checks.sh"
+
 # --- main ---------------------------------------------------------------------------
 
 ALL_CHECKS=$(declare -F | awk '{print $3}' | sed -n 's/^check_//p')
