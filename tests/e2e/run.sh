@@ -1009,8 +1009,9 @@ check_ostrel_close_button() {
     [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after a click on close"
 }
 
-# The media controls' checks live in a file of their own.
-source "$(dirname "$0")/mpris_checks.sh"
+# The desktop integration checks (media controls, installation) live in a
+# file of their own.
+source "$(dirname "$0")/desktop_checks.sh"
 
 # --- main ---------------------------------------------------------------------------
 

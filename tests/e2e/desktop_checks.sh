@@ -1,6 +1,6 @@
-# End-to-end checks of the media controls (MPRIS), sourced by run.sh: the
-# real program on a private session bus, driven with playerctl as the
-# desktop's media keys and widgets would.
+# End-to-end checks of the desktop integration, sourced by run.sh: the media
+# controls (MPRIS) on a private session bus, driven with playerctl as the
+# desktop's media keys and widgets would; the installed program and its package.
 
 MPRIS_NAME=org.mpris.MediaPlayer2.ostrel
 MPRIS_PATH=/org/mpris/MediaPlayer2
@@ -171,4 +171,43 @@ check_ostrel_mpris_without_bus() {
     click_at 267 115
     wait_for 5 sink_sounds silent || fail "play/pause did not pause once the bus was gone"
     close_cleanly "$PID" "$ID"
+}
+
+# --- installation -------------------------------------------------------------
+
+sink_loud() { ! sink_sounds silent; }
+
+# The desktop entry is valid and names the program and an icon of 128x128.
+check_desktop_files() {  # PREFIX
+    local entry=$1/share/applications/ostrel.desktop icon=$1/share/icons/hicolor/128x128/apps/ostrel.png
+    desktop-file-validate "$entry" >&2 || fail "desktop-file-validate rejects $entry"
+    grep -qx "Exec=ostrel" "$entry" || fail "the entry does not start ostrel"
+    grep -qx "Icon=ostrel" "$entry" || fail "the entry does not name the ostrel icon"
+    [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = 128x128 ] || fail "no 128x128 icon at $icon"
+}
+
+# The installed program starts, and plays a tracker module through the
+# decoder module installed beside it, not the build tree's.
+run_installed() {  # PROGRAM MODULE_DIR
+    start_display && start_wm && start_sound || return 1
+    spawn "$1" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "the installed program shows no window"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 10 lit_at 60 110 || { fail "the strip is not painted"; return 1; }
+    drop_file "$FIXTURES/audio/tiny.mod" || return 1
+    wait_for 10 grep -q "$2/ostaudio_ffmpeg.so" "/proc/$PID/maps" ||
+        { fail "the decoder module in $2 was not loaded: $(grep -o '/[^ ]*ostaudio[^ ]*' "/proc/$PID/maps" | head -n1)"; return 1; }
+    wait_for 10 sink_loud || fail "the module is not heard"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_installed() {
+    # cmake --install into a fresh prefix, then the copy there is run.
+    local prefix=$WORK/prefix
+    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { fail "cmake --install failed"; cat "$WORK/install.log" >&2; return 1; }
+    [ -x "$prefix/bin/ostrel" ] || { fail "no bin/ostrel"; return 1; }
+    check_desktop_files "$prefix"
+    run_installed "$prefix/bin/ostrel" "$prefix/lib/ostrel"
 }
