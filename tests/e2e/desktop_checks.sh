@@ -211,3 +211,27 @@ check_ostrel_installed() {
     check_desktop_files "$prefix"
     run_installed "$prefix/bin/ostrel" "$prefix/lib/ostrel"
 }
+
+check_ostrel_debian_package() {
+    # The package scripts/package.sh built in BUILD_DIR installs with apt,
+    # declares its libraries, and the installed player starts and plays.
+    # Not among the ctest checks: it installs into /usr (test.sh runs it).
+    local deb
+    deb=$(ls "$BUILD"/ostrel_*.deb 2>/dev/null | head -n1)
+    [ -n "$deb" ] || { fail "no package in $BUILD (scripts/package.sh builds it)"; return 1; }
+    if [ "$(id -u)" -ne 0 ]; then
+        log "skipped: installing $deb needs root"
+        return 0
+    fi
+    local depends
+    depends=$(dpkg-deb -f "$deb" Depends)
+    local lib
+    for lib in libpulse0 libavformat libmpg123 libsndfile1 libcairo2 libx11-6 libsystemd0; do
+        grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+    done
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$WORK/apt.log" 2>&1 ||
+        { fail "apt-get install $deb failed"; return 1; }
+    check_desktop_files /usr
+    run_installed /usr/bin/ostrel /usr/lib/ostrel
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
+}
