@@ -21,8 +21,8 @@ void ShowStartupError(LPCWSTR text) { MessageBoxW(NULL, text, L"Error", MB_ICONE
 }  // namespace
 
 OstApplication::OstApplication()
-    : m_hProgressTimer(NULL), m_pTray(NULL), m_pMpris(NULL), m_pOverlay(NULL), m_pMainWindow(NULL), m_pSkin(NULL),
-      m_pPlayEngine(NULL) {}
+    : m_hProgressTimer(NULL), m_pTray(NULL), m_pOverlay(NULL), m_pMainWindow(NULL), m_pSkin(NULL),
+      m_pPlayEngine(NULL), m_pMpris(NULL) {}
 
 OstApplication::~OstApplication() {
     if (m_hProgressTimer) {

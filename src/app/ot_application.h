@@ -35,11 +35,11 @@ public:
 private:
     HANDLE m_hProgressTimer;
     OstTray* m_pTray;
-    OstMpris* m_pMpris;
     OstOverlay* m_pOverlay;
     OstMainWindow* m_pMainWindow;
     OstSkin* m_pSkin;
     OstPlayEngine* m_pPlayEngine;
+    OstMpris* m_pMpris;
 };
 
 int wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
