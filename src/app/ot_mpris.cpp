@@ -32,7 +32,6 @@ OstMpris::OstMpris(OstApplication* pApplication)
     : m_pApplication(pApplication), m_nTrack(0), m_service(*this, "ostrel") {}
 
 void OstMpris::OnMessage(const MSG& msg) {
-    if (!m_service.active()) return;
     if (msg.message == WM_DROPFILES) ++m_nTrack;
     m_service.refresh();
 }
