@@ -244,3 +244,58 @@ check_ostrel_debian_package() {
     run_installed /usr/bin/ostrel /usr/lib/ostrel
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
 }
+
+# --- Wayland desktops, through Xwayland -------------------------------------------
+
+# weston's headless compositor with Xwayland, DISPLAY set to its X server.
+# No input devices: XTest input would bring Xwayland down, so nothing here
+# moves or clicks the pointer.
+start_weston() {
+    spawn env XDG_RUNTIME_DIR="$WORK" weston --backend=headless-backend.so --use-pixman --xwayland --debug \
+        --socket=wayland-e2e --width=1280 --height=800 --log="$WORK/weston.log" >"$WORK/weston-out.log" 2>&1
+    wait_for 10 grep -q "xserver listening on display" "$WORK/weston.log" ||
+        { fail "weston did not offer an X display"; return 1; }
+    DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$WORK/weston.log" | tail -n1)
+    export DISPLAY
+}
+
+# The compositor's own picture of its output (Xwayland's root shows none).
+weston_shot() {
+    rm -f "$WORK"/wayland-screenshot-*.png
+    (cd "$WORK" && XDG_RUNTIME_DIR=$WORK WAYLAND_DISPLAY=wayland-e2e timeout 10 weston-screenshooter) || return 1
+    mv "$WORK"/wayland-screenshot-*.png "$WORK/weston.png"
+}
+# Pixels of the strip's glass in the compositor's picture.
+glass_pixels() {
+    convert "$WORK/weston.png" -format %c histogram:info:- 2>/dev/null |
+        awk '/\(210,210,210[,)]/ {n += $1} END {print n + 0}'
+}
+glass_shown() { weston_shot && [ "$(glass_pixels)" -gt 10000 ]; }
+
+check_ostrel_under_xwayland() {
+    # The strip under weston through Xwayland: it appears, takes a drop, is
+    # heard, and the media controls drive it and end it.
+    start_weston && start_sound && start_bus || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel under Xwayland"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    local props
+    props=$(xprop -id "$ID")
+    grep -q 'Icon (128 x 128)' <<<"$props" || fail "no 128x128 _NET_WM_ICON"
+    grep -q '_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x2, 0x0' <<<"$props" || fail "decorations not turned off"
+    log "the compositor's window states: $(grep '^_NET_WM_STATE' <<<"$props")"
+    wait_for 10 glass_shown || { fail "the compositor does not show the strip"; return 1; }
+    [ -n "${E2E_SHOT:-}" ] && cp "$WORK/weston.png" "$E2E_SHOT"
+    drop_tone || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    wait_for 5 status_is Playing || fail "status $(player status) after the drop"
+    player play-pause
+    wait_for 5 status_is Paused || fail "play-pause: status $(player status)"
+    wait_for 5 sink_sounds silent || fail "still heard after play-pause: $(cat "$WORK/verdict")"
+    player play
+    wait_for 5 sink_sounds 523 || fail "not heard again after play: $(cat "$WORK/verdict")"
+    mpris_call org.mpris.MediaPlayer2 Quit || fail "Quit failed"
+    wait_exit "$PID" 10 || { fail "still running after Quit"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after Quit"
+}
