@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/ot_application.h"
@@ -18,6 +19,10 @@
 namespace {
 
 using bus::PlaybackStatus;
+
+// The whole-program tests never join the session bus of the desktop they run
+// on, where a media widget would pick the player up.
+const bool kNoSessionBus = setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/ostrel-tests", 1) == 0;
 
 // An ID3v2.3 tag of the given frames (id, then the frame's bytes: the
 // encoding byte and the text) in front of the tone.
@@ -37,6 +42,7 @@ std::string Tagged(std::initializer_list<std::pair<std::string, std::string>> fr
 
 struct Mpris : ::testing::Test {
     Mpris() {
+        EXPECT_TRUE(kNoSessionBus);
         ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT);
         EXPECT_TRUE(app.Initialize());
         hwnd = app.GetMainWindow()->GetHwnd();
