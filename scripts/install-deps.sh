@@ -21,6 +21,7 @@ test_packages=(
     pulseaudio pulseaudio-utils sox python3
     trayer picom wmctrl dbus-daemon dbus-bin
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
+    playerctl desktop-file-utils weston xwayland
 )
 
 packages=("${run_packages[@]}")

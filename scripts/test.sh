@@ -16,6 +16,9 @@ cmake --build "$build" -j"$jobs"
 export GTEST_RANDOM_SEED=${GTEST_RANDOM_SEED:-$((RANDOM % 99999 + 1))}
 echo "test.sh: shuffled suites run with GTEST_RANDOM_SEED=$GTEST_RANDOM_SEED"
 ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
+# The Debian package of the same build, installed with apt and started.
+JOBS=$jobs "$root/scripts/package.sh" "$build"
+"$root/tests/e2e/run.sh" "$build" ostrel_debian_package
 
 JOBS=$jobs "$root/scripts/sanitize.sh"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60} JOBS=$jobs "$root/scripts/fuzz.sh"

@@ -3,6 +3,7 @@
 #include "app/ot_application.h"
 
 #include "app/ot_control.h"
+#include "app/ot_mpris.h"
 #include "app/ot_overlay.h"
 #include "app/ot_strip.h"
 #include "app/ot_tray.h"
@@ -21,12 +22,16 @@ void ShowStartupError(LPCWSTR text) { MessageBoxW(NULL, text, L"Error", MB_ICONE
 
 OstApplication::OstApplication()
     : m_hProgressTimer(NULL), m_pTray(NULL), m_pOverlay(NULL), m_pMainWindow(NULL), m_pSkin(NULL),
-      m_pPlayEngine(NULL) {}
+      m_pPlayEngine(NULL), m_pMpris(NULL) {}
 
 OstApplication::~OstApplication() {
     if (m_hProgressTimer) {
         DeleteTimerQueueTimer(NULL, m_hProgressTimer, NULL);
         m_hProgressTimer = NULL;
+    }
+    if (m_pMpris) {
+        delete m_pMpris;
+        m_pMpris = NULL;
     }
     if (m_pTray) {
         delete m_pTray;
@@ -80,6 +85,7 @@ bool OstApplication::Initialize() {
     }
 
     m_pTray = new OstTray(m_pMainWindow->GetHwnd());
+    m_pMpris = new OstMpris(this);
 
     CreateTimerQueueTimer(&m_hProgressTimer, NULL, ProgressTimerProc, m_pMainWindow->GetHwnd(), 100, 273,
                           WT_EXECUTEDEFAULT);
@@ -91,6 +97,7 @@ int OstApplication::Run() {
     while (GetMessageW(&msg, NULL, 0, 0)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+        if (m_pMpris) m_pMpris->OnMessage(msg);
     }
     return static_cast<int>(msg.wParam);
 }

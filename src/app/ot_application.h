@@ -6,6 +6,7 @@
 #include "platform/win32/user.h"
 
 class OstMainWindow;
+class OstMpris;
 class OstOverlay;
 class OstPlayEngine;
 class OstSkin;
@@ -27,6 +28,7 @@ public:
     OstSkin* GetSkin() const { return m_pSkin; }
     OstPlayEngine* GetPlayEngine() const { return m_pPlayEngine; }
     OstTray* GetTray() const { return m_pTray; }
+    OstMpris* GetMpris() const { return m_pMpris; }
 
     static void ProgressTimerProc(PVOID parameter, BOOL timerOrWaitFired);
 
@@ -37,6 +39,7 @@ private:
     OstMainWindow* m_pMainWindow;
     OstSkin* m_pSkin;
     OstPlayEngine* m_pPlayEngine;
+    OstMpris* m_pMpris;
 };
 
 int wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

@@ -44,6 +44,7 @@ public:
 
     Gdiplus::Rect& GetRect() { return m_rcButton; }
     bool IsStatic() const { return m_bStatic; }
+    int GetKind() const { return m_nKind; }
 
     // Left and top edges inside, right and bottom edges outside.
     bool Contains(int x, int y) const;

@@ -153,3 +153,9 @@ BOOL OstWidget::IsOverButton(int x, int y) {
     if (m_pRegion) GdipIsVisibleRegionPointI(m_pRegion, x, y, NULL, &visible);
     return visible;
 }
+
+OstButton* OstWidget::FindButton(int nKind) const {
+    for (UINT i = 0; i < m_nButtons; ++i)
+        if (m_pButtons[i]->GetKind() == nKind) return m_pButtons[i];
+    return NULL;
+}

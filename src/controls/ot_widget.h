@@ -48,6 +48,9 @@ public:
     int Paint(HWND hWnd, Gdiplus::Graphics* pGraphics, OstSkin* pSkin);
     // Whether the client point lies on any button added.
     BOOL IsOverButton(int x, int y);
+    // The first button of the kind, or null: other ways of pressing a
+    // button (the desktop's media controls) go through its own OnClick.
+    OstButton* FindButton(int nKind) const;
 
     // The pressed and the hovered button's index, -1 for none.
     int GetPressed() const { return m_nPressed; }

@@ -36,6 +36,12 @@ public:
     void SetNotifyWindow(HWND hWnd);
     void Update();
 
+    // What the desktop's media controls show: whether a sound is loaded,
+    // its length, and the position heard (0 while stopped).
+    bool IsLoaded() const;
+    std::uint32_t GetLengthMs();
+    std::uint32_t GetPositionMs();
+
 protected:
     friend ostaudio::Result ChannelCallback(ostaudio::Channel*, ostaudio::ChannelCallbackType, void*, void*);
 

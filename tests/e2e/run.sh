@@ -1130,6 +1130,10 @@ check_ostrel_volume_menu_without_wm() {
     volume_menu_checks nowm
 }
 
+# The desktop integration checks (media controls, installation) live in a
+# file of their own.
+source "$(dirname "$0")/desktop_checks.sh"
+
 # --- main ---------------------------------------------------------------------------
 
 ALL_CHECKS=$(declare -F | awk '{print $3}' | sed -n 's/^check_//p')

@@ -1,0 +1,130 @@
+// The desktop's media controls, bound to the engine, the buttons and the
+// main window.
+#include "app/ot_mpris.h"
+
+#include <cwchar>
+
+#include "app/ot_application.h"
+#include "app/ot_control.h"
+#include "controls/ot_button.h"
+#include "controls/ot_widget.h"
+#include "platform/win32/text.h"
+#include "playback/ot_playengine.h"
+
+namespace {
+
+constexpr int kStateStopped = 0;
+constexpr int kStatePlaying = 1;
+
+// The text of a tag field, or empty while it holds a value the record is
+// given before any tag is read (at start-up, or for a file without the frame).
+std::string TagText(const WCHAR* pwszValue, const WCHAR* pwszReset, const WCHAR* pwszStartup) {
+    if (pwszValue[0] == L'\0' || std::wcscmp(pwszValue, pwszReset) == 0 || std::wcscmp(pwszValue, pwszStartup) == 0)
+        return std::string();
+    char szText[OstMusicTag::kTextChars * 4];
+    if (WideCharToMultiByte(CP_UTF8, 0, pwszValue, -1, szText, sizeof(szText), NULL, NULL) == 0) return std::string();
+    return std::string(szText);
+}
+
+}  // namespace
+
+OstMpris::OstMpris(OstApplication* pApplication)
+    : m_pApplication(pApplication), m_nTrack(0), m_service(*this, "ostrel") {}
+
+void OstMpris::OnMessage(const MSG& msg) {
+    if (msg.message == WM_DROPFILES) ++m_nTrack;
+    m_service.refresh();
+}
+
+HWND OstMpris::Window() const { return m_pApplication->GetMainWindow()->GetHwnd(); }
+
+bus::PlaybackStatus OstMpris::status() {
+    switch (m_pApplication->GetPlayEngine()->GetState()) {
+    case kStateStopped: return bus::PlaybackStatus::Stopped;
+    case kStatePlaying: return bus::PlaybackStatus::Playing;
+    default: return bus::PlaybackStatus::Paused;
+    }
+}
+
+bool OstMpris::loaded() { return m_pApplication->GetPlayEngine()->IsLoaded(); }
+
+bus::TrackMetadata OstMpris::metadata() {
+    bus::TrackMetadata track;
+    OstPlayEngine* engine = m_pApplication->GetPlayEngine();
+    if (!engine->IsLoaded()) return track;
+    const OstMusicTag& tag = engine->m_tag;
+    track.trackId = "/org/ostrel/track/" + std::to_string(m_nTrack);
+    track.lengthUs = static_cast<std::int64_t>(engine->GetLengthMs()) * 1000;
+    track.url = FileUri(tag.m_szPath);
+    track.title = TagText(tag.m_szTitle, L"Untitled", L"Ostrel");
+    track.artist = TagText(tag.m_szArtist, L"Unknown Artist", L"Vazivizev I");
+    track.album = TagText(tag.m_szAlbum, L"Unknown Album", L"@ OT Dev. T");
+    return track;
+}
+
+std::int64_t OstMpris::positionUs() {
+    return static_cast<std::int64_t>(m_pApplication->GetPlayEngine()->GetPositionMs()) * 1000;
+}
+
+void OstMpris::play() {
+    m_pApplication->GetPlayEngine()->Play();
+    RepaintPlayButton();
+}
+
+void OstMpris::pause() {
+    m_pApplication->GetPlayEngine()->Pause();
+    RepaintPlayButton();
+}
+
+void OstMpris::playPause() { ClickButton(OstButton::kPlay); }
+
+void OstMpris::stop() { ClickButton(OstButton::kStop); }
+
+// As the tray icon's click brings the strip back, and out of the icon state
+// where the window manager put it.
+void OstMpris::raise() {
+    HWND window = Window();
+    if (!IsWindowVisible(window)) {
+        ShowWindow(window, SW_SHOW);
+        InvalidateRect(window, NULL, TRUE);
+    }
+    SetForegroundWindow(window);
+}
+
+// As the close button.
+void OstMpris::quit() { DestroyWindow(Window()); }
+
+void OstMpris::ClickButton(int nKind) {
+    OstWidget* widget = m_pApplication->GetMainWindow()->GetWidget();
+    OstButton* button = widget ? widget->FindButton(nKind) : NULL;
+    if (button) button->OnClick(Window());
+}
+
+void OstMpris::RepaintPlayButton() {
+    OstWidget* widget = m_pApplication->GetMainWindow()->GetWidget();
+    OstButton* button = widget ? widget->FindButton(OstButton::kPlay) : NULL;
+    if (!button) return;
+    RECT rc = ButtonRect(button->GetRect());
+    InvalidateRect(Window(), &rc, TRUE);
+}
+
+std::string OstMpris::FileUri(LPCWSTR pwszPath) {
+    char szPath[MAX_PATH * 4];
+    if (WideCharToMultiByte(CP_UTF8, 0, pwszPath, -1, szPath, sizeof(szPath), NULL, NULL) == 0 || szPath[0] == '\0')
+        return std::string();
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (const char* p = szPath; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri;
+}

@@ -1,0 +1,16 @@
+// The engine's state as the desktop's media controls read it.
+#include "playback/ot_playengine.h"
+
+bool OstPlayEngine::IsLoaded() const { return m_pSound != nullptr; }
+
+std::uint32_t OstPlayEngine::GetLengthMs() {
+    std::uint32_t length = 0;
+    if (m_pSound != nullptr && m_pSound->getLength(&length, ostaudio::TIMEUNIT_MS) != ostaudio::OK) length = 0;
+    return length;
+}
+
+std::uint32_t OstPlayEngine::GetPositionMs() {
+    std::uint32_t position = 0;
+    if (!m_bStopped && m_pChannel->getPosition(&position, ostaudio::TIMEUNIT_MS) != ostaudio::OK) position = 0;
+    return position;
+}

@@ -1,0 +1,175 @@
+// The desktop's media controls in the whole program on the headless display:
+// what their actions do to playback and the strip, and what they show of the
+// dropped file. The bus itself is left to the end-to-end checks.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/ot_application.h"
+#include "app/ot_control.h"
+#include "app/ot_mpris.h"
+#include "platform/audio/audio.h"
+#include "platform/headless/headless_backend.h"
+#include "platform/win32/internal/diagnostics.h"
+#include "support/files.h"
+#include "support/pump.h"
+
+namespace {
+
+using bus::PlaybackStatus;
+
+// The whole-program tests never join the session bus of the desktop they run
+// on, where a media widget would pick the player up.
+const bool kNoSessionBus = setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/ostrel-tests", 1) == 0;
+
+// An ID3v2.3 tag of the given frames (id, then the frame's bytes: the
+// encoding byte and the text) in front of the tone.
+std::string Tagged(std::initializer_list<std::pair<std::string, std::string>> frames) {
+    std::string body;
+    for (const auto& [id, text] : frames) {
+        std::size_t n = text.size();
+        body += id;
+        body += {char(n >> 24), char(n >> 16), char(n >> 8), char(n), 0, 0};
+        body += text;
+    }
+    std::size_t n = body.size();
+    std::string tag = {
+        'I', 'D', '3', 3, 0, 0, char((n >> 21) & 0x7F), char((n >> 14) & 0x7F), char((n >> 7) & 0x7F), char(n & 0x7F)};
+    return tag + body + readFile(std::string(OST_FIXTURES) + "/audio/tone.mp3");
+}
+
+struct Mpris : ::testing::Test {
+    Mpris() {
+        EXPECT_TRUE(kNoSessionBus);
+        ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT);
+        EXPECT_TRUE(app.Initialize());
+        hwnd = app.GetMainWindow()->GetHwnd();
+        mpris = app.GetMpris();
+        Pump();
+    }
+    ~Mpris() override { ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_AUTODETECT); }
+
+    // As the program's message loop: the media controls see each message
+    // after it was dispatched.
+    void Drop(const std::string& path) {
+        display.dropFiles(hwnd, {path});
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) {
+            DispatchMessageW(&msg);
+            mpris->OnMessage(msg);
+        }
+    }
+
+    headless::HeadlessBackend display;
+    OstApplication app;
+    HWND hwnd = nullptr;
+    OstMpris* mpris = nullptr;
+};
+
+TEST_F(Mpris, MetadataShowsTheTagsReadAndLeavesOutWhatIsMissing) {
+    ASSERT_NE(mpris, nullptr);
+    EXPECT_EQ(mpris->metadata(), bus::TrackMetadata()) << "nothing loaded: no metadata";
+    const std::string utf16Title = std::string("\x01\xFF\xFE", 3) + std::string("A\0\x4C\x6B", 4);  // "A歌"
+    const std::string gbk = std::string("\x00\xD6\xD0\xCE\xC4", 5);                                 // "中文"
+    struct Case {
+        std::string name;
+        std::string file;
+        std::string title, artist, album;
+    } cases[] = {
+        {"utf16 title only.mp3", Tagged({{"TIT2", utf16Title}}), "A\xE6\xAD\x8C", "", ""},
+        {"all three.mp3", Tagged({{"TIT2", gbk}, {"TPE1", std::string("\x03") + "Art"}, {"TALB", gbk}}),
+         "\xE4\xB8\xAD\xE6\x96\x87", "Art", "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"no tag.mp3", readFile(std::string(OST_FIXTURES) + "/audio/tone.mp3"), "", "", ""},
+    };
+    std::string previousId;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = tempPath(c.name);
+        writeFile(path, c.file);
+        Drop(path);
+        bus::TrackMetadata track = mpris->metadata();
+        EXPECT_EQ(track.title, c.title);
+        EXPECT_EQ(track.artist, c.artist);
+        EXPECT_EQ(track.album, c.album);
+        EXPECT_EQ(track.url, OstMpris::FileUri(std::wstring(path.begin(), path.end()).c_str()));
+        EXPECT_GT(track.lengthUs, 1900000);
+        EXPECT_LT(track.lengthUs, 2300000);
+        EXPECT_NE(track.trackId, previousId) << "each drop is a new track";
+        previousId = track.trackId;
+        std::remove(path.c_str());
+    }
+    Drop(tempPath("missing.mp3"));
+    EXPECT_EQ(mpris->metadata(), bus::TrackMetadata()) << "a file that did not open leaves nothing loaded";
+    EXPECT_FALSE(mpris->loaded());
+}
+
+TEST_F(Mpris, FileUrisEncodeEveryByteButTheUnreservedAndSlashes) {
+    struct {
+        const wchar_t* path;
+        const char* uri;
+    } cases[] = {
+        {L"/a/b-c_d.e~f.mp3", "file:///a/b-c_d.e~f.mp3"},
+        {L"/x y/#1 %41?&'.ogg", "file:///x%20y/%231%20%2541%3F%26%27.ogg"},
+        {L"/\u6B4C/\u00FC", "file:///%E6%AD%8C/%C3%BC"},
+        {L"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(OstMpris::FileUri(c.path), c.uri);
+}
+
+TEST_F(Mpris, ActionsDoWhatTheButtonsDoAndRepaintPlayPause) {
+    ASSERT_NE(mpris, nullptr);
+    // Nothing loaded: nothing happens.
+    mpris->play();
+    mpris->playPause();
+    mpris->stop();
+    EXPECT_EQ(mpris->status(), PlaybackStatus::Stopped);
+    EXPECT_FALSE(mpris->loaded());
+
+    Drop(std::string(OST_FIXTURES) + "/audio/tone.ogg");
+    ASSERT_EQ(mpris->status(), PlaybackStatus::Playing);
+    EXPECT_TRUE(mpris->loaded());
+    struct Step {
+        void (OstMpris::*action)();
+        PlaybackStatus after;
+    } steps[] = {
+        {&OstMpris::playPause, PlaybackStatus::Paused},  {&OstMpris::playPause, PlaybackStatus::Playing},
+        {&OstMpris::pause, PlaybackStatus::Paused},      {&OstMpris::pause, PlaybackStatus::Paused},
+        {&OstMpris::play, PlaybackStatus::Playing},      {&OstMpris::stop, PlaybackStatus::Stopped},
+        {&OstMpris::playPause, PlaybackStatus::Stopped},  // the button never starts a stopped file
+        {&OstMpris::pause, PlaybackStatus::Stopped},     {&OstMpris::play, PlaybackStatus::Playing},
+    };
+    int i = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(i++);
+        win32::logInvalidations(true);
+        (mpris->*step.action)();
+        auto rects = win32::invalidations();
+        win32::logInvalidations(false);
+        EXPECT_EQ(mpris->status(), step.after);
+        ASSERT_FALSE(rects.empty()) << "the strip repaints play/pause";
+        EXPECT_EQ(rects[0].rect.left, 240);
+        EXPECT_EQ(rects[0].rect.right, 295);
+        Pump();
+    }
+    EXPECT_TRUE(mpris->loaded()) << "stop keeps the file";
+}
+
+TEST_F(Mpris, RaiseShowsTheHiddenStripAndQuitEndsAsCloseDoes) {
+    ASSERT_NE(mpris, nullptr);
+    ShowWindow(hwnd, SW_HIDE);
+    Pump();
+    ASSERT_FALSE(IsWindowVisible(hwnd));
+    mpris->raise();
+    Pump();
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    mpris->raise();  // already shown: stays shown
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+
+    mpris->quit();
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(app.Run(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,301 @@
+# End-to-end checks of the desktop integration, sourced by run.sh: the media
+# controls (MPRIS) on a private session bus, driven with playerctl as the
+# desktop's media keys and widgets would; the installed program and its package.
+
+MPRIS_NAME=org.mpris.MediaPlayer2.ostrel
+MPRIS_PATH=/org/mpris/MediaPlayer2
+
+player() { playerctl --player=ostrel "$@" 2>/dev/null; }
+status_is() { [ "$(player status)" = "$1" ]; }
+listed() { playerctl --list-all 2>/dev/null | grep -qx ostrel; }
+meta() { player metadata "$1"; }
+meta_is() { [ "$(meta "$1")" = "$2" ]; }
+
+mpris_call() {  # INTERFACE METHOD
+    dbus-send --session --print-reply --dest=$MPRIS_NAME $MPRIS_PATH "$1.$2" >/dev/null
+}
+
+# Records every PropertiesChanged the player sends into $WORK/changes.
+monitor_changes() {
+    spawn dbus-monitor --session "type='signal',member='PropertiesChanged',path='$MPRIS_PATH'" >"$WORK/changes"
+    wait_for 10 grep -q "member=NameAcquired" "$WORK/changes" || { fail "dbus-monitor did not start"; return 1; }
+}
+change_count() { grep -c "member=PropertiesChanged" "$WORK/changes"; }
+# The PlaybackStatus values announced, in order, one a line.
+announced_states() {
+    awk '/string "PlaybackStatus"/ { getline; sub(/.*string "/, ""); sub(/"$/, ""); print }' "$WORK/changes"
+}
+announced() { [ "$(announced_states | tr '\n' ' ')" = "$1" ]; }
+
+# An MPRIS call and what it must lead to: the status, the sink, and exactly
+# one more PropertiesChanged, carrying the new status.
+expect_step() {  # PLAYERCTL-COMMAND STATUS SOUND(523|silent) STATES-SO-FAR
+    local before
+    before=$(change_count)
+    player "$1"
+    wait_for 5 status_is "$2" || { fail "$1: status $(player status), expected $2"; return 1; }
+    wait_for 5 sink_sounds "$3" || { fail "$1: the sink is not $3: $(cat "$WORK/verdict")"; return 1; }
+    wait_for 5 announced "$4" || { fail "$1: announced '$(announced_states | tr '\n' ' ')', expected '$4'"; return 1; }
+    [ "$(change_count)" -eq $((before + 1)) ] || fail "$1: $(($(change_count) - before)) PropertiesChanged for one change"
+}
+
+drop_file() { "$SEND" --window "$ID" --at 110,115 -- "$1" || { fail "the drop of $1 was not taken"; return 1; }; }
+
+check_ostrel_mpris_metadata() {
+    # The tags of a dropped MP3 (UTF-16 with a character beyond the BMP, and
+    # GBK), its URI and length; nothing from a file without a tag.
+    start_bus && start_ostrel || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    status_is Stopped || fail "status $(player status) before anything was dropped, expected Stopped"
+    [ -z "$(player metadata)" ] || fail "metadata before anything was dropped: $(player metadata)"
+    local dir=$WORK/files
+    mkdir -p "$dir"
+    python3 "$(dirname "$0")/tools/id3_tag.py" "$FIXTURES/audio/tone.mp3" "$dir/utf16 歌 #1.mp3" \
+        "TIT2=utf16:Ünïcode 歌曲 𝄞" "TPE1=utf16:Ärtist" "TALB=latin1:Album One" || return 1
+    python3 "$(dirname "$0")/tools/id3_tag.py" "$FIXTURES/audio/tone.mp3" "$dir/gbk.mp3" \
+        "TIT2=gbk:中文标题" "TPE1=gbk:歌手" "TALB=gbk:专辑" || return 1
+
+    drop_file "$dir/utf16 歌 #1.mp3" || return 1
+    wait_for 10 meta_is xesam:title "Ünïcode 歌曲 𝄞" || { fail "title '$(meta xesam:title)'"; return 1; }
+    meta_is xesam:artist "Ärtist" || fail "artist '$(meta xesam:artist)'"
+    meta_is xesam:album "Album One" || fail "album '$(meta xesam:album)'"
+    meta_is xesam:url "file://$dir/utf16%20%E6%AD%8C%20%231.mp3" || fail "url '$(meta xesam:url)'"
+    local length
+    length=$(meta mpris:length)
+    [ "${length:-0}" -gt 1900000 ] && [ "$length" -lt 2300000 ] || fail "length '$length' µs for a 2 s file"
+    status_is Playing || fail "status $(player status) after the drop"
+
+    drop_file "$dir/gbk.mp3" || return 1
+    wait_for 10 meta_is xesam:title "中文标题" || { fail "GBK title '$(meta xesam:title)'"; return 1; }
+    meta_is xesam:artist "歌手" || fail "GBK artist '$(meta xesam:artist)'"
+    meta_is xesam:album "专辑" || fail "GBK album '$(meta xesam:album)'"
+
+    drop_file "$FIXTURES/audio/tone.mp3" || return 1
+    wait_for 10 meta_is xesam:url "file://$FIXTURES/audio/tone.mp3" || { fail "url '$(meta xesam:url)'"; return 1; }
+    local key
+    for key in xesam:title xesam:artist xesam:album; do
+        [ -z "$(meta $key)" ] || fail "$key '$(meta $key)' for a file without a tag"
+    done
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_mpris_controls() {
+    # playerctl's play-pause, pause, play and stop do what the buttons do:
+    # the sink follows, the play/pause glyph follows, and each change is
+    # announced once.
+    start_bus && start_ostrel || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    monitor_changes || return 1
+    play_face stopped
+    player play-pause
+    player play
+    status_is Stopped || fail "play with nothing loaded: status $(player status)"
+    [ "$(change_count)" -eq 0 ] || fail "changes announced with nothing loaded"
+    drop_tone || return 1
+    wait_for 5 announced "Playing " || { fail "the drop announced '$(announced_states)'"; return 1; }
+    [ "$(change_count)" -eq 1 ] || fail "$(change_count) PropertiesChanged for one drop"
+    play_face playing
+    faces_equal stopped playing && fail "play/pause shows no pause glyph while playing"
+
+    expect_step play-pause Paused silent "Playing Paused " || return 1
+    wait_for 5 sh -c "import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repage '$WORK/paused.png' 2>/dev/null &&
+        [ \"\$(compare -metric AE '$WORK/stopped.png' '$WORK/paused.png' null: 2>&1)\" = 0 ]" ||
+        fail "play/pause does not show the play glyph after play-pause"
+    expect_step play-pause Playing 523 "Playing Paused Playing " || return 1
+    wait_for 5 sh -c "import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repage '$WORK/again.png' 2>/dev/null &&
+        [ \"\$(compare -metric AE '$WORK/playing.png' '$WORK/again.png' null: 2>&1)\" = 0 ]" ||
+        fail "play/pause does not show the pause glyph after resuming"
+    [ -n "${E2E_SHOT:-}" ] && import -window root "$E2E_SHOT"
+    expect_step pause Paused silent "Playing Paused Playing Paused " || return 1
+    expect_step play Playing 523 "Playing Paused Playing Paused Playing " || return 1
+    expect_step stop Stopped silent "Playing Paused Playing Paused Playing Stopped " || return 1
+    wait_for 5 sh -c "import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repage '$WORK/after.png' 2>/dev/null &&
+        [ \"\$(compare -metric AE '$WORK/stopped.png' '$WORK/after.png' null: 2>&1)\" = 0 ]" ||
+        fail "play/pause does not show the play glyph after stop"
+    # The button never starts a stopped file; play starts it from the top.
+    player play-pause
+    status_is Stopped || fail "play-pause started a stopped file"
+    expect_step play Playing 523 "Playing Paused Playing Paused Playing Stopped Playing " || return 1
+    # Nothing is announced while nothing changes.
+    local count
+    count=$(change_count)
+    sleep 1.5
+    [ "$(change_count)" -eq "$count" ] || fail "PropertiesChanged sent while nothing changed"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_mpris_raise_and_quit() {
+    # Raise brings back the strip iconified by the window manager and the
+    # one the minimize button put away; Quit ends the program with status 0.
+    start_bus && start_ostrel || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    xdotool windowminimize "$ID"
+    wait_for 5 is_iconic "$ID" || { fail "the window manager did not iconify the strip"; return 1; }
+    mpris_call org.mpris.MediaPlayer2 Raise || fail "Raise failed"
+    wait_for 5 is_viewable "$ID" || { fail "Raise did not bring back the iconified strip"; return 1; }
+    click_minimize "$ID"
+    wait_for 5 sh -c "! xwininfo -id $ID | grep -q IsViewable" || { fail "the minimize button did not put the strip away"; return 1; }
+    mpris_call org.mpris.MediaPlayer2 Raise || fail "Raise failed"
+    wait_for 5 is_viewable "$ID" || { fail "Raise did not bring back the minimized strip"; return 1; }
+    wait_for 10 lit_at 60 110 || fail "the strip came back unpainted"
+    # A second copy takes a name of its own, and Quit there ends only it.
+    spawn "$OSTREL" >"$WORK/out2" 2>"$WORK/ostrel2.log"
+    local second=$LAST_PID
+    wait_for 10 name_owned "$MPRIS_NAME.instance$second" || { fail "the second copy has no instance name"; return 1; }
+    dbus-send --session --print-reply --dest="$MPRIS_NAME.instance$second" $MPRIS_PATH org.mpris.MediaPlayer2.Quit \
+        >/dev/null || fail "Quit on the second copy failed"
+    wait_exit "$second" 10 || { fail "the second copy still runs after Quit"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "the second copy exited with $EXIT_STATUS after Quit"
+    kill -0 "$PID" 2>/dev/null || { fail "Quit on the second copy ended the first"; return 1; }
+    mpris_call org.mpris.MediaPlayer2 Quit || fail "Quit failed"
+    wait_exit "$PID" 10 || { fail "still running after Quit"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after Quit"
+    wait_for 5 sh -c "! dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:$MPRIS_NAME | grep -q 'boolean true'" ||
+        fail "the player's name is still owned after exit"
+}
+
+check_ostrel_mpris_without_bus() {
+    # No session bus: the player starts, plays and stops as before and says
+    # nothing about it. A bus that goes away later changes nothing either.
+    start_ostrel || return 1
+    drop_tone || return 1
+    click_at 212 115
+    wait_for 5 sink_sounds silent || fail "stop did not silence the sink: $(cat "$WORK/verdict")"
+    grep -iE "bus|mpris" "$WORK/ostrel.log" && fail "the player spoke of the missing bus"
+    close_cleanly "$PID" "$ID"
+
+    start_bus || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel on a bus"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 10 lit_at 60 110 || { fail "the strip is not painted"; return 1; }
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    local bus_pid
+    bus_pid=$(pgrep -f "dbus-daemon --session --nofork --address=unix:path=$WORK/bus" | head -n1)
+    kill "$bus_pid"
+    wait_for 5 sh -c "! kill -0 $bus_pid 2>/dev/null"
+    drop_tone || return 1
+    click_at 267 115
+    wait_for 5 sink_sounds silent || fail "play/pause did not pause once the bus was gone"
+    close_cleanly "$PID" "$ID"
+}
+
+# --- installation -------------------------------------------------------------
+
+sink_loud() { ! sink_sounds silent; }
+
+# The desktop entry is valid and names the program and an icon of 128x128.
+desktop_files_valid() {  # PREFIX
+    local entry=$1/share/applications/ostrel.desktop icon=$1/share/icons/hicolor/128x128/apps/ostrel.png
+    desktop-file-validate "$entry" >&2 || fail "desktop-file-validate rejects $entry"
+    grep -qx "Exec=ostrel" "$entry" || fail "the entry does not start ostrel"
+    grep -qx "Icon=ostrel" "$entry" || fail "the entry does not name the ostrel icon"
+    [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = 128x128 ] || fail "no 128x128 icon at $icon"
+}
+
+# The installed program starts, and plays a tracker module through the
+# decoder module installed beside it, not the build tree's.
+run_installed() {  # PROGRAM MODULE_DIR
+    start_display && start_wm && start_sound || return 1
+    spawn "$1" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "the installed program shows no window"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 10 lit_at 60 110 || { fail "the strip is not painted"; return 1; }
+    drop_file "$FIXTURES/audio/tiny.mod" || return 1
+    wait_for 10 grep -q "$2/ostaudio_ffmpeg.so" "/proc/$PID/maps" ||
+        { fail "the decoder module in $2 was not loaded: $(grep -o '/[^ ]*ostaudio[^ ]*' "/proc/$PID/maps" | head -n1)"; return 1; }
+    wait_for 10 sink_loud || fail "the module is not heard"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_installed() {
+    # cmake --install into a fresh prefix, then the copy there is run.
+    local prefix=$WORK/prefix
+    cmake --install "$BUILD" --prefix "$prefix" >"$WORK/install.log" 2>&1 || { fail "cmake --install failed"; cat "$WORK/install.log" >&2; return 1; }
+    [ -x "$prefix/bin/ostrel" ] || { fail "no bin/ostrel"; return 1; }
+    desktop_files_valid "$prefix"
+    run_installed "$prefix/bin/ostrel" "$prefix/lib/ostrel"
+}
+
+check_ostrel_debian_package() {
+    # The package scripts/package.sh built in BUILD_DIR installs with apt,
+    # declares its libraries, and the installed player starts and plays.
+    # Not among the ctest checks: it installs into /usr (test.sh runs it).
+    local deb
+    deb=$(ls "$BUILD"/ostrel_*.deb 2>/dev/null | head -n1)
+    [ -n "$deb" ] || { fail "no package in $BUILD (scripts/package.sh builds it)"; return 1; }
+    if [ "$(id -u)" -ne 0 ]; then
+        log "skipped: installing $deb needs root"
+        return 0
+    fi
+    local depends
+    depends=$(dpkg-deb -f "$deb" Depends)
+    local lib
+    for lib in libpulse0 libavformat libmpg123 libsndfile1 libcairo2 libx11-6 libsystemd0; do
+        grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+    done
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$WORK/apt.log" 2>&1 ||
+        { fail "apt-get install $deb failed"; return 1; }
+    desktop_files_valid /usr
+    run_installed /usr/bin/ostrel /usr/lib/ostrel
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
+}
+
+# --- Wayland desktops, through Xwayland -------------------------------------------
+
+# weston's headless compositor with Xwayland, DISPLAY set to its X server.
+# No input devices: XTest input would bring Xwayland down, so nothing here
+# moves or clicks the pointer.
+start_weston() {
+    spawn env XDG_RUNTIME_DIR="$WORK" weston --backend=headless-backend.so --use-pixman --xwayland --debug \
+        --socket=wayland-e2e --width=1280 --height=800 --log="$WORK/weston.log" >"$WORK/weston-out.log" 2>&1
+    wait_for 10 grep -q "xserver listening on display" "$WORK/weston.log" ||
+        { fail "weston did not offer an X display"; return 1; }
+    DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$WORK/weston.log" | tail -n1)
+    export DISPLAY
+}
+
+# The compositor's own picture of its output (Xwayland's root shows none).
+weston_shot() {
+    rm -f "$WORK"/wayland-screenshot-*.png
+    (cd "$WORK" && XDG_RUNTIME_DIR=$WORK WAYLAND_DISPLAY=wayland-e2e timeout 10 weston-screenshooter) || return 1
+    mv "$WORK"/wayland-screenshot-*.png "$WORK/weston.png"
+}
+# Pixels of the strip's glass in the compositor's picture.
+glass_pixels() {
+    convert "$WORK/weston.png" -format %c histogram:info:- 2>/dev/null |
+        awk '/\(210,210,210[,)]/ {n += $1} END {print n + 0}'
+}
+glass_shown() { weston_shot && [ "$(glass_pixels)" -gt 10000 ]; }
+
+check_ostrel_under_xwayland() {
+    # The strip under weston through Xwayland: it appears, takes a drop, is
+    # heard, and the media controls drive it and end it.
+    start_weston && start_sound && start_bus || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel under Xwayland"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    local props
+    props=$(xprop -id "$ID")
+    grep -q 'Icon (128 x 128)' <<<"$props" || fail "no 128x128 _NET_WM_ICON"
+    grep -q '_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x2, 0x0' <<<"$props" || fail "decorations not turned off"
+    log "the compositor's window states: $(grep '^_NET_WM_STATE' <<<"$props")"
+    wait_for 10 glass_shown || { fail "the compositor does not show the strip"; return 1; }
+    [ -n "${E2E_SHOT:-}" ] && cp "$WORK/weston.png" "$E2E_SHOT"
+    drop_tone || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    wait_for 5 status_is Playing || fail "status $(player status) after the drop"
+    player play-pause
+    wait_for 5 status_is Paused || fail "play-pause: status $(player status)"
+    wait_for 5 sink_sounds silent || fail "still heard after play-pause: $(cat "$WORK/verdict")"
+    player play
+    wait_for 5 sink_sounds 523 || fail "not heard again after play: $(cat "$WORK/verdict")"
+    mpris_call org.mpris.MediaPlayer2 Quit || fail "Quit failed"
+    wait_exit "$PID" 10 || { fail "still running after Quit"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after Quit"
+}
