@@ -1109,12 +1109,11 @@ volume_menu_checks() {  # the name the screenshots get
     xdotool mousemove $((ox + 150)) $((oy + 100)) click 1
     wait_for 5 is_unmapped "$MENU" || { fail "a click on another window leaves the menu shown"; return 1; }
     wait_for 5 dark_at 420 160 || fail "the menu is still on screen after the click"
-    # The click reaches that window under a window manager; without one the
-    # menu's pointer grab keeps it.
+    # The click reaches that window under a window manager. Without one,
+    # the move there may already have closed the menu and ended its grab
+    # before the press, or the grab may swallow it: either is right.
     if wm_running; then
         wait_for 5 grep -q "x11_probe: minimize" "$WORK/other.log" || fail "the other window did not get the click"
-    else
-        grep -q "x11_probe: minimize" "$WORK/other.log" && fail "the other window got the click through the grab"
     fi
     kill -0 "$PID" 2>/dev/null || { fail "ostrel died"; return 1; }
     close_cleanly "$PID" "$ID"
