@@ -271,6 +271,20 @@ glass_pixels() {
         awk '/\(210,210,210[,)]/ {n += $1} END {print n + 0}'
 }
 glass_shown() { weston_shot && [ "$(glass_pixels)" -gt 10000 ]; }
+glass_gone() { weston_shot && [ "$(glass_pixels)" -lt 1000 ]; }  # the clock has a few
+# A patch of the window's keyed area in the compositor's picture, WxH+X+Y:
+# half the strip's width, 20 rows from 50 above the strip (the shadow the
+# compositor draws along the window's edges stays out of it). The strip is
+# the solid run of glass; the erosion drops the clock's antialiased text.
+keyed_patch() {
+    local box w h x y
+    box=$(convert "$WORK/weston.png" -fill black +opaque "rgb(210,210,210)" -fill white -opaque "rgb(210,210,210)" \
+        -morphology Erode Square:2 -format %@ info: 2>/dev/null)
+    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+    w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]} x=${BASH_REMATCH[3]} y=${BASH_REMATCH[4]}
+    [ "$w" -gt 400 ] && [ "$h" -gt 10 ] && [ "$y" -gt 75 ] || return 1
+    echo "$((w / 2))x20+$((x + w / 4))+$((y - 50))"
+}
 
 check_ostrel_under_xwayland() {
     # The strip under weston through Xwayland: it appears, takes a drop, is
@@ -287,6 +301,9 @@ check_ostrel_under_xwayland() {
     log "the compositor's window states: $(grep '^_NET_WM_STATE' <<<"$props")"
     wait_for 10 glass_shown || { fail "the compositor does not show the strip"; return 1; }
     [ -n "${E2E_SHOT:-}" ] && cp "$WORK/weston.png" "$E2E_SHOT"
+    local patch
+    patch=$(keyed_patch) || { fail "no strip-sized run of glass alone: is the keyed area drawn opaque?"; return 1; }
+    cp "$WORK/weston.png" "$WORK/with-window.png"
     drop_tone || return 1
     wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
     wait_for 5 status_is Playing || fail "status $(player status) after the drop"
@@ -298,4 +315,12 @@ check_ostrel_under_xwayland() {
     mpris_call org.mpris.MediaPlayer2 Quit || fail "Quit failed"
     wait_exit "$PID" 10 || { fail "still running after Quit"; return 1; }
     [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after Quit"
+    # The keyed pixels above the strip showed the desktop that shows there
+    # now, not black (nor anything else the compositor might put there).
+    wait_for 10 glass_gone || { fail "the strip is still shown after Quit"; return 1; }
+    convert "$WORK/with-window.png" -crop "$patch" +repage "$WORK/keyed.png"
+    convert "$WORK/weston.png" -crop "$patch" +repage "$WORK/desktop.png"
+    local differ
+    differ=$(compare -metric AE "$WORK/keyed.png" "$WORK/desktop.png" null: 2>&1)
+    [ "$differ" = 0 ] || fail "the keyed area $patch is not see-through: $differ pixels differ from the desktop"
 }

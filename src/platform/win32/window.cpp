@@ -187,6 +187,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     desc.toolWindow = exStyle & WS_EX_TOOLWINDOW;
     desc.acceptFiles = exStyle & WS_EX_ACCEPTFILES;
     desc.popup = style & WS_POPUP;
+    desc.layered = exStyle & WS_EX_LAYERED;
     if (auto owner = findWindow(parent)) desc.owner = owner->native;
     window->owned = desc.owner != 0;
     window->native = backend()->createWindow(desc);

@@ -1,5 +1,8 @@
 // Putting window pixels on screen and the colour key as an XShape bounding
-// and input shape.
+// and input shape, and on a 32-bit visual as alpha too: compositors draw a
+// shaped window's frame (Xwayland's window manager draws it with a shadow)
+// or ignore the shape, and only alpha leaves the keyed pixels see-through
+// there. Pointer input still follows the shape.
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
@@ -11,8 +14,7 @@ namespace x11 {
 
 void X11Backend::present(win32::NativeWindow window, const win32::PixelView& surface, const RECT& area) {
     WindowState* state = find(static_cast<::Window>(window));
-    if (!state || !surface.pixels || surface.width <= 0 || surface.height <= 0 ||
-        surface.stride < surface.width * 4)
+    if (!state || !surface.pixels || surface.width <= 0 || surface.height <= 0 || surface.stride < surface.width * 4)
         return;
 
     if (surface.width != state->width || surface.height != state->height) {
@@ -26,15 +28,24 @@ void X11Backend::present(win32::NativeWindow window, const win32::PixelView& sur
     const int bottom = std::min(state->height, static_cast<int>(area.bottom));
     if (right <= left || bottom <= top) return;
 
+    storeArea(*state, surface, left, top, right, bottom);
+    putArea(*state, left, top, right - left, bottom - top);
+    if (state->colorKey && m_hasShape) updateShape(*state, top, bottom);
+    XFlush(m_display);
+}
+
+void X11Backend::storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right,
+                           int bottom) {
     const auto* source = reinterpret_cast<const std::uint8_t*>(surface.pixels);
     for (int y = top; y < bottom; ++y) {
-        std::memcpy(&state->pixels[static_cast<size_t>(y) * state->width + left],
-                    source + static_cast<size_t>(y) * surface.stride + static_cast<size_t>(left) * 4,
-                    static_cast<size_t>(right - left) * 4);
+        const auto* from =
+            reinterpret_cast<const std::uint32_t*>(source + static_cast<size_t>(y) * surface.stride) + left;
+        std::uint32_t* to = &window.pixels[static_cast<size_t>(y) * window.width + left];
+        if (window.argb)
+            keyToAlpha(from, to, right - left, window.colorKey, window.key);
+        else
+            std::memcpy(to, from, static_cast<size_t>(right - left) * 4);
     }
-    putArea(*state, left, top, right - left, bottom - top);
-    if (state->colorKey) updateShape(*state, top, bottom);
-    XFlush(m_display);
 }
 
 void X11Backend::putArea(WindowState& window, int x, int y, int width, int height) {
@@ -46,13 +57,14 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
 
     // The image points into our copy; Xlib splits it into requests as needed.
     char* start = reinterpret_cast<char*>(&window.pixels[static_cast<size_t>(y) * window.width + x]);
-    XImage* image = XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0, start,
+    XImage* image = XCreateImage(m_display, window.argb ? m_argbVisual : m_visual,
+                                 static_cast<unsigned>(window.argb ? 32 : m_depth), ZPixmap, 0, start,
                                  static_cast<unsigned>(width), static_cast<unsigned>(height), 32, window.width * 4);
     if (!image) return;
     // The bytes are in host order; Xlib swaps them for a server of the other.
     const std::uint32_t probe = 1;
     image->byte_order = *reinterpret_cast<const std::uint8_t*>(&probe) ? LSBFirst : MSBFirst;
-    XPutImage(m_display, window.xid, m_gc, image, 0, 0, x, y, static_cast<unsigned>(width),
+    XPutImage(m_display, window.xid, window.argb ? m_argbGc : m_gc, image, 0, 0, x, y, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
     image->data = nullptr;  // not ours to free
     XDestroyImage(image);
@@ -60,13 +72,19 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
 
 void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) {
     WindowState* state = find(static_cast<::Window>(window));
-    if (!state || !m_hasShape) return;
+    if (!state || (!m_hasShape && !state->argb)) return;
+    if (state->argb && (enabled != state->colorKey || key != state->key)) {
+        // What shows was stored with the old key: store it anew.
+        alphaToKey(state->pixels.data(), state->pixels.size(), state->colorKey, state->key);
+        keyToAlpha(state->pixels.data(), state->pixels.data(), static_cast<int>(state->pixels.size()), enabled, key);
+        putArea(*state, 0, 0, state->width, state->height);
+    }
     state->colorKey = enabled;
     state->key = key;
-    if (enabled) {
+    if (m_hasShape && enabled) {
         state->shapeApplied = false;  // the key may have changed: send it anew
         updateShape(*state, 0, state->height);
-    } else if (state->shapeApplied) {
+    } else if (m_hasShape && state->shapeApplied) {
         XShapeCombineMask(m_display, state->xid, ShapeBounding, 0, 0, None, ShapeSet);
         XShapeCombineMask(m_display, state->xid, ShapeInput, 0, 0, None, ShapeSet);
         state->shapeApplied = false;
@@ -76,13 +94,14 @@ void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF 
 
 void X11Backend::updateShape(WindowState& window, int top, int bottom) {
     win32::PixelView view{window.pixels.data(), window.width, window.height, window.width * 4};
+    const KeyTest test = window.argb ? kAlphaKeyTest : colourKeyTest(window.key);
     // Each shape change costs the server region work and the compositor a
     // repaint, and most presents leave the mask as it was. Only the presented
     // rows can differ from the mask last sent.
     if (window.shapeApplied && window.shape.width == window.width && window.shape.height == window.height) {
-        if (!updateShapeMaskRows(window.shape, view, window.key, top, bottom)) return;
+        if (!updateShapeMaskRows(window.shape, view, test, top, bottom)) return;
     } else {
-        window.shape = buildShapeMask(view, window.key);
+        window.shape = buildShapeMask(view, test);
     }
     const ShapeMask& mask = window.shape;
     Pixmap bitmap = XCreateBitmapFromData(m_display, window.xid, reinterpret_cast<const char*>(mask.bits.data()),

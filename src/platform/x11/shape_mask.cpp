@@ -1,4 +1,5 @@
-// Building the colour-key shape mask from a BGRA surface.
+// Building the colour-key shape mask from a BGRA surface, and the key as
+// alpha.
 #include "platform/x11/shape_mask.h"
 
 #include <algorithm>
@@ -11,43 +12,44 @@ namespace {
 // COLORREF is 0x00BBGGRR; a BGRA pixel read as a 32-bit word is 0xAARRGGBB.
 std::uint32_t keyAsPixel(COLORREF key) { return ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF); }
 
-void buildRow(const std::uint8_t* row, int width, std::uint32_t keyRgb, std::uint8_t* out) {
+void buildRow(const std::uint8_t* row, int width, KeyTest test, std::uint8_t* out) {
     const auto* pixel = reinterpret_cast<const std::uint32_t*>(row);
     for (int x = 0; x < width; x += 8) {
         const int end = std::min(width, x + 8);
         std::uint8_t byte = 0;
-        for (int i = x; i < end; ++i) byte |= static_cast<std::uint8_t>(((pixel[i] & 0xFFFFFF) != keyRgb) << (i - x));
+        for (int i = x; i < end; ++i)
+            byte |= static_cast<std::uint8_t>(((pixel[i] & test.mask) != test.value) << (i - x));
         out[x / 8] = byte;
     }
 }
 
 }  // namespace
 
-ShapeMask buildShapeMask(const win32::PixelView& surface, COLORREF key) {
+KeyTest colourKeyTest(COLORREF key) { return {0xFFFFFF, keyAsPixel(key)}; }
+
+ShapeMask buildShapeMask(const win32::PixelView& surface, KeyTest test) {
     ShapeMask mask;
     if (!surface.pixels || surface.width <= 0 || surface.height <= 0) return mask;
     mask.width = surface.width;
     mask.height = surface.height;
     const int rowBytes = mask.bytesPerRow();
     mask.bits.assign(static_cast<size_t>(rowBytes) * mask.height, 0);
-    const std::uint32_t keyRgb = keyAsPixel(key);
     const auto* row = reinterpret_cast<const std::uint8_t*>(surface.pixels);
     for (int y = 0; y < mask.height; ++y, row += surface.stride)
-        buildRow(row, mask.width, keyRgb, &mask.bits[static_cast<size_t>(y) * rowBytes]);
+        buildRow(row, mask.width, test, &mask.bits[static_cast<size_t>(y) * rowBytes]);
     return mask;
 }
 
-bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, COLORREF key, int top, int bottom) {
+bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, KeyTest test, int top, int bottom) {
     if (!surface.pixels || surface.width != mask.width || surface.height != mask.height) return false;
     top = std::max(0, top);
     bottom = std::min(mask.height, bottom);
     const int rowBytes = mask.bytesPerRow();
-    const std::uint32_t keyRgb = keyAsPixel(key);
     std::vector<std::uint8_t> fresh(static_cast<size_t>(rowBytes));
     bool changed = false;
     for (int y = top; y < bottom; ++y) {
         buildRow(reinterpret_cast<const std::uint8_t*>(surface.pixels) + static_cast<size_t>(y) * surface.stride,
-                 mask.width, keyRgb, fresh.data());
+                 mask.width, test, fresh.data());
         std::uint8_t* old = &mask.bits[static_cast<size_t>(y) * rowBytes];
         if (std::memcmp(old, fresh.data(), fresh.size()) != 0) {
             std::memcpy(old, fresh.data(), fresh.size());
@@ -55,6 +57,21 @@ bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, COLOR
         }
     }
     return changed;
+}
+
+void keyToAlpha(const std::uint32_t* from, std::uint32_t* to, int count, bool keyed, COLORREF key) {
+    // Unkeyed, no pixel matches a value above 24 bits.
+    const std::uint32_t keyRgb = keyed ? keyAsPixel(key) : 0xFFFFFFFFu;
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t rgb = from[i] & 0xFFFFFF;
+        to[i] = rgb == keyRgb ? 0 : rgb | 0xFF000000u;
+    }
+}
+
+void alphaToKey(std::uint32_t* pixels, std::size_t count, bool keyed, COLORREF key) {
+    const std::uint32_t keyRgb = keyed ? keyAsPixel(key) : 0;
+    for (std::size_t i = 0; i < count; ++i)
+        if (!(pixels[i] >> 24)) pixels[i] = keyRgb;
 }
 
 }  // namespace x11

@@ -1,6 +1,8 @@
-// The colour key as a 1-bit shape mask: which pixels of a window stay.
+// The colour key as a 1-bit shape mask (which pixels of a window stay), and
+// as alpha for a window on a 32-bit visual.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,12 +22,38 @@ struct ShapeMask {
     bool operator==(const ShapeMask&) const = default;
 };
 
-// Set bits mark pixels whose three colour bytes differ from `key`; alpha is
-// ignored, as Win32 ignores it for a colour key.
-ShapeMask buildShapeMask(const win32::PixelView& surface, COLORREF key);
+// Which stored pixels are keyed: those whose bits under `mask` equal `value`.
+struct KeyTest {
+    std::uint32_t mask = 0;
+    std::uint32_t value = 0;
+};
+
+// Pixels as the core paints them: the three colour bytes against `key`;
+// alpha is ignored, as Win32 ignores it for a colour key.
+KeyTest colourKeyTest(COLORREF key);
+// Pixels stored by keyToAlpha: keyed is alpha 0.
+constexpr KeyTest kAlphaKeyTest{0xFF000000u, 0};
+
+// Set bits mark the pixels that are not keyed.
+ShapeMask buildShapeMask(const win32::PixelView& surface, KeyTest test);
+inline ShapeMask buildShapeMask(const win32::PixelView& surface, COLORREF key) {
+    return buildShapeMask(surface, colourKeyTest(key));
+}
 
 // Recomputes rows [top, bottom) of `mask` from a surface of the mask's size
 // and reports whether any bit changed. Rows outside are left as they are.
-bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, COLORREF key, int top, int bottom);
+bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, KeyTest test, int top, int bottom);
+inline bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, COLORREF key, int top, int bottom) {
+    return updateShapeMaskRows(mask, surface, colourKeyTest(key), top, bottom);
+}
+
+// For a 32-bit visual, whose alpha a compositor reads: `count` painted
+// pixels become keyed 0 (clear, premultiplied) or opaque with their colour
+// bytes kept, the colours a 24-bit visual shows. Unkeyed, all are opaque.
+// `from` may be `to`.
+void keyToAlpha(const std::uint32_t* from, std::uint32_t* to, int count, bool keyed, COLORREF key);
+// The inverse, for a key that changes: clear pixels get the key's colour
+// back (black when there was none).
+void alphaToKey(std::uint32_t* pixels, std::size_t count, bool keyed, COLORREF key);
 
 }  // namespace x11

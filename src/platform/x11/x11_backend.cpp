@@ -48,6 +48,12 @@ X11Backend::X11Backend(Display* display)
         m_depth = DefaultDepth(m_display, m_screen);
     }
     m_colormap = XCreateColormap(m_display, m_root, m_visual, AllocNone);
+    // Under a compositor (Xwayland's included) a shaped window may still be
+    // drawn whole, key and all; alpha is what every compositor honours.
+    if (XMatchVisualInfo(m_display, m_screen, 32, TrueColor, &info)) {
+        m_argbVisual = info.visual;
+        m_argbColormap = XCreateColormap(m_display, m_root, m_argbVisual, AllocNone);
+    }
 
     struct Name {
         Atom* atom;
@@ -114,7 +120,9 @@ X11Backend::~X11Backend() {
     for (auto& [xid, window] : m_windows) XDestroyWindow(m_display, xid);
     m_windows.clear();
     if (m_gc) XFreeGC(m_display, m_gc);
+    if (m_argbGc) XFreeGC(m_display, m_argbGc);
     if (m_colormap) XFreeColormap(m_display, m_colormap);
+    if (m_argbColormap) XFreeColormap(m_display, m_argbColormap);
     XCloseDisplay(m_display);
     if (m_epoll >= 0) close(m_epoll);
     if (m_pending >= 0) close(m_pending);
@@ -128,25 +136,30 @@ WindowState* X11Backend::find(::Window xid) {
 win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc) {
     if (desc.width <= 0 || desc.height <= 0 || desc.width > 32767 || desc.height > 32767) return 0;
 
+    const bool argb = desc.layered && m_argbVisual;
     XSetWindowAttributes attributes{};
-    attributes.colormap = m_colormap;
+    attributes.colormap = argb ? m_argbColormap : m_colormap;
     attributes.border_pixel = 0;
-    attributes.background_pixel = 0;
+    attributes.background_pixel = 0;  // clear until painted, on the 32-bit visual
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     const int x = desc.placed ? desc.x : 0;
     const int y = desc.placed ? desc.y : 0;
-    ::Window xid = XCreateWindow(m_display, m_root, x, y, static_cast<unsigned>(desc.width),
-                                 static_cast<unsigned>(desc.height), 0, m_depth, InputOutput, m_visual,
-                                 CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
+    ::Window xid =
+        XCreateWindow(m_display, m_root, x, y, static_cast<unsigned>(desc.width), static_cast<unsigned>(desc.height), 0,
+                      argb ? 32 : m_depth, InputOutput, argb ? m_argbVisual : m_visual,
+                      CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
     if (!xid) return 0;
-    if (!m_gc) m_gc = XCreateGC(m_display, xid, 0, nullptr);
+    // A GC serves drawables of the depth it was made for.
+    GC& gc = argb ? m_argbGc : m_gc;
+    if (!gc) gc = XCreateGC(m_display, xid, 0, nullptr);
 
     auto state = std::make_unique<WindowState>();
     state->xid = xid;
     state->desc = desc;
     state->width = desc.width;
     state->height = desc.height;
+    state->argb = argb;
     state->pixels.assign(static_cast<size_t>(desc.width) * desc.height, 0);
 
     setFixedSizeHints(xid, x, y, desc.width, desc.height, desc.placed ? USPosition | PPosition : 0, true);

@@ -38,6 +38,9 @@ struct WindowState {
     std::vector<std::uint32_t> pixels;
     int width = 0;
     int height = 0;
+    // On the 32-bit visual: `pixels` hold the colour key as alpha (see
+    // keyToAlpha), which a compositor honours where it ignores the shape.
+    bool argb = false;
     bool colorKey = false;
     COLORREF key = 0;
     bool shapeApplied = false;
@@ -125,6 +128,9 @@ private:
     void putArea(WindowState& window, int x, int y, int width, int height);
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
+    // Stores painted rows [top, bottom), columns [left, right), in the form
+    // the window's visual takes.
+    void storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
@@ -166,6 +172,10 @@ private:
     int m_depth = 0;
     Colormap m_colormap = 0;
     GC m_gc = nullptr;
+    // The 32-bit visual for layered windows, when the screen has one.
+    Visual* m_argbVisual = nullptr;
+    Colormap m_argbColormap = 0;
+    GC m_argbGc = nullptr;
     bool m_hasShape = false;
     Atoms m_atoms{};
     std::string m_hostname;

@@ -49,7 +49,7 @@ TEST(ShapeMask, KeyByteOrderAndStride) {
     const COLORREF key = 0x00332211;  // R 0x11, G 0x22, B 0x33
     const std::uint32_t keyPixel = 0xFF112233;
     const std::uint32_t swapped = 0xFF332211;
-    std::vector<std::uint32_t> pixels = {keyPixel, swapped, 0xDEADBEEF, 0xDEADBEEF,
+    std::vector<std::uint32_t> pixels = {keyPixel, swapped,  0xDEADBEEF, 0xDEADBEEF,
                                          swapped,  keyPixel, 0xDEADBEEF, 0xDEADBEEF};
     x11::ShapeMask mask = maskOf(pixels, 2, 2, key, 4);
     EXPECT_EQ(mask.bits, (std::vector<std::uint8_t>{0x02, 0x01}));
@@ -104,4 +104,72 @@ TEST(ShapeMask, RowUpdateReportsNoChangeForSameCoverage) {
     pixels[0] = kWhite;
     EXPECT_FALSE(x11::updateShapeMaskRows(mask, {pixels.data(), 16, 3, 16 * 4}, kBlackKey, 0, 3));
     EXPECT_FALSE(mask.opaqueAt(0, 0));
+}
+
+TEST(KeyToAlpha, KeyedClearOthersOpaqueWithTheirColour) {
+    // Premultiplied input alpha never shows: a 24-bit visual shows the colour
+    // bytes as they are, and so must the opaque pixels here.
+    struct Case {
+        std::uint32_t painted;
+        bool keyed;
+        COLORREF key;
+        std::uint32_t stored;
+    };
+    const Case cases[] = {
+        {0xFF000000, true, kBlackKey, 0x00000000},  // the key: clear and black
+        {0x00000000, true, kBlackKey, 0x00000000},
+        {0x80000000, true, kBlackKey, 0x00000000},   // alpha ignored, as for the shape
+        {0xFF000001, true, kBlackKey, 0xFF000001},   // one step off the key stays
+        {0x40D2D2D2, true, kBlackKey, 0xFFD2D2D2},   // translucent paint shows opaque
+        {0xFF112233, true, 0x00332211, 0x00000000},  // COLORREF is BGR
+        {0xFF332211, true, 0x00332211, 0xFF332211},
+        {0xFF000000, true, 0x00332211, 0xFF000000},  // black is no key of another colour
+        {0xFF000000, false, kBlackKey, 0xFF000000},  // unkeyed: all opaque
+        {0x00000000, false, kBlackKey, 0xFF000000},
+    };
+    for (const Case& c : cases) {
+        std::uint32_t out = 0x12345678;
+        x11::keyToAlpha(&c.painted, &out, 1, c.keyed, c.key);
+        EXPECT_EQ(out, c.stored) << std::hex << c.painted << " keyed " << c.keyed << " key " << c.key;
+    }
+}
+
+TEST(KeyToAlpha, MaskOfStoredPixelsMatchesMaskOfPaintedOnes) {
+    // The shape sent for a 32-bit window comes from what it stores; it must
+    // be the shape the painted pixels give, whatever the key.
+    const std::vector<std::uint32_t> painted = {0xFF000000, 0xFF112233, 0x00000000, 0xFFFFFFFF, 0xFF332211, 0x80112233,
+                                                0xFF000001, 0x00FFFFFF, 0xFF112233, 0xFF000000, 0xFFD2D2D2, 0xFF112234};
+    for (COLORREF key : {kBlackKey, COLORREF{0x00332211}}) {
+        std::vector<std::uint32_t> stored(painted.size());
+        x11::keyToAlpha(painted.data(), stored.data(), static_cast<int>(painted.size()), true, key);
+        EXPECT_EQ(x11::buildShapeMask({stored.data(), 4, 3, 16}, x11::kAlphaKeyTest), maskOf(painted, 4, 3, key))
+            << std::hex << key;
+    }
+}
+
+TEST(KeyToAlpha, ChangingTheKeyRestoresWhatWasPainted) {
+    // alphaToKey then keyToAlpha with the new key is what storing the
+    // painted pixels with the new key gives. Unkeyed, a clear pixel was
+    // never painted: black.
+    const std::vector<std::uint32_t> painted = {0xFF000000, 0xFF112233, 0xFFFFFFFF, 0xFF332211, 0xFF010101};
+    struct Keying {
+        bool keyed;
+        COLORREF key;
+    };
+    const Keying keyings[] = {{false, kBlackKey}, {true, kBlackKey}, {true, 0x00332211}, {true, 0x00FFFFFF}};
+    for (const Keying& from : keyings) {
+        for (const Keying& to : keyings) {
+            std::vector<std::uint32_t> stored(painted.size()), expected(painted.size());
+            x11::keyToAlpha(painted.data(), stored.data(), static_cast<int>(painted.size()), from.keyed, from.key);
+            x11::alphaToKey(stored.data(), stored.size(), from.keyed, from.key);
+            x11::keyToAlpha(stored.data(), stored.data(), static_cast<int>(stored.size()), to.keyed, to.key);
+            x11::keyToAlpha(painted.data(), expected.data(), static_cast<int>(painted.size()), to.keyed, to.key);
+            EXPECT_EQ(stored, expected) << std::hex << from.keyed << "/" << from.key << " -> " << to.keyed << "/"
+                                        << to.key;
+        }
+    }
+    std::uint32_t blank = 0;
+    x11::alphaToKey(&blank, 1, false, kBlackKey);
+    x11::keyToAlpha(&blank, &blank, 1, false, kBlackKey);
+    EXPECT_EQ(blank, 0xFF000000u);
 }

@@ -27,6 +27,7 @@ struct NativeWindowDesc {
     bool toolWindow = false;  // off the taskbar and pager
     bool acceptFiles = false; // a drop target
     bool popup = false;       // a pop-up (menu) window rather than a top-level one
+    bool layered = false;     // may be colour-keyed
     NativeWindow owner = 0;
 };
 
