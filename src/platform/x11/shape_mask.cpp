@@ -62,10 +62,19 @@ bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, KeyTe
 void keyToAlpha(const std::uint32_t* from, std::uint32_t* to, int count, bool keyed, COLORREF key) {
     // Unkeyed, no pixel matches a value above 24 bits.
     const std::uint32_t keyRgb = keyed ? keyAsPixel(key) : 0xFFFFFFFFu;
-    for (int i = 0; i < count; ++i) {
-        const std::uint32_t rgb = from[i] & 0xFFFFFF;
-        to[i] = rgb == keyRgb ? 0 : rgb | 0xFF000000u;
+    auto store = [keyRgb](std::uint32_t pixel) {
+        const std::uint32_t rgb = pixel & 0xFFFFFF;
+        return (rgb | 0xFF000000u) & (0u - static_cast<std::uint32_t>(rgb != keyRgb));
+    };
+    // Four at a time, all read before any is written (`to` may be `from`):
+    // the compiler turns each group into vector operations.
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        std::uint32_t group[4];
+        for (int j = 0; j < 4; ++j) group[j] = from[i + j];
+        for (int j = 0; j < 4; ++j) to[i + j] = store(group[j]);
     }
+    for (; i < count; ++i) to[i] = store(from[i]);
 }
 
 void alphaToKey(std::uint32_t* pixels, std::size_t count, bool keyed, COLORREF key) {
