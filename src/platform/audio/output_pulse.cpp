@@ -41,6 +41,11 @@ SpeakerMode PulseOutput::driverSpeakerMode(int id) {
     }
 }
 
+int PulseOutput::driverRate(int id) {
+    if (id < 0 || id >= numDrivers()) return 0;
+    return m_sinks[(std::size_t)id].rate;
+}
+
 Result PulseOutput::open(int driver, const OutputFormat& format, MixSource* source) {
     if (source == nullptr || m_stream != nullptr || m_open) return ERR_INVALID_PARAM;
     if (driver < 0 || driver >= numDrivers()) return ERR_NO_DRIVER;
@@ -397,6 +402,7 @@ void PulseOutput::onSinkInfo(pa_context*, const pa_sink_info* info, int eol, voi
         sink.name = info->name != nullptr ? info->name : "";
         sink.description = info->description != nullptr ? info->description : "";
         sink.channels = info->channel_map.channels;
+        sink.rate = (int)info->sample_spec.rate;
         self->m_sinks.push_back(sink);
     }
     pa_threaded_mainloop_signal(self->m_loop, 0);

@@ -50,6 +50,7 @@ public:
     int numDrivers() override;
     bool driverName(int id, std::string* name) override;
     SpeakerMode driverSpeakerMode(int id) override;
+    int driverRate(int id) override;
 
     Result open(int driver, const OutputFormat& format, MixSource* source) override;
     void close() override;
@@ -71,6 +72,7 @@ private:
         std::string name;
         std::string description;
         int channels = 2;
+        int rate = 0;
     };
 
     bool connect();
