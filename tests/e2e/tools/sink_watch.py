@@ -8,6 +8,8 @@
                                        block; fails unless at least 300 ms of
                                        silence follow it
   sink_watch.py sound-after T LOG      ms from T to the first loud block
+  sink_watch.py gap-after T LOG        ms from T to the first silence of at
+                                       least 200 ms
   sink_watch.py loud-between A B LOG   share (0-1) of loud blocks in [A, B]
 
 Arrival times include the monitor's own delay, so the figures are upper
@@ -79,6 +81,18 @@ def main():
                 print("%.0f" % ((t - start) * 1000))
                 return 0
         print("never")
+        return 1
+    if cmd == "gap-after":
+        quiet_since = None
+        for t, loud in rows:
+            if loud:
+                quiet_since = None
+            elif quiet_since is None:
+                quiet_since = t
+            elif t - quiet_since >= 0.2:
+                print("%.0f" % max(0.0, (quiet_since - start) * 1000))
+                return 0
+        print("no gap")
         return 1
     if cmd == "silent-after":
         last = start
