@@ -2,8 +2,9 @@
 # How promptly the sound follows the player, measured from a recording of the
 # sink's monitor (tests/e2e/tools/sink_watch.py, 10 ms blocks stamped with
 # the wall clock): a drop until it is heard, pause and stop until silence,
-# resume until heard, a new drop while playing until the old sound is gone;
-# and how exact the reported position is: ostaudio-play traces its position
+# resume until heard, a new drop while playing until the old sound is gone,
+# the server killed mid-play and started again until its stream is back and
+# heard; and how exact the reported position is: ostaudio-play traces its position
 # while playing a click at 2.000 s, set against when the click was recorded.
 # A private PulseAudio server with a null sink; the player under Xvfb and
 # openbox, driven through its buttons with xdotool. Figures include the
@@ -32,12 +33,16 @@ sox -n -r 44100 -c 2 -b 16 "$WORK/click.wav" synth 2 sine 0 gain -100 : synth 0.
 
 mkdir -m 700 "$WORK/run"
 export XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK" PULSE_SERVER="unix:$WORK/run/native"
-pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
-    --load="module-null-sink sink_name=bench" \
-    --load="module-native-protocol-unix socket=$WORK/run/native auth-anonymous=1" \
-    --log-target=file:"$WORK/pulse.log" &
-PIDS+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+start_pulse() {
+    pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
+        --load="module-null-sink sink_name=bench" \
+        --load="module-native-protocol-unix socket=$WORK/run/native auth-anonymous=1" \
+        --log-target=file:"$WORK/pulse.log" &
+    PULSE_PID=$!
+    PIDS+=($!)
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+}
+start_pulse
 
 : >"$WORK/display"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>/dev/null &
@@ -48,6 +53,7 @@ openbox --sm-disable >/dev/null 2>&1 &
 PIDS+=($!)
 sleep 1
 (cd "$WORK" && exec "$BUILD/src/app/ostrel") >/dev/null 2>"$WORK/ostrel.log" &
+OSTREL_PID=$!
 PIDS+=($!)
 window=""
 for _ in $(seq 100); do
@@ -58,9 +64,12 @@ done
 read -r OX OY < <(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}')
 sleep 1
 
-python3 "$WATCH" record bench.monitor "$WORK/watch.log" 2>/dev/null &
-PIDS+=($!)
-sleep 1
+start_watch() {
+    python3 "$WATCH" record bench.monitor "$WORK/watch.log" 2>/dev/null &
+    PIDS+=($!)
+    sleep 1
+}
+start_watch
 
 now() { date +%s.%N; }
 # Polls the recording for a figure: ms WHAT T, WHAT sound-after or silent-after.
@@ -97,7 +106,24 @@ row "drop while playing -> old sound gone" ${F[switch]}
 row "stop -> silent" ${F[stop]}
 grep "ran dry" "$WORK/ostrel.log" || true
 
+# The server killed while a file plays, and started again two seconds later.
+drop "$WORK/tone.wav"
+sleep 1
+kill -KILL "$PULSE_PID"
+sleep 2
+kill -0 "$OSTREL_PID" || { echo "ostrel died with the server" >&2; exit 1; }
+import -window root "$WORK/down.png"
+[ -n "${SHOT:-}" ] && cp "$WORK/down.png" "$SHOT"
+start_pulse
+t=$(now)
+for _ in $(seq 200); do [ -n "$(pactl list short sink-inputs)" ] && break; sleep 0.02; done
+stream=$(awk -v t="$t" -v n="$(now)" 'BEGIN {printf "%.0f", (n - t) * 1000}')
+start_watch
+echo "server answering -> stream back ${stream} ms; heard on a recording started after that: $(ms sound-after "$t") ms"
+
 # Position: when did ostaudio-play say 2000 ms, and when was the click heard?
+click 212 115
+sleep 1
 t=$(now)
 OSTAUDIO_TRACE=1 "$BUILD/bench/audio/ostaudio-play" "$WORK/click.wav" 5 >/dev/null 2>"$WORK/trace.log"
 heard=$(ms sound-after "$t")
