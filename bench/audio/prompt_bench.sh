@@ -109,7 +109,7 @@ grep "ran dry" "$WORK/ostrel.log" || true
 # The server killed while a file plays, and started again two seconds later.
 drop "$WORK/tone.wav"
 sleep 1
-kill -KILL "$PULSE_PID"
+{ kill -KILL "$PULSE_PID"; wait "$PULSE_PID"; } 2>/dev/null || true
 sleep 2
 kill -0 "$OSTREL_PID" || { echo "ostrel died with the server" >&2; exit 1; }
 import -window root "$WORK/down.png"

@@ -1037,6 +1037,7 @@ check_ostrel_sound_server_buffering() {
     wait_for 10 buffering_is_relaxed || { fail "the stream keeps the server busy: $(cat "$WORK/latency")"; return 1; }
     log "$(cat "$WORK/latency")"
     close_cleanly "$PID" "$ID"
+    ! grep "ran dry" "$WORK/ostrel.log" || fail "the stream ran dry while playing"
 }
 
 # Records the sink's monitor in the background, each 10 ms block stamped.
