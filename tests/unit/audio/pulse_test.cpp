@@ -185,7 +185,10 @@ TEST_F(PulseServer, PauseHoldsWhatWasNotHeardAndResumeGoesOnFromThere) {
     output.close();
 }
 
-TEST_F(PulseServer, AKilledServerIsWaitedForInSilenceAndPlayedToWhenBack) {
+// Killed outright or told to end: either way the server is gone at once.
+class ServerGone : public PulseServer, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ServerGone, IsWaitedForInSilenceAndPlayedToWhenBack) {
     PulseOutput output;
     ASSERT_GE(output.numDrivers(), 1);
     ToneSource source;
@@ -194,7 +197,7 @@ TEST_F(PulseServer, AKilledServerIsWaitedForInSilenceAndPlayedToWhenBack) {
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > kRate / 4; }, 10));
     EXPECT_TRUE(output.connected());
 
-    stopServer(SIGKILL);
+    stopServer(GetParam());
     ASSERT_TRUE(waitUntil([&] { return !output.connected(); }, 10));
     // The clock goes on without a server: a second more is taken and heard.
     long lost = heard(output, source);
@@ -206,5 +209,10 @@ TEST_F(PulseServer, AKilledServerIsWaitedForInSilenceAndPlayedToWhenBack) {
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > back + kRate / 2; }, 10));
     output.close();
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, ServerGone, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGKILL ? "Killed" : "Terminated");
+                         });
 
 }  // namespace
