@@ -4,19 +4,21 @@
 // with the main loop's lock held: that lock is the output lock.
 //
 // The buffer. The server sizes a sink's own latency from its clients: with
-// PA_STREAM_ADJUST_LATENCY it aims the sink at about tlength - 2 * minreq, and
-// the busiest client sets the pace for the whole sink. Asking for a minreq of
-// half the tlength asks for a sink latency of nothing, and the daemon then
-// wakes every half millisecond. So:
-// - tlength 480 ms: the most we hold ahead of what is heard, enough to ride
-//   out a busy machine without an underrun;
-// - minreq 120 ms: we are asked for at least that much, so we wake about
-//   eight times a second and write in large blocks;
-// - the sink is left 480 - 2 * 120 = 240 ms to aim at (it settles between
-//   that and half of it), as a player that does not need low latency should.
-// Pause corks the stream: the server rewinds what it had mixed ahead and
-// keeps it, so the sound stops at once and resumes where it stopped. Stop and
-// a new sound flush, so nothing of the old one is heard.
+// PA_STREAM_ADJUST_LATENCY it asks the sink for (tlength - 2 * minreq) / 2,
+// keeps the rest of tlength in the stream's buffer, and the most demanding
+// client sets the pace of the whole sink. A minreq of half the tlength asks
+// for a sink latency of nothing: the daemon then wakes every half
+// millisecond, and every other program on that sink is dragged along. So:
+// - tlength 480 ms: all we hold ahead of what is heard, enough to ride out
+//   a busy machine without an underrun;
+// - minreq 120 ms: we are asked for at least that much at a time, so we
+//   wake about eight times a second and write in large blocks;
+// - the sink gets (480 - 240) / 2 = 120 ms, as much as a typical player
+//   asks for, and the stream's buffer the other 360 ms.
+// The buffer does not slow pause, stop or a new sound down. Pause corks the
+// stream: the server takes back what it had mixed ahead and keeps it, so the
+// sound stops at once and resumes where it stopped. Stop corks too, and stop
+// and a new sound flush, so nothing of the old one is heard.
 //
 // The server may go away while we play. Then a silent clock takes the frames
 // in its place, so positions go on, and the main loop retries the server with
