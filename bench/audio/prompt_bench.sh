@@ -65,9 +65,10 @@ read -r OX OY < <(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF} 
 sleep 1
 
 start_watch() {
+    : >"$WORK/watch.log"
     python3 "$WATCH" record bench.monitor "$WORK/watch.log" 2>/dev/null &
     PIDS+=($!)
-    sleep 1
+    for _ in $(seq 100); do [ -s "$WORK/watch.log" ] && break; sleep 0.02; done
 }
 start_watch
 
@@ -119,7 +120,9 @@ t=$(now)
 for _ in $(seq 200); do [ -n "$(pactl list short sink-inputs)" ] && break; sleep 0.02; done
 stream=$(awk -v t="$t" -v n="$(now)" 'BEGIN {printf "%.0f", (n - t) * 1000}')
 start_watch
-echo "server answering -> stream back ${stream} ms; heard on a recording started after that: $(ms sound-after "$t") ms"
+first=$(awk 'NR == 1 {print $1}' "$WORK/watch.log")
+echo "server answering -> stream back ${stream} ms, heard $(ms sound-after "$t") ms" \
+    "(the recording could start only $(awk -v a="$first" -v t="$t" 'BEGIN {printf "%.0f", (a - t) * 1000}') ms after)"
 
 # Position: when did ostaudio-play say 2000 ms, and when was the click heard?
 click 212 115
