@@ -1,7 +1,11 @@
 // ostaudio-play <file> [seconds]: plays a file through the audio library as
 // the program would (PulseAudio, or no sound in real time when there is no
 // server; OSTAUDIO_OUTPUT chooses otherwise) and exits after `seconds` or at
-// the end of the file. Prints the position it reached.
+// the end of the file. Prints the position it reached. With OSTAUDIO_TRACE
+// set, also prints "WALLCLOCK POSITION_MS" every 20 ms on stderr, to set
+// positions against a recording of what was heard.
+#include <sys/time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,10 +55,18 @@ int main(int argc, char** argv) {
     system->playSound(ostaudio::CHANNEL_FREE, sound, false, &channel);
     channel->setCallback(onEnd);
 
+    const bool trace = std::getenv("OSTAUDIO_TRACE") != nullptr;
     auto start = std::chrono::steady_clock::now();
     unsigned position = 0;
     while (!g_ended) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        std::this_thread::sleep_for(std::chrono::milliseconds(trace ? 20 : 250));
+        if (trace) {
+            timeval now;
+            gettimeofday(&now, nullptr);
+            unsigned traced = 0;
+            channel->getPosition(&traced, ostaudio::TIMEUNIT_MS);
+            std::fprintf(stderr, "%ld.%06ld %u\n", (long)now.tv_sec, (long)now.tv_usec, traced);
+        }
         system->update();
         channel->getPosition(&position, ostaudio::TIMEUNIT_MS);
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
