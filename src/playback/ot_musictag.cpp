@@ -185,12 +185,12 @@ void OstMusicTag::Read(LPCWSTR pwszPath)
         return;
     CopyText(m_szPath, pwszPath);
 
-    // The file system's own encoding, so every existing file opens.
-    const int cb = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, pwszPath, -1, nullptr, 0, nullptr, nullptr);
+    // The file system's own bytes, so every existing file opens.
+    const int cb = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, pwszPath, -1, nullptr, 0, nullptr, nullptr);
     if (cb <= 1)
         return;
     std::string path(static_cast<std::size_t>(cb), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, pwszPath, -1, path.data(), cb, nullptr, nullptr) != cb)
+    if (WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, pwszPath, -1, path.data(), cb, nullptr, nullptr) != cb)
         return;
     path.resize(static_cast<std::size_t>(cb - 1));
 
@@ -272,11 +272,11 @@ void OstMusicTag::FindCover()
     if (cover.size() >= MAX_PATH)
         return;
 
-    const int cb = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, cover.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int cb = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, cover.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (cb <= 1)
         return;
     std::string path(static_cast<std::size_t>(cb), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, cover.c_str(), -1, path.data(), cb, nullptr, nullptr) != cb)
+    if (WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, cover.c_str(), -1, path.data(), cb, nullptr, nullptr) != cb)
         return;
     if (::access(path.c_str(), F_OK) == 0)
         CopyText(m_szCover, cover);
