@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     ostaudio::Sound* sound = nullptr;
-    if (system->createSound(argv[1], loop ? ostaudio::CREATESTREAM | ostaudio::LOOP_NORMAL : ostaudio::CREATESTREAM, nullptr, &sound) != ostaudio::OK) {
+    if (system->createSound(argv[1], loop ? ostaudio::CREATESTREAM | ostaudio::LOOP_NORMAL : ostaudio::CREATESTREAM,
+                            nullptr, &sound) != ostaudio::OK) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
         system->release();
         return 1;

@@ -11,12 +11,12 @@
 #include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "common/ot_messages.h"
-#include "support/audio_testing.h"
-#include "support/files.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
 #include "playback/ot_playengine.h"
+#include "support/audio_testing.h"
+#include "support/files.h"
 #include "support/pump.h"
 
 namespace {
@@ -144,8 +144,8 @@ TEST_F(Program, ADropPlaysOnlyTheFirstFileLooping) {
 
 // An ID3v2.3 tag with one TIT2 frame in encoding 0, then the tone.
 std::string TaggedTone(const std::string& title) {
-    std::string frame = "TIT2" + std::string("\0\0\0", 3) + static_cast<char>(title.size() + 1) +
-                        std::string("\0\0\0", 3) + title;
+    std::string frame =
+        "TIT2" + std::string("\0\0\0", 3) + static_cast<char>(title.size() + 1) + std::string("\0\0\0", 3) + title;
     std::string tag = std::string("ID3\x03\0\0\0\0\0", 9) + static_cast<char>(frame.size()) + frame;
     return tag + readFile(std::string(OST_FIXTURES) + "/audio/tone.mp3");
 }

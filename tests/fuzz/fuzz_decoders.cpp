@@ -21,7 +21,8 @@ std::string g_path;
 
 void setUp() {
     ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT);
-    if (ostaudio::System_Create(&g_system) != ostaudio::OK || g_system->init(8, ostaudio::INIT_NORMAL, nullptr) != ostaudio::OK)
+    if (ostaudio::System_Create(&g_system) != ostaudio::OK ||
+        g_system->init(8, ostaudio::INIT_NORMAL, nullptr) != ostaudio::OK)
         std::abort();
     const char* dir = std::getenv("TMPDIR");
     g_path = std::string(dir != nullptr ? dir : "/tmp") + "/ostrel_fuzz_decoders_" + std::to_string(::getpid());

@@ -73,7 +73,8 @@ std::string wavAt(std::uint32_t rate, std::uint32_t frames) {
     std::string data;
     for (std::uint32_t i = 0; i < frames * 2; ++i) data += std::string{(char)(i * 37), (char)(i * 11)};
     return "RIFF" + le32(36 + (std::uint32_t)data.size()) + "WAVEfmt " + le32(16) + std::string("\1\0\2\0", 4) +
-           le32(rate) + le32(rate * 4) + std::string("\4\0\x10\0", 4) + "data" + le32((std::uint32_t)data.size()) + data;
+           le32(rate) + le32(rate * 4) + std::string("\4\0\x10\0", 4) + "data" + le32((std::uint32_t)data.size()) +
+           data;
 }
 
 // Plays a channel on the clocked output for up to `seconds`; true if it
@@ -213,7 +214,8 @@ TEST_F(DecoderChoice, RatesNoFileHasAreRefusedAndTheEdgesPlay) {
     struct {
         std::uint32_t rate;
         bool opens;
-    } cases[] = {{1, false}, {999, false}, {1000, true}, {8000, true}, {768000, true}, {768001, false}, {0x7FFFFFFF, false}};
+    } cases[] = {{1, false},     {999, false},    {1000, true},       {8000, true},
+                 {768000, true}, {768001, false}, {0x7FFFFFFF, false}};
     for (const auto& c : cases) {
         std::string path = tempPath("rate" + std::to_string(c.rate) + ".wav");
         writeFile(path, wavAt(c.rate, 4096));
