@@ -405,6 +405,30 @@ check_ostrel_plays_dropped_file() {
     close_cleanly "$pid" "$id"
 }
 
+check_ostrel_plays_non_utf8_name() {
+    # A file whose name is Latin-1, not UTF-8 (caf\xE9.ogg), dropped through
+    # XDND plays: the exact file is opened and the sink's monitor carries it.
+    start_display && start_wm && start_sound || return 1
+    local file
+    file="$WORK/caf"$'\xE9'".ogg"
+    cp "$FIXTURES/audio/tone.ogg" "$file"
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    "$SEND" --window "$id" --at 110,115 -- "$file" || { fail "the drop was not taken"; return 1; }
+    sleep 0.5
+    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
+    local recorder=$!
+    sleep 3  # longer than the two-second file: the loop's wrap is heard too
+    kill -INT $recorder
+    wait $recorder 2>/dev/null
+    local verdict
+    verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
+        fail "the sink did not hear the Latin-1 named file's 523 Hz tone: $verdict"
+    log "heard: $verdict"
+    close_cleanly "$pid" "$id"
+}
+
 check_ostrel_without_sound_server() {
     # No server: the warning is shown, and once acknowledged the player runs
     # and takes a drop in silence.
