@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Ostrel and runs every test: the unit and whole-program tests, the
-# end-to-end checks of the real program under Xvfb, the sanitizer build and a
-# bounded fuzzing run of the tag reader.
+# end-to-end checks of the real program under Xvfb, the sanitizer build and
+# bounded fuzzing runs of the tag reader and the decoders.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,5 +21,5 @@ JOBS=$jobs "$root/scripts/package.sh" "$build"
 "$root/tests/e2e/run.sh" "$build" ostrel_debian_package
 
 JOBS=$jobs "$root/scripts/sanitize.sh"
-FUZZ_SECONDS=${FUZZ_SECONDS:-60} JOBS=$jobs "$root/scripts/fuzz.sh"
+FUZZ_SECONDS=${FUZZ_SECONDS:-60} DECODER_FUZZ_SECONDS=${DECODER_FUZZ_SECONDS:-60} JOBS=$jobs "$root/scripts/fuzz.sh"
 echo "All tests passed."

@@ -1,109 +1,135 @@
 #!/bin/bash
-# Whole-process cost of playing one minute of a 60-second MP3: CPU seconds,
-# peak RSS and context switches per second, for ostaudio-play through the
-# real-time no-sound output and through PulseAudio, next to mpg123 on the same
-# file and server. Starts its own PulseAudio with a null sink and stops it.
-# With OSTREL set to the program (and XDND_SEND to build/tests/e2e/xdnd_send),
-# also plays the file in the real player under Xvfb and openbox, dropped on
-# its window, and reports the player's peak RSS, CPU and context switches.
+# Whole-process cost of playing a 60-second 192 kbit/s MP3 through a private
+# PulseAudio server with a null sink, counting the sound server's own work:
+# per player, the CPU of the player and of the daemon (all threads, from
+# /proc/PID/task/*/schedstat) over the same window, their sum, the context
+# switches of both and the sink's configured latency, scaled to a minute.
+# The players: ostaudio-play (the audio library alone), mpg123 -o pulse when
+# installed, and with OSTREL set (and XDND_SEND, default
+# build/tests/e2e/xdnd_send) the real player under Xvfb and openbox, the
+# file dropped on its window. A line for the daemon with no player is the
+# floor. Needs sox and lame to make the file.
 #
-# usage: [OSTREL=... XDND_SEND=...] bench/audio/playback_bench.sh [path/to/ostaudio-play] [seconds]
+# usage: [OSTREL=... XDND_SEND=...] bench/audio/playback_bench.sh [path/to/ostaudio-play] [window-seconds]
 set -euo pipefail
 
 PLAYER=${1:-build/bench/audio/ostaudio-play}
-SECONDS_TO_PLAY=${2:-60}
+WINDOW=${2:-12}
 WORK=$(mktemp -d /tmp/ostaudio-bench.XXXXXX)
 PULSE_PID=""
-X_PIDS=()
+PIDS=()
 
 cleanup() {
     local pid
-    for pid in "${X_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     if [ -n "$PULSE_PID" ]; then kill "$PULSE_PID" 2>/dev/null || true; fi
     rm -rf "$WORK"
 }
 trap cleanup EXIT
 
-# 60 s of stereo tone, 192 kbit/s, as a typical music file would be.
 sox -n -r 44100 -c 2 -b 16 "$WORK/tone.wav" synth 60 sine 440 sine 554 gain -6
 lame --quiet -b 192 "$WORK/tone.wav" "$WORK/tone.mp3"
 rm -f "$WORK/tone.wav"
 
 mkdir -m 700 "$WORK/run"
-export XDG_RUNTIME_DIR="$WORK/run"
-pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+export XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK"
+pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
     --load="module-null-sink sink_name=bench" \
     --load="module-native-protocol-unix socket=$WORK/run/native auth-anonymous=1" \
     --log-target=file:"$WORK/pulse.log" &
 PULSE_PID=$!
-for _ in $(seq 50); do
-    [ -S "$WORK/run/native" ] && break
-    sleep 0.1
-done
 export PULSE_SERVER="unix:$WORK/run/native"
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 
-measure() {
-    local label=$1
-    shift
-    /usr/bin/time -v -o "$WORK/time.txt" "$@" >/dev/null 2>&1 || true
-    awk -v label="$label" -F': ' '
-        /User time/ {user=$2} /System time/ {sys=$2}
-        /Maximum resident/ {rss=$2}
-        /Voluntary context/ {vol=$2} /Involuntary context/ {invol=$2}
-        /Elapsed \(wall clock\)/ {
-            n=split($2, p, ":"); wall=0
-            for (i=1; i<=n; i++) wall = wall*60 + p[i]
-        }
-        END {
-            printf "%-28s cpu %6.2f s  rss %6.1f MB  ctxsw %7.1f /s  (wall %.1f s)\n",
-                label, user+sys, rss/1024, (vol+invol)/wall, wall
-        }' "$WORK/time.txt"
+# Nanoseconds on CPU and context switches, summed over a process's threads.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{n += $1} END {printf "%d\n", n}'; }
+switches() {
+    cat /proc/"$1"/task/*/status 2>/dev/null |
+        awk '$1 == "voluntary_ctxt_switches:" || $1 == "nonvoluntary_ctxt_switches:" {n += $2} END {print n + 0}'
+}
+sink_configured_ms() {
+    pactl list sinks | sed -n 's/.*Latency: .* usec, configured \([0-9]*\) usec.*/\1/p' | head -n1 |
+        awk '{printf "%.1f", $1 / 1000}'
+}
+playing() { [ -n "$(pactl list short sink-inputs)" ]; }
+wait_playing() {
+    for _ in $(seq 100); do playing && return 0; sleep 0.1; done
+    echo "$1: no stream on the server" >&2
+    return 1
 }
 
-echo "one ${SECONDS_TO_PLAY}-second play of a 192 kbit/s stereo MP3"
-OSTAUDIO_OUTPUT=nosound measure "ostaudio-play, no sound" "$PLAYER" "$WORK/tone.mp3" "$SECONDS_TO_PLAY"
-measure "ostaudio-play, PulseAudio" "$PLAYER" "$WORK/tone.mp3" "$SECONDS_TO_PLAY"
-if command -v mpg123 >/dev/null; then
-    measure "mpg123, PulseAudio" timeout -s INT "$((SECONDS_TO_PLAY + 1))" mpg123 -q -o pulse "$WORK/tone.mp3"
+printf '%-24s %10s %10s %10s %10s %10s %9s %8s\n' "per minute of playback" "player s" "daemon s" "sum s" \
+    "player cs" "daemon cs" "sink ms" "rss MB"
+# Measures the player PID (none: the daemon alone) over the window.
+measure() {
+    local label=$1 pid=${2:-} p0=0 p1=0 c0=0 c1=0 d0 d1 e0 e1 latency rss=0
+    sleep 2  # past the start
+    d0=$(cpu_ns "$PULSE_PID")
+    e0=$(switches "$PULSE_PID")
+    if [ -n "$pid" ]; then p0=$(cpu_ns "$pid"); c0=$(switches "$pid"); fi
+    sleep $((WINDOW / 2))
+    latency=$(sink_configured_ms)
+    sleep $((WINDOW - WINDOW / 2))
+    d1=$(cpu_ns "$PULSE_PID")
+    e1=$(switches "$PULSE_PID")
+    if [ -n "$pid" ]; then
+        p1=$(cpu_ns "$pid")
+        c1=$(switches "$pid")
+        rss=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' /proc/"$pid"/status)
+    fi
+    awk -v l="$label" -v p=$((p1 - p0)) -v d=$((d1 - d0)) -v c=$((c1 - c0)) -v e=$((e1 - e0)) -v w="$WINDOW" \
+        -v lat="${latency:--}" -v rss="$rss" -v has="$pid" 'BEGIN {
+        k = 60 / w / 1e9
+        printf "%-24s %10s %10.2f %10.2f %10s %10d %9s %8s\n", l, has ? sprintf("%.2f", p * k) : "-", d * k,
+            (p + d) * k, has ? sprintf("%d", c * 60 / w) : "-", e * 60 / w, lat, has ? rss : "-"
+    }'
+}
+
+measure "daemon, nothing playing"
+
+if [ -x "$PLAYER" ]; then
+    "$PLAYER" "$WORK/tone.mp3" $((WINDOW + 5)) >/dev/null 2>"$WORK/play.log" &
+    pid=$!
+    PIDS+=("$pid")
+    wait_playing ostaudio-play && measure "ostaudio-play" "$pid"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    grep "ran dry" "$WORK/play.log" >&2 || true
 fi
 
-# Sums a field of /proc/<pid>/task/*/status over the threads still alive.
-task_sum() {
-    cat /proc/"$1"/task/*/status 2>/dev/null | awk -v f="$2:" '$1 == f {n += $2} END {print n + 0}'
-}
+if command -v mpg123 >/dev/null; then
+    mpg123 -q -o pulse "$WORK/tone.mp3" >/dev/null 2>&1 &
+    pid=$!
+    PIDS+=("$pid")
+    wait_playing mpg123 && measure "mpg123 -o pulse" "$pid"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+fi
 
 if [ -n "${OSTREL:-}" ]; then
+    OSTREL=$(realpath "$OSTREL")
     SEND=${XDND_SEND:-build/tests/e2e/xdnd_send}
     : >"$WORK/display"
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>/dev/null &
-    X_PIDS+=($!)
+    PIDS+=($!)
     for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
     export DISPLAY=:$(head -n1 "$WORK/display")
-    openbox >/dev/null 2>&1 &
-    X_PIDS+=($!)
+    openbox --sm-disable >/dev/null 2>&1 &
+    PIDS+=($!)
     sleep 1
-    (cd "$WORK" && HOME=$WORK exec "$OSTREL") >/dev/null 2>&1 &
-    OSTREL_PID=$!
-    X_PIDS+=("$OSTREL_PID")
+    (cd "$WORK" && exec "$OSTREL") >/dev/null 2>"$WORK/ostrel.log" &
+    pid=$!
+    PIDS+=("$pid")
     window=""
     for _ in $(seq 100); do
         window=$(xdotool search --name '^Ostrel$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
         sleep 0.1
     done
-    [ -n "$window" ] || { echo "ostrel: no window" >&2; exit 1; }
-    idle_hwm=$(awk '/VmHWM/ {print $2}' /proc/"$OSTREL_PID"/status)
+    [ -n "$window" ] || { echo "ostrel: no window" >&2; cat "$WORK/ostrel.log" >&2; exit 1; }
+    sleep 1
     "$SEND" --window "$window" --at 110,115 -- "$WORK/tone.mp3"
-    read -r _ _ _ _ _ _ _ _ _ _ _ _ u0 s0 _ < <(cut -d')' -f2- /proc/"$OSTREL_PID"/stat | sed 's/^/x /')
-    c0=$(( $(task_sum "$OSTREL_PID" voluntary_ctxt_switches) + $(task_sum "$OSTREL_PID" nonvoluntary_ctxt_switches) ))
-    sleep "$SECONDS_TO_PLAY"
-    read -r _ _ _ _ _ _ _ _ _ _ _ _ u1 s1 _ < <(cut -d')' -f2- /proc/"$OSTREL_PID"/stat | sed 's/^/x /')
-    c1=$(( $(task_sum "$OSTREL_PID" voluntary_ctxt_switches) + $(task_sum "$OSTREL_PID" nonvoluntary_ctxt_switches) ))
-    hwm=$(awk '/VmHWM/ {print $2}' /proc/"$OSTREL_PID"/status)
-    tick=$(getconf CLK_TCK)
-    # Context switches are those of the threads alive at both ends.
-    awk -v idle="$idle_hwm" -v hwm="$hwm" -v cpu=$((u1 + s1 - u0 - s0)) -v tick="$tick" \
-        -v cs=$((c1 - c0)) -v t="$SECONDS_TO_PLAY" 'BEGIN {
-        printf "%-28s cpu %6.2f s  rss %6.1f MB  ctxsw %7.1f /s  (idle rss %.1f MB)\n",
-            "ostrel, dropped file", cpu / tick, hwm / 1024, cs / t, idle / 1024
-    }'
+    wait_playing ostrel && measure "ostrel, dropped file" "$pid"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    grep "ran dry" "$WORK/ostrel.log" >&2 || true
 fi

@@ -2,6 +2,8 @@
 // through the strip and dropped files.
 #include "app/ot_control.h"
 
+#include <string>
+
 #include "app/ot_application.h"
 #include "app/ot_overlay.h"
 #include "app/ot_strip.h"
@@ -192,12 +194,14 @@ void OnCaptionPress(HWND window) {
 }
 
 void OnDropFiles(HWND window, HDROP drop) {
-    WCHAR path[MAX_PATH] = {};
-    DragQueryFileW(drop, 0, path, MAX_PATH);
+    // Sized from the name itself: a name cut to a fixed buffer can be the
+    // name of another file.
+    std::wstring path(DragQueryFileW(drop, 0, NULL, 0) + 1, L'\0');
+    DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size()));
     DragFinish(drop);
     OstPlayEngine* engine = s_pApplication->GetPlayEngine();
     engine->Stop();
-    engine->Open(path, true, true);
+    engine->Open(path.c_str(), true, true);
     InvalidateRect(window, NULL, TRUE);
 }
 

@@ -156,6 +156,51 @@ std::wstring DecodeFrameText(const unsigned char* s, std::size_t n, bool cut)
     return DecodeLegacy(p, len, cut);
 }
 
+bool IsFrameIdByte(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// True if a frame ending at `at` (from the first byte after the tag header)
+// is followed by what may follow a frame: the tag's end, another frame's
+// header, or padding, zeros up to the tag's end (or the file's).
+bool LandsWell(std::istream& stream, std::uint64_t at, std::uint64_t bound)
+{
+    if (at == bound)
+        return true;
+    if (at > bound)
+        return false;
+    stream.clear();
+    if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + at)))
+        return false;
+    unsigned char id[4] = {};
+    stream.read(reinterpret_cast<char*>(id), sizeof id);
+    const auto got = static_cast<std::size_t>(stream.gcount());
+    if (got == sizeof id && IsFrameIdByte(id[0]) && IsFrameIdByte(id[1]) && IsFrameIdByte(id[2])
+        && IsFrameIdByte(id[3]))
+        return true;
+    for (std::size_t i = 0; i < got; ++i) {
+        if (id[i] != 0)
+            return false;
+    }
+    if (got < sizeof id)
+        return got > 0;
+    unsigned char block[4096];
+    for (std::uint64_t left = bound - at - sizeof id; left > 0;) {
+        const std::size_t want = left < sizeof block ? static_cast<std::size_t>(left) : sizeof block;
+        stream.read(reinterpret_cast<char*>(block), static_cast<std::streamsize>(want));
+        const auto n = static_cast<std::size_t>(stream.gcount());
+        for (std::size_t i = 0; i < n; ++i) {
+            if (block[i] != 0)
+                return false;
+        }
+        if (n < want)
+            break;
+        left -= n;
+    }
+    return true;
+}
+
 } // namespace
 
 OstMusicTag::OstMusicTag()
@@ -185,12 +230,12 @@ void OstMusicTag::Read(LPCWSTR pwszPath)
         return;
     CopyText(m_szPath, pwszPath);
 
-    // The file system's own encoding, so every existing file opens.
-    const int cb = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, pwszPath, -1, nullptr, 0, nullptr, nullptr);
+    // The file system's own bytes, so every existing file opens.
+    const int cb = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, pwszPath, -1, nullptr, 0, nullptr, nullptr);
     if (cb <= 1)
         return;
     std::string path(static_cast<std::size_t>(cb), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, pwszPath, -1, path.data(), cb, nullptr, nullptr) != cb)
+    if (WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, pwszPath, -1, path.data(), cb, nullptr, nullptr) != cb)
         return;
     path.resize(static_cast<std::size_t>(cb - 1));
 
@@ -228,10 +273,16 @@ void OstMusicTag::ReadFrames(std::istream& stream)
     std::uint64_t pos = 0;
     if ((header[5] & 0x40) != 0 && (major == 3 || major == 4)) {
         // The extended header's size counts itself in 2.4 but not in 2.3.
+        // A size no extended header has means a stray flag: the frames
+        // start right after the tag header.
         unsigned char ext[4] = {};
         if (!ReadExact(stream, ext, sizeof ext))
             return;
-        pos = major == 4 ? Synchsafe(ext) : 4 + BigEndian(ext);
+        const std::uint64_t extSize = major == 4 ? Synchsafe(ext) : BigEndian(ext);
+        if (major == 3 && (extSize == 6 || extSize == 10))
+            pos = 4 + extSize;
+        else if (major == 4 && extSize >= 6 && extSize <= bound)
+            pos = extSize;
     }
 
     unsigned char frame[kFrameBytes];
@@ -240,7 +291,18 @@ void OstMusicTag::ReadFrames(std::istream& stream)
         if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos)) || !ReadExact(stream, fh, kHeaderSize))
             return; // past the end of the file: nothing more to find
         pos += kHeaderSize;
-        const std::uint64_t size = major == 4 ? Synchsafe(fh + 4) : BigEndian(fh + 4);
+        std::uint64_t size = major == 4 ? Synchsafe(fh + 4) : BigEndian(fh + 4);
+        if (major == 4) {
+            // Some taggers write 2.4 sizes as plain integers: take the plain
+            // reading only where the synchsafe one lands amid a frame's data
+            // and the plain one does not.
+            const std::uint64_t plain = BigEndian(fh + 4);
+            if (plain != size && !LandsWell(stream, pos + size, bound) && LandsWell(stream, pos + plain, bound))
+                size = plain;
+            stream.clear();
+            if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos)))
+                return;
+        }
 
         WCHAR* field = nullptr;
         if ((fh[8] & 0x80) == 0) {
@@ -272,11 +334,11 @@ void OstMusicTag::FindCover()
     if (cover.size() >= MAX_PATH)
         return;
 
-    const int cb = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, cover.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int cb = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, cover.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (cb <= 1)
         return;
     std::string path(static_cast<std::size_t>(cb), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, cover.c_str(), -1, path.data(), cb, nullptr, nullptr) != cb)
+    if (WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, cover.c_str(), -1, path.data(), cb, nullptr, nullptr) != cb)
         return;
     if (::access(path.c_str(), F_OK) == 0)
         CopyText(m_szCover, cover);

@@ -1,8 +1,10 @@
 #include "playback/ot_playengine.h"
 
 #include <cstring>
+#include <string>
 
 #include "common/ot_messages.h"
+#include "platform/win32/assertion.h"
 #include "platform/win32/text.h"
 #include "platform/win32/user.h"
 
@@ -15,7 +17,8 @@ using ostaudio::SpeakerMode;
 
 namespace {
 constexpr unsigned kRequiredVersion = 0x43306;
-constexpr int kNameBytes = 512;
+// The file system's own bound on a path, terminator included.
+constexpr int kNameBytes = 4096;
 }  // namespace
 
 OstPlayEngine::OstPlayEngine()
@@ -81,10 +84,17 @@ int OstPlayEngine::Init() {
 }
 
 bool OstPlayEngine::Open(LPCWSTR pwszUrl, bool bPlay, bool bLoop) {
-    // The library takes the name in the file system's encoding, which can
-    // name every file; a name that does not fit stays empty and fails below.
-    char szName[kNameBytes];
-    if (WideCharToMultiByte(CP_UTF8, 0, pwszUrl, -1, szName, kNameBytes, NULL, NULL) == 0) szName[0] = '\0';
+    OST_ASSERT(pwszUrl);
+    if (pwszUrl == NULL) return false;
+    // The library takes the name as the file system's bytes, which can name
+    // every file; a name longer than any path stays empty and fails below.
+    std::string name;
+    const int cb = WideCharToMultiByte(CP_ACP, 0, pwszUrl, -1, NULL, 0, NULL, NULL);
+    if (cb > 0 && cb <= kNameBytes) {
+        name.resize(static_cast<std::size_t>(cb));
+        if (WideCharToMultiByte(CP_ACP, 0, pwszUrl, -1, name.data(), cb, NULL, NULL) != cb) name.clear();
+        name.resize(std::strlen(name.c_str()));
+    }
 
     if (!m_bStopped) {
         m_pChannel->stop();
@@ -97,7 +107,7 @@ bool OstPlayEngine::Open(LPCWSTR pwszUrl, bool bPlay, bool bLoop) {
     // Without a system (Init failed or never ran) nothing can be opened.
     if (m_pSystem == nullptr) return false;
     Mode mode = bLoop ? (ostaudio::CREATESTREAM | ostaudio::LOOP_NORMAL) : ostaudio::CREATESTREAM;
-    if (m_pSystem->createSound(szName, mode, nullptr, &m_pSound) != ostaudio::OK) return false;
+    if (m_pSystem->createSound(name.c_str(), mode, nullptr, &m_pSound) != ostaudio::OK) return false;
 
     m_tag.Read(pwszUrl);
     if (bPlay) Play();

@@ -2,17 +2,21 @@
 // strip's hit test, drops and the program's own messages.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <functional>
 #include <string>
 
 #include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "common/ot_messages.h"
-#include "support/audio_testing.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/internal/faults.h"
 #include "playback/ot_playengine.h"
+#include "support/audio_testing.h"
+#include "support/files.h"
 #include "support/pump.h"
 
 namespace {
@@ -138,18 +142,44 @@ TEST_F(Program, ADropPlaysOnlyTheFirstFileLooping) {
     EXPECT_EQ(std::wstring(engine->m_tag.m_szPath), std::wstring(first.begin(), first.end()));
 }
 
-TEST_F(Program, ADroppedPathIsCutTo259CharactersAndAnUnopenableOneLeavesThePlayerStopped) {
+// An ID3v2.3 tag with one TIT2 frame in encoding 0, then the tone.
+std::string TaggedTone(const std::string& title) {
+    std::string frame =
+        "TIT2" + std::string("\0\0\0", 3) + static_cast<char>(title.size() + 1) + std::string("\0\0\0", 3) + title;
+    std::string tag = std::string("ID3\x03\0\0\0\0\0", 9) + static_cast<char>(frame.size()) + frame;
+    return tag + readFile(std::string(OST_FIXTURES) + "/audio/tone.mp3");
+}
+
+TEST_F(Program, ADroppedPathOpensWholeAndAnUnopenableOneLeavesThePlayerStopped) {
     OstApplication app;
     ASSERT_TRUE(app.Initialize());
     HWND hwnd = app.GetMainWindow()->GetHwnd();
     Pump();
-    display.dropFiles(hwnd, {std::string(OST_FIXTURES) + "/audio/tone.flac"});
+
+    // A 261-character path, and another file at the same path cut to 259.
+    const std::string dir = tempPath("long");
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    std::string whole = dir + "/" + std::string(200, 'n');
+    whole += std::string(261 - whole.size() - 4, 'n') + ".mp3";
+    ASSERT_EQ(whole.size(), 261u);
+    const std::string cut = whole.substr(0, 259);
+    writeFile(whole, TaggedTone("Whole"));
+    writeFile(cut, TaggedTone("Cut"));
+
+    display.dropFiles(hwnd, {whole});
     Pump();
-    ASSERT_EQ(app.GetPlayEngine()->GetState(), 1);
+    OstPlayEngine* engine = app.GetPlayEngine();
+    EXPECT_EQ(engine->GetState(), 1);
+    EXPECT_STREQ(engine->m_tag.m_szTitle, L"Whole");
+
     display.dropFiles(hwnd, {"/tmp/" + std::string(300, 'x') + ".mp3"});
     Pump();
-    EXPECT_EQ(app.GetPlayEngine()->GetState(), 0);
+    EXPECT_EQ(engine->GetState(), 0);
     EXPECT_TRUE(Boxes().empty()) << "a file that cannot be opened is ignored silently";
+
+    std::remove(whole.c_str());
+    std::remove(cut.c_str());
+    ::rmdir(dir.c_str());
 }
 
 TEST_F(Program, VolumeCommandAndMenuShownChangeNothing) {

@@ -74,10 +74,16 @@ start_display() {
 start_sound() {
     mkdir -p "$WORK/pulse"
     export HOME=$WORK XDG_RUNTIME_DIR=$WORK/pulse PULSE_SERVER=unix:$WORK/pulse/native
+    spawn_sound_server || return 1
+}
+
+# The server itself, again after a kill: sets SOUND_PID.
+spawn_sound_server() {
     spawn pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
         --load="module-null-sink sink_name=e2e" \
         --load="module-native-protocol-unix socket=$WORK/pulse/native auth-anonymous=1" \
         --log-target=file:"$WORK/pulse.log"
+    SOUND_PID=$LAST_PID
     wait_for 10 pactl info >/dev/null 2>&1 || { fail "PulseAudio did not start"; return 1; }
 }
 
@@ -405,6 +411,30 @@ check_ostrel_plays_dropped_file() {
     local verdict
     verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
         fail "the sink did not hear the file's steady 523 Hz tone: $verdict"
+    log "heard: $verdict"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_plays_non_utf8_name() {
+    # A file whose name is Latin-1, not UTF-8 (caf\xE9.ogg), dropped through
+    # XDND plays: the exact file is opened and the sink's monitor carries it.
+    start_display && start_wm && start_sound || return 1
+    local file
+    file="$WORK/caf"$'\xE9'".ogg"
+    cp "$FIXTURES/audio/tone.ogg" "$file"
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    "$SEND" --window "$id" --at 110,115 -- "$file" || { fail "the drop was not taken"; return 1; }
+    sleep 0.5
+    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
+    local recorder=$!
+    sleep 3  # longer than the two-second file: the loop's wrap is heard too
+    kill -INT $recorder
+    wait $recorder 2>/dev/null
+    local verdict
+    verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
+        fail "the sink did not hear the Latin-1 named file's 523 Hz tone: $verdict"
     log "heard: $verdict"
     close_cleanly "$pid" "$id"
 }
@@ -1143,6 +1173,101 @@ check_ostrel_volume_menu_without_wm() {
 # The desktop integration checks (media controls, installation) live in a
 # file of their own.
 source "$(dirname "$0")/desktop_checks.sh"
+
+# --- the sound server ---------------------------------------------------------------
+
+# The first sink's configured latency and the first stream's buffer latency,
+# in microseconds, as the server reports them.
+sink_configured_usec() { pactl list sinks | sed -n 's/.*Latency: .* usec, configured \([0-9]*\) usec.*/\1/p' | head -n1; }
+input_buffer_usec() { pactl list sink-inputs | sed -n 's/.*Buffer Latency: \([0-9]*\) usec.*/\1/p' | head -n1; }
+
+# The player's stream lets the server sleep: the sink is configured for at
+# least 100 ms and the stream buffers at most 600 ms.
+buffering_is_relaxed() {
+    local sink input
+    sink=$(sink_configured_usec)
+    input=$(input_buffer_usec)
+    echo "sink configured ${sink:-?} usec, stream buffer ${input:-?} usec" >"$WORK/latency"
+    [ -n "$sink" ] && [ -n "$input" ] && [ "$sink" -ge 100000 ] && [ "$input" -le 600000 ]
+}
+
+check_ostrel_sound_server_buffering() {
+    start_ostrel && drop_tone || return 1
+    wait_for 10 buffering_is_relaxed || { fail "the stream keeps the server busy: $(cat "$WORK/latency")"; return 1; }
+    log "$(cat "$WORK/latency")"
+    close_cleanly "$PID" "$ID"
+    ! grep "ran dry" "$WORK/ostrel.log" || fail "the stream ran dry while playing"
+}
+
+# Records the sink's monitor in the background, each 10 ms block stamped.
+WATCH=$(dirname "$0")/tools/sink_watch.py
+start_watch() {
+    spawn python3 "$WATCH" record e2e.monitor "$WORK/watch.log"
+    wait_for 10 line_count "$WORK/watch.log" 20 || { fail "the monitor recording did not start"; return 1; }
+}
+now() { date +%s.%N; }
+corked() { pactl list sink-inputs | grep -q "Corked: $1"; }
+
+check_ostrel_pause_and_stop_are_prompt() {
+    # Pause and stop silence the sink at once rather than after the buffer
+    # has played out, resume brings the sound back, and the stream is corked
+    # while paused. The figures are logged; the bounds are generous.
+    start_ostrel && drop_tone && start_watch || return 1
+    local t ms
+    t=$(now)
+    click_at 267 115
+    wait_for 5 python3 "$WATCH" silent-after "$t" "$WORK/watch.log" >/dev/null ||
+        { fail "still heard after pausing"; return 1; }
+    ms=$(python3 "$WATCH" silent-after "$t" "$WORK/watch.log")
+    log "pause: silent ${ms} ms after the click"
+    [ "$ms" -le 2000 ] || fail "pausing took ${ms} ms to silence the sink"
+    corked yes || fail "the stream is not corked while paused"
+    t=$(now)
+    click_at 267 115
+    wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null || { fail "not heard after resuming"; return 1; }
+    log "resume: heard $(python3 "$WATCH" sound-after "$t" "$WORK/watch.log") ms after the click"
+    wait_for 5 line_count "$WORK/watch.log" $(($(wc -l <"$WORK/watch.log") + 50))
+    t=$(now)
+    click_at 212 115
+    wait_for 5 python3 "$WATCH" silent-after "$t" "$WORK/watch.log" >/dev/null ||
+        { fail "still heard after stop"; return 1; }
+    ms=$(python3 "$WATCH" silent-after "$t" "$WORK/watch.log")
+    log "stop: silent ${ms} ms after the click"
+    [ "$ms" -le 2000 ] || fail "stop took ${ms} ms to silence the sink"
+    close_cleanly "$PID" "$ID"
+}
+
+# The progress track's area, as a file.
+track_shot() { import -window root -crop 480x8+$((OX + 20))+$((OY + 124)) +repage "$WORK/$1.png" 2>/dev/null; }
+track_moves() {
+    track_shot a && sleep 0.3 && track_shot b && ! faces_equal a b
+}
+
+# Like sink_sounds, over at least half a second of recording: a recorder
+# started on a fresh server may take a while to begin.
+heard_long() {
+    timeout 2 parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>>"$WORK/parec.log"
+    python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" "$1" >"$WORK/verdict" 2>&1 &&
+        [ "$(stat -c %s "$WORK/heard.raw")" -ge 44100 ]
+}
+
+check_ostrel_survives_server_restart() {
+    # The server is killed mid-play: the player lives on, its progress goes
+    # on, and once a server is back the looping file is heard again without
+    # a new drop.
+    start_ostrel && drop_tone || return 1
+    kill -KILL "$SOUND_PID"
+    wait "$SOUND_PID" 2>/dev/null
+    wait_for 10 grep -q "lost the sound server" "$WORK/ostrel.log" || fail "the loss of the server went unnoticed"
+    sleep 1
+    kill -0 "$PID" 2>/dev/null || { fail "ostrel died with the server"; return 1; }
+    wait_for 5 track_moves || fail "the progress stands still without a server"
+    spawn_sound_server || return 1
+    wait_for 10 heard_long 523 || { fail "not heard again after the server came back: $(cat "$WORK/verdict")"; return 1; }
+    log "heard again: $(cat "$WORK/verdict")"
+    grep -q "the sound server is back" "$WORK/ostrel.log" || fail "no word of the server coming back"
+    close_cleanly "$PID" "$ID"
+}
 
 # --- main ---------------------------------------------------------------------------
 

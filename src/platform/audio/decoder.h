@@ -35,6 +35,12 @@ struct DecoderFuncs {
     void (*close)(void* handle);
 };
 
+// The file rates a decoder accepts: below or above these no file is made,
+// and a header that says so is damaged. Its open fails with ERR_FORMAT.
+constexpr int kMinSampleRate = 1000;
+constexpr int kMaxSampleRate = 768000;
+inline bool usableSampleRate(long long rate) { return rate >= kMinSampleRate && rate <= kMaxSampleRate; }
+
 // The decoder module's entry point, by this name, takes the interface
 // version the library was built with and returns null if it differs.
 constexpr unsigned kDecoderModuleVersion = 1;

@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/audio/native_decoder.h"
@@ -13,9 +14,13 @@ namespace {
 
 constexpr int kMaxChannels = 64;
 
+bool usableInfo(const SF_INFO& info) {
+    return info.channels > 0 && info.channels <= kMaxChannels && usableSampleRate(info.samplerate);
+}
+
 class SndfileSource final : public NativeSource {
 public:
-    SndfileSource(SNDFILE* file, const SF_INFO& info) : m_file(file), m_info(info) {}
+    SndfileSource(SNDFILE* file, const SF_INFO& info, const char* path) : m_file(file), m_info(info), m_path(path) {}
     ~SndfileSource() override { sf_close(m_file); }
 
     int rate() const override { return m_info.samplerate; }
@@ -34,7 +39,22 @@ public:
         return n;
     }
 
-    bool seekStart() override { return sf_seek(m_file, 0, SEEK_SET) == 0; }
+    bool seekStart() override {
+        if (sf_seek(m_file, 0, SEEK_SET) == 0) return true;
+        // After a decode error some formats (FLAC) refuse every seek; the
+        // file opened afresh starts at its beginning.
+        SF_INFO info = {};
+        SNDFILE* file = sf_open(m_path.c_str(), SFM_READ, &info);
+        if (file == nullptr) return false;
+        if (!usableInfo(info)) {
+            sf_close(file);
+            return false;
+        }
+        sf_close(m_file);
+        m_file = file;
+        m_info = info;
+        return true;
+    }
 
     std::uint64_t lengthMs() const override {
         if (m_info.frames <= 0 || m_info.frames == SF_COUNT_MAX) return 0;
@@ -44,6 +64,7 @@ public:
 private:
     SNDFILE* m_file;
     SF_INFO m_info;
+    std::string m_path;
     std::vector<float> m_buffer;
 };
 
@@ -54,12 +75,12 @@ std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
         *result = ERR_FORMAT;
         return nullptr;
     }
-    if (info.channels <= 0 || info.channels > kMaxChannels || info.samplerate <= 0) {
+    if (!usableInfo(info)) {
         sf_close(file);
         *result = ERR_FORMAT;
         return nullptr;
     }
-    auto* source = new (std::nothrow) SndfileSource(file, info);
+    auto* source = new (std::nothrow) SndfileSource(file, info, path);
     if (source == nullptr) {
         sf_close(file);
         *result = ERR_MEMORY;

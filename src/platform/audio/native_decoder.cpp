@@ -9,7 +9,8 @@ namespace ostaudio {
 namespace {
 
 constexpr int kChunkFrames = 2048;
-constexpr int kMaxRate = 1000000;
+// Output frames one resampling step makes at most, whatever the ratio.
+constexpr int kSliceFrames = 4096;
 
 struct NativeHandle {
     std::unique_ptr<NativeSource> source;
@@ -17,16 +18,28 @@ struct NativeHandle {
     Resampler resampler;
     std::vector<float> pending;  // output frames not yet handed out
     std::size_t pendingPos = 0;  // in floats
-    std::vector<float> scratch;
+    std::vector<float> scratch;  // decoded frames at the file's rate
+    int scratchFrames = 0;
+    int scratchPos = 0;  // frames of scratch already resampled
+    int scratchRate = 0;
 };
 
-bool usableRate(int rate) { return rate > 0 && rate <= kMaxRate; }
-
-// Decodes one chunk into `pending`; false at the end of the file.
+// Resamples the next slice of decoded frames into `pending`, decoding a new
+// chunk when all are used; false at the end of the file.
 bool decodeMore(NativeHandle& h) {
-    int n = h.source->decode(h.scratch.data(), kChunkFrames);
-    if (n <= 0 || !usableRate(h.source->rate())) return false;
-    h.resampler.process(h.scratch.data(), n, h.source->rate(), h.outRate, h.pending);
+    if (h.scratchPos >= h.scratchFrames) {
+        int n = h.source->decode(h.scratch.data(), kChunkFrames);
+        if (n <= 0 || !usableSampleRate(h.source->rate())) return false;
+        h.scratchFrames = n;
+        h.scratchPos = 0;
+        h.scratchRate = h.source->rate();
+    }
+    // A slow file rate makes many output frames of each decoded one: taken
+    // a slice at a time, the output of a step stays small.
+    const long long slice = std::max<long long>(1, (long long)kSliceFrames * h.scratchRate / h.outRate - 1);
+    const int n = (int)std::min<long long>(slice, h.scratchFrames - h.scratchPos);
+    h.resampler.process(h.scratch.data() + (std::size_t)h.scratchPos * 2, n, h.scratchRate, h.outRate, h.pending);
+    h.scratchPos += n;
     return true;
 }
 
@@ -136,6 +149,8 @@ bool rewindNative(void* handle) {
     NativeHandle& h = *static_cast<NativeHandle*>(handle);
     h.pending.clear();
     h.pendingPos = 0;
+    h.scratchFrames = 0;
+    h.scratchPos = 0;
     return h.source->seekStart();
 }
 

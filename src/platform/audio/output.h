@@ -55,6 +55,9 @@ public:
     virtual bool driverName(int id, std::string* name) = 0;
     virtual Caps driverCaps(int /*id*/) { return CAPS_NONE; }
     virtual SpeakerMode driverSpeakerMode(int /*id*/) { return SPEAKERMODE_STEREO; }
+    // The rate the driver's device runs at, 0 when any will do. Mixing at it
+    // leaves the server nothing to convert.
+    virtual int driverRate(int /*id*/) { return 0; }
 
     virtual Result open(int driver, const OutputFormat& format, MixSource* source) = 0;
     virtual void close() = 0;

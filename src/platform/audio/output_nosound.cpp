@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "platform/audio/output.h"
+#include "platform/audio/silent_clock.h"
 
 namespace ostaudio {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = SilentClock::Clock;
 constexpr int kBlockFrames = 4096;
 
 class NoSoundOutput : public Output {
@@ -34,10 +35,8 @@ public:
         m_format = format;
         m_source = source;
         m_block.assign((std::size_t)kBlockFrames * 2, 0.0f);
-        m_paused = true;
+        m_clock = SilentClock(format.rate);
         m_quit = false;
-        m_playedBase = 0;
-        m_written = 0;
         try {
             m_thread = std::thread(&NoSoundOutput::run, this);
         } catch (...) {
@@ -59,55 +58,40 @@ public:
 
     void lock() override { m_mutex.lock(); }
     void unlock() override { m_mutex.unlock(); }
-    std::int64_t latencyFrames() override { return std::max<std::int64_t>(0, m_written - played()); }
+    std::int64_t latencyFrames() override { return m_clock.held(Clock::now()); }
 
     void setPaused(bool paused) override {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (paused == m_paused) return;
-            if (paused) {
-                m_playedBase = std::min(played(), m_written);
-            } else {
-                m_runStart = Clock::now();
-            }
-            m_paused = paused;
+            if (paused != m_clock.running()) return;
+            m_clock.run(!paused, Clock::now());
         }
         m_cv.notify_all();
     }
 
     void flush() override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_written = std::min(m_written, played());
+        m_clock.flush(Clock::now());
     }
 
 private:
-    // Called with the lock held.
-    std::int64_t played() const {
-        if (m_paused) return m_playedBase;
-        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_runStart).count();
-        return m_playedBase + elapsed * m_format.rate / 1000000;
-    }
-
     void run() {
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_quit) {
-            if (m_paused) {
-                m_cv.wait(lock, [&] { return m_quit || !m_paused; });
+            if (!m_clock.running()) {
+                m_cv.wait(lock, [&] { return m_quit || m_clock.running(); });
                 continue;
             }
-            std::int64_t now = played();
-            // An underrun: what the clock played in the gap was silence.
-            if (m_written < now) m_written = now;
-            std::int64_t want = now + m_format.bufferFrames - m_written;
+            std::int64_t want = m_clock.due(Clock::now(), m_format.bufferFrames);
             while (want > 0 && m_source != nullptr) {
                 int n = (int)std::min<std::int64_t>(want, kBlockFrames);
                 m_source->mix(m_block.data(), n, false);
-                m_written += n;
+                m_clock.wrote(n);
                 want -= n;
             }
             // Half a buffer between wake-ups keeps the device fed with few of them.
             auto period = std::chrono::milliseconds(std::max(10, m_format.bufferFrames * 500 / m_format.rate));
-            m_cv.wait_for(lock, period, [&] { return m_quit || m_paused; });
+            m_cv.wait_for(lock, period, [&] { return m_quit || !m_clock.running(); });
         }
     }
 
@@ -118,10 +102,7 @@ private:
     std::condition_variable m_cv;
     std::thread m_thread;
     bool m_quit = false;
-    bool m_paused = true;
-    Clock::time_point m_runStart;
-    std::int64_t m_playedBase = 0;
-    std::int64_t m_written = 0;
+    SilentClock m_clock;
 };
 
 }  // namespace

@@ -1,278 +1,433 @@
-// The PulseAudio output (also served by PipeWire's pulse server). A threaded
-// main loop owns the connection; its sinks are the drivers, the default sink
-// first, named by their descriptions. The stream asks for a generous buffer
-// so the process wakes only a few times a second. mix() runs in the write
-// callback, on the main loop's thread with the main loop's lock held: that
-// lock is the output lock.
-#include <pulse/pulseaudio.h>
+#include "platform/audio/output_pulse.h"
 
 #include <algorithm>
-#include <vector>
-
-#include "platform/audio/output.h"
+#include <cstdio>
+#include <limits>
 
 namespace ostaudio {
 
 namespace {
 
-struct Sink {
-    std::string name;
-    std::string description;
-    int channels = 2;
-};
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+constexpr std::int64_t kUnknown = std::numeric_limits<std::int64_t>::max();
 
-class PulseOutput : public Output {
-public:
-    ~PulseOutput() override { PulseOutput::close(); }
+}  // namespace
 
-    int numDrivers() override {
-        if (!m_probed) {
-            m_probed = true;
-            if (connect()) listSinks();
-        }
-        return (int)m_sinks.size();
+PulseOutput::~PulseOutput() { PulseOutput::close(); }
+
+int PulseOutput::numDrivers() {
+    if (!m_probed) {
+        m_probed = true;
+        if (connect()) listSinks();
     }
+    return (int)m_sinks.size();
+}
 
-    bool driverName(int id, std::string* name) override {
-        if (id < 0 || id >= numDrivers()) return false;
-        const Sink& sink = m_sinks[(std::size_t)id];
-        *name = sink.description.empty() ? sink.name : sink.description;
-        return true;
+bool PulseOutput::driverName(int id, std::string* name) {
+    if (id < 0 || id >= numDrivers()) return false;
+    const Sink& sink = m_sinks[(std::size_t)id];
+    *name = sink.description.empty() ? sink.name : sink.description;
+    return true;
+}
+
+SpeakerMode PulseOutput::driverSpeakerMode(int id) {
+    if (id < 0 || id >= numDrivers()) return SPEAKERMODE_STEREO;
+    switch (m_sinks[(std::size_t)id].channels) {
+    case 1: return SPEAKERMODE_MONO;
+    case 4: return SPEAKERMODE_QUAD;
+    case 6: return SPEAKERMODE_5POINT1;
+    case 8: return SPEAKERMODE_7POINT1;
+    default: return SPEAKERMODE_STEREO;
     }
+}
 
-    SpeakerMode driverSpeakerMode(int id) override {
-        if (id < 0 || id >= numDrivers()) return SPEAKERMODE_STEREO;
-        switch (m_sinks[(std::size_t)id].channels) {
-        case 1: return SPEAKERMODE_MONO;
-        case 4: return SPEAKERMODE_QUAD;
-        case 6: return SPEAKERMODE_5POINT1;
-        case 8: return SPEAKERMODE_7POINT1;
-        default: return SPEAKERMODE_STEREO;
-        }
+int PulseOutput::driverRate(int id) {
+    if (id < 0 || id >= numDrivers()) return 0;
+    return m_sinks[(std::size_t)id].rate;
+}
+
+Result PulseOutput::open(int driver, const OutputFormat& format, MixSource* source) {
+    if (source == nullptr || m_stream != nullptr || m_open) return ERR_INVALID_PARAM;
+    if (driver < 0 || driver >= numDrivers()) return ERR_NO_DRIVER;
+    // A failed open closed the connection; a second try makes a new one.
+    if (!connect()) return ERR_OUTPUT_INIT;
+    m_format = format;
+    m_source = source;
+    m_spec.format = PA_SAMPLE_FLOAT32NE;
+    m_spec.rate = (std::uint32_t)format.rate;
+    m_spec.channels = 2;
+    if (!pa_sample_spec_valid(&m_spec)) {
+        close();
+        return ERR_OUTPUT_FORMAT;
     }
+    m_clock = SilentClock(format.rate);
+    m_block.assign((std::size_t)format.rate * kSilentTickMs / 1000 * 2, 0.0f);
 
-    Result open(int driver, const OutputFormat& format, MixSource* source) override {
-        if (source == nullptr || m_stream != nullptr) return ERR_INVALID_PARAM;
-        if (driver < 0 || driver >= numDrivers()) return ERR_NO_DRIVER;
-        // A failed open closed the connection; a second try makes a new one.
-        if (!connect()) return ERR_OUTPUT_INIT;
-        m_format = format;
-        m_source = source;
-
-        pa_threaded_mainloop_lock(m_loop);
-        pa_sample_spec sampleSpec;
-        sampleSpec.format = PA_SAMPLE_FLOAT32NE;
-        sampleSpec.rate = (std::uint32_t)format.rate;
-        sampleSpec.channels = 2;
-        pa_channel_map map;
-        pa_channel_map_init_stereo(&map);
-        if (!pa_sample_spec_valid(&sampleSpec)) {
-            pa_threaded_mainloop_unlock(m_loop);
-            close();
-            return ERR_OUTPUT_FORMAT;
+    pa_threaded_mainloop_lock(m_loop);
+    m_paused = true;
+    m_sinceFlush = 0;
+    m_lastLatency = 0;
+    m_stream = newStream(m_sinks[(std::size_t)driver].name.c_str());
+    bool ready = false;
+    while (m_stream != nullptr) {
+        pa_stream_state_t state = pa_stream_get_state(m_stream);
+        if (state == PA_STREAM_READY) {
+            ready = true;
+            break;
         }
-        m_stream = pa_stream_new(m_context, "Playback", &sampleSpec, &map);
-        if (m_stream == nullptr) {
-            pa_threaded_mainloop_unlock(m_loop);
-            close();
-            return ERR_OUTPUT_INIT;
-        }
-        pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
-        pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
-
-        pa_buffer_attr attr;
-        std::uint32_t target = (std::uint32_t)pa_usec_to_bytes(
-            (pa_usec_t)format.bufferFrames * 1000000u / (pa_usec_t)format.rate, &sampleSpec);
-        attr.maxlength = (std::uint32_t)-1;
-        attr.tlength = target;
-        attr.prebuf = (std::uint32_t)-1;
-        // Refill in halves: two wake-ups per buffer.
-        attr.minreq = target / 2;
-        attr.fragsize = (std::uint32_t)-1;
-        auto flags = (pa_stream_flags_t)(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING |
-                                         PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-        const char* device = m_sinks[(std::size_t)driver].name.c_str();
-        bool ready = false;
-        if (pa_stream_connect_playback(m_stream, device, &attr, flags, nullptr, nullptr) == 0) {
-            for (;;) {
-                pa_stream_state_t state = pa_stream_get_state(m_stream);
-                if (state == PA_STREAM_READY) {
-                    ready = true;
-                    break;
-                }
-                if (!PA_STREAM_IS_GOOD(state)) break;
-                pa_threaded_mainloop_wait(m_loop);
-            }
-        }
-        pa_threaded_mainloop_unlock(m_loop);
-        if (!ready) {
-            close();
-            return ERR_OUTPUT_INIT;
-        }
-        return OK;
+        if (!PA_STREAM_IS_GOOD(state)) break;
+        pa_threaded_mainloop_wait(m_loop);
     }
-
-    void close() override {
-        // Once the loop has stopped no callback runs, so the rest needs no lock.
-        if (m_loop != nullptr) pa_threaded_mainloop_stop(m_loop);
-        if (m_stream != nullptr) {
-            pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-            pa_stream_disconnect(m_stream);
-            pa_stream_unref(m_stream);
-            m_stream = nullptr;
-        }
-        if (m_context != nullptr) {
-            pa_context_set_state_callback(m_context, nullptr, nullptr);
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
-            m_context = nullptr;
-        }
-        if (m_loop != nullptr) {
-            pa_threaded_mainloop_free(m_loop);
-            m_loop = nullptr;
-        }
-        m_source = nullptr;
+    if (ready) {
+        m_retryEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onRetry, this);
+        m_tickEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onSilentTick, this);
+        m_open = true;
     }
-
-    void lock() override {
-        if (m_loop != nullptr) pa_threaded_mainloop_lock(m_loop);
+    pa_threaded_mainloop_unlock(m_loop);
+    if (!ready) {
+        close();
+        return ERR_OUTPUT_INIT;
     }
-    void unlock() override {
-        if (m_loop != nullptr) pa_threaded_mainloop_unlock(m_loop);
-    }
+    return OK;
+}
 
-    std::int64_t latencyFrames() override {
-        if (m_stream == nullptr) return 0;
-        pa_usec_t usec = 0;
-        int negative = 0;
-        if (pa_stream_get_latency(m_stream, &usec, &negative) < 0 || negative) return 0;
-        return (std::int64_t)(usec * (pa_usec_t)m_format.rate / 1000000u);
+void PulseOutput::close() {
+    // Once the loop has stopped no callback runs, so the rest needs no lock.
+    if (m_loop != nullptr) pa_threaded_mainloop_stop(m_loop);
+    if (m_retryEvent != nullptr) m_api->time_free(m_retryEvent);
+    if (m_tickEvent != nullptr) m_api->time_free(m_tickEvent);
+    m_retryEvent = m_tickEvent = nullptr;
+    dropStream();
+    dropContext();
+    if (m_loop != nullptr) {
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
+        m_api = nullptr;
     }
+    if (m_underruns > 0) std::fprintf(stderr, "ostaudio: the sound server ran dry %d times\n", m_underruns);
+    m_underruns = 0;
+    m_open = false;
+    m_lost = false;
+    m_retryArmed = false;
+    m_source = nullptr;
+}
 
-    void setPaused(bool paused) override {
-        if (m_stream == nullptr) return;
-        pa_threaded_mainloop_lock(m_loop);
+void PulseOutput::lock() {
+    if (m_loop != nullptr) pa_threaded_mainloop_lock(m_loop);
+}
+
+void PulseOutput::unlock() {
+    if (m_loop != nullptr) pa_threaded_mainloop_unlock(m_loop);
+}
+
+std::int64_t PulseOutput::latencyFrames() {
+    if (m_lost) return m_clock.held(SilentClock::Clock::now());
+    if (m_stream == nullptr) return 0;
+    pa_usec_t usec = 0;
+    int negative = 0;
+    // Right after a flush the server's answer is unknown until its next
+    // timing report; nothing written since then has been heard for sure.
+    if (pa_stream_get_latency(m_stream, &usec, &negative) == 0) {
+        m_lastLatency = negative ? 0 : (std::int64_t)(usec * (pa_usec_t)m_format.rate / 1000000u);
+    }
+    return std::min(m_lastLatency, m_sinceFlush);
+}
+
+bool PulseOutput::connected() {
+    if (m_loop == nullptr) return false;
+    pa_threaded_mainloop_lock(m_loop);
+    bool up = !m_lost && m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY;
+    pa_threaded_mainloop_unlock(m_loop);
+    return up;
+}
+
+void PulseOutput::setPaused(bool paused) {
+    if (m_loop == nullptr) return;
+    pa_threaded_mainloop_lock(m_loop);
+    m_paused = paused;
+    if (m_lost) {
+        m_clock.run(!paused, SilentClock::Clock::now());
+    } else if (m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+        // Corked, the server rewinds what it had mixed of ours and keeps it.
         if (pa_operation* op = pa_stream_cork(m_stream, paused ? 1 : 0, nullptr, nullptr)) pa_operation_unref(op);
         // The server asked for data while nothing played and got none: give
         // it now what it asked for.
         if (!paused) {
-            size_t writable = pa_stream_writable_size(m_stream);
-            if (writable != (size_t)-1 && writable > 0) onWrite(m_stream, writable, this);
+            std::size_t writable = pa_stream_writable_size(m_stream);
+            if (writable != (std::size_t)-1 && writable > 0) fill(writable);
         }
-        pa_threaded_mainloop_unlock(m_loop);
     }
+    pa_threaded_mainloop_unlock(m_loop);
+}
 
-    void flush() override {
-        if (m_stream == nullptr) return;
-        pa_threaded_mainloop_lock(m_loop);
+void PulseOutput::flush() {
+    if (m_loop == nullptr) return;
+    pa_threaded_mainloop_lock(m_loop);
+    if (m_lost) {
+        m_clock.flush(SilentClock::Clock::now());
+    } else if (m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
         if (pa_operation* op = pa_stream_flush(m_stream, nullptr, nullptr)) pa_operation_unref(op);
-        pa_threaded_mainloop_unlock(m_loop);
+        m_sinceFlush = 0;
+        m_lastLatency = kUnknown;
     }
+    pa_threaded_mainloop_unlock(m_loop);
+}
 
-private:
-    // Connects without spawning a server; no server is an expected, quiet
-    // failure that leaves nothing behind.
-    bool connect() {
-        if (m_context != nullptr) return true;
-        m_loop = pa_threaded_mainloop_new();
-        if (m_loop == nullptr) return false;
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Ostrel");
-        if (m_context == nullptr) {
-            close();
-            return false;
+// Connects without spawning a server; no server is an expected, quiet
+// failure that leaves nothing behind.
+bool PulseOutput::connect() {
+    if (m_context != nullptr) return true;
+    m_loop = pa_threaded_mainloop_new();
+    if (m_loop == nullptr) return false;
+    m_api = pa_threaded_mainloop_get_api(m_loop);
+    m_context = pa_context_new(m_api, "Ostrel");
+    if (m_context == nullptr) {
+        close();
+        return false;
+    }
+    pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(m_loop) < 0) {
+        close();
+        return false;
+    }
+    bool ready = false;
+    pa_threaded_mainloop_lock(m_loop);
+    for (;;) {
+        pa_context_state_t state = pa_context_get_state(m_context);
+        if (state == PA_CONTEXT_READY) {
+            ready = true;
+            break;
         }
+        if (!PA_CONTEXT_IS_GOOD(state)) break;
+        pa_threaded_mainloop_wait(m_loop);
+    }
+    pa_threaded_mainloop_unlock(m_loop);
+    if (!ready) close();
+    return ready;
+}
+
+void PulseOutput::waitFor(pa_operation* op) {
+    if (op == nullptr) return;
+    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(m_loop);
+    pa_operation_unref(op);
+}
+
+void PulseOutput::listSinks() {
+    pa_threaded_mainloop_lock(m_loop);
+    waitFor(pa_context_get_server_info(m_context, &PulseOutput::onServerInfo, this));
+    waitFor(pa_context_get_sink_info_list(m_context, &PulseOutput::onSinkInfo, this));
+    pa_threaded_mainloop_unlock(m_loop);
+    auto isDefault = [&](const Sink& s) { return s.name == m_defaultSink; };
+    std::stable_partition(m_sinks.begin(), m_sinks.end(), isDefault);
+}
+
+// A new stream on `device` (null: the server's default sink), connected and
+// corked as the player is paused or not. Called with the lock held.
+pa_stream* PulseOutput::newStream(const char* device) {
+    pa_channel_map map;
+    pa_channel_map_init_stereo(&map);
+    pa_stream* stream = pa_stream_new(m_context, "Playback", &m_spec, &map);
+    if (stream == nullptr) return nullptr;
+    pa_stream_set_state_callback(stream, &PulseOutput::onStreamState, this);
+    pa_stream_set_write_callback(stream, &PulseOutput::onWrite, this);
+    pa_stream_set_underflow_callback(stream, &PulseOutput::onUnderflow, this);
+
+    pa_buffer_attr attr;
+    attr.maxlength = (std::uint32_t)-1;
+    attr.tlength = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kTargetMs * 1000, &m_spec);
+    attr.prebuf = (std::uint32_t)-1;
+    attr.minreq = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kMinRequestMs * 1000, &m_spec);
+    attr.fragsize = (std::uint32_t)-1;
+    unsigned flags = PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY;
+    if (m_paused) flags |= PA_STREAM_START_CORKED;
+    if (pa_stream_connect_playback(stream, device, &attr, (pa_stream_flags_t)flags, nullptr, nullptr) < 0) {
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_set_write_callback(stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+        pa_stream_unref(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+// Writes what the server asked for in as few blocks as its buffers allow.
+void PulseOutput::fill(std::size_t nbytes) {
+    if (m_source == nullptr || !m_source->active()) return;
+    while (nbytes >= kFrameBytes) {
+        void* data = nullptr;
+        std::size_t size = nbytes;
+        if (pa_stream_begin_write(m_stream, &data, &size) < 0 || data == nullptr) return;
+        std::size_t frames = std::min(size, nbytes) / kFrameBytes;
+        if (frames == 0) {
+            pa_stream_cancel_write(m_stream);
+            return;
+        }
+        m_source->mix(static_cast<float*>(data), (int)frames, false);
+        if (pa_stream_write(m_stream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+        m_sinceFlush += (std::int64_t)frames;
+        nbytes -= frames * kFrameBytes;
+    }
+}
+
+// The server went away (or a try to reach it failed): the silent clock takes
+// over and the next try is set, each a little later than the one before.
+// Called on the main loop's thread.
+void PulseOutput::lose() {
+    if (!m_open) return;
+    if (!m_lost) {
+        // What the server held unheard plays out in silence, so the position
+        // moves on from where the sound stopped.
+        std::int64_t held = std::min(m_lastLatency, m_sinceFlush);
+        m_clock.reset(held);
+        m_clock.run(!m_paused, SilentClock::Clock::now());
+        m_lost = true;
+        m_retryMs = kRetryFirstMs;
+        arm(m_tickEvent, kSilentTickMs);
+        std::fprintf(stderr, "ostaudio: lost the sound server; playing on in silence until it is back\n");
+    }
+    if (!m_retryArmed) {
+        arm(m_retryEvent, m_retryMs);
+        m_retryArmed = true;
+        m_retryMs = std::min(m_retryMs * 2, kRetryMaxMs);
+    }
+}
+
+void PulseOutput::dropStream() {
+    if (m_stream == nullptr) return;
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
+    if (pa_stream_get_state(m_stream) == PA_STREAM_READY || pa_stream_get_state(m_stream) == PA_STREAM_CREATING) {
+        pa_stream_disconnect(m_stream);
+    }
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
+}
+
+void PulseOutput::dropContext() {
+    if (m_context == nullptr) return;
+    pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_disconnect(m_context);
+    pa_context_unref(m_context);
+    m_context = nullptr;
+}
+
+// One try to reach a server: a new context; its state callback goes on.
+void PulseOutput::retry() {
+    dropStream();
+    dropContext();
+    m_context = pa_context_new(m_api, "Ostrel");
+    if (m_context != nullptr) {
         pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
-        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-            pa_threaded_mainloop_start(m_loop) < 0) {
-            close();
-            return false;
-        }
-        bool ready = false;
-        pa_threaded_mainloop_lock(m_loop);
-        for (;;) {
-            pa_context_state_t state = pa_context_get_state(m_context);
-            if (state == PA_CONTEXT_READY) {
-                ready = true;
-                break;
-            }
-            if (!PA_CONTEXT_IS_GOOD(state)) break;
-            pa_threaded_mainloop_wait(m_loop);
-        }
-        pa_threaded_mainloop_unlock(m_loop);
-        if (!ready) close();
-        return ready;
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) return;
     }
+    lose();
+}
 
-    void waitFor(pa_operation* op) {
-        if (op == nullptr) return;
-        while (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(m_loop);
-        pa_operation_unref(op);
+void PulseOutput::silentTick() {
+    if (!m_lost) return;
+    std::int64_t ahead = (std::int64_t)m_format.rate * kSilentTickMs / 1000;
+    std::int64_t want = m_clock.due(SilentClock::Clock::now(), ahead);
+    const int block = (int)(m_block.size() / 2);
+    while (want > 0 && m_source != nullptr && block > 0) {
+        int n = (int)std::min<std::int64_t>(want, block);
+        m_source->mix(m_block.data(), n, false);
+        m_clock.wrote(n);
+        want -= n;
     }
+    arm(m_tickEvent, kSilentTickMs);
+}
 
-    void listSinks() {
-        pa_threaded_mainloop_lock(m_loop);
-        waitFor(pa_context_get_server_info(m_context, &PulseOutput::onServerInfo, this));
-        waitFor(pa_context_get_sink_info_list(m_context, &PulseOutput::onSinkInfo, this));
-        pa_threaded_mainloop_unlock(m_loop);
-        auto isDefault = [&](const Sink& s) { return s.name == m_defaultSink; };
-        std::stable_partition(m_sinks.begin(), m_sinks.end(), isDefault);
-    }
+void PulseOutput::arm(pa_time_event* event, int ms) {
+    if (event == nullptr) return;
+    struct timeval tv;
+    pa_gettimeofday(&tv);
+    pa_timeval_add(&tv, (pa_usec_t)ms * 1000);
+    m_api->time_restart(event, &tv);
+}
 
-    static void onContextState(pa_context*, void* user) {
-        auto* self = static_cast<PulseOutput*>(user);
-        pa_threaded_mainloop_signal(self->m_loop, 0);
+// A new stream is up after the server came back: what the silent clock held
+// counts as heard, and the stream carries on from what is mixed next.
+void PulseOutput::streamReady() {
+    m_lost = false;
+    m_retryMs = kRetryFirstMs;
+    m_api->time_restart(m_tickEvent, nullptr);
+    m_api->time_restart(m_retryEvent, nullptr);
+    m_retryArmed = false;
+    m_sinceFlush = 0;
+    m_lastLatency = kUnknown;
+    std::fprintf(stderr, "ostaudio: the sound server is back\n");
+    if (!m_paused) {
+        std::size_t writable = pa_stream_writable_size(m_stream);
+        if (writable != (std::size_t)-1 && writable > 0) fill(writable);
     }
-    static void onStreamState(pa_stream*, void* user) {
-        auto* self = static_cast<PulseOutput*>(user);
-        pa_threaded_mainloop_signal(self->m_loop, 0);
-    }
-    static void onServerInfo(pa_context*, const pa_server_info* info, void* user) {
-        auto* self = static_cast<PulseOutput*>(user);
-        if (info != nullptr && info->default_sink_name != nullptr) self->m_defaultSink = info->default_sink_name;
-        pa_threaded_mainloop_signal(self->m_loop, 0);
-    }
-    static void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* user) {
-        auto* self = static_cast<PulseOutput*>(user);
-        if (eol == 0 && info != nullptr) {
-            Sink sink;
-            sink.name = info->name != nullptr ? info->name : "";
-            sink.description = info->description != nullptr ? info->description : "";
-            sink.channels = info->channel_map.channels;
-            self->m_sinks.push_back(sink);
-        }
-        pa_threaded_mainloop_signal(self->m_loop, 0);
-    }
-    static void onWrite(pa_stream* stream, size_t nbytes, void* user) {
-        auto* self = static_cast<PulseOutput*>(user);
-        const size_t frameBytes = 2 * sizeof(float);
-        if (self->m_source == nullptr || !self->m_source->active()) return;
-        while (nbytes >= frameBytes && self->m_source != nullptr) {
-            void* data = nullptr;
-            size_t size = nbytes;
-            if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) return;
-            size_t frames = std::min(size, nbytes) / frameBytes;
-            if (frames == 0) {
-                pa_stream_cancel_write(stream);
-                return;
-            }
-            self->m_source->mix(static_cast<float*>(data), (int)frames, false);
-            if (pa_stream_write(stream, data, frames * frameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
-            nbytes -= frames * frameBytes;
-        }
-    }
+}
 
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
-    pa_stream* m_stream = nullptr;
-    bool m_probed = false;
-    std::string m_defaultSink;
-    std::vector<Sink> m_sinks;
-    OutputFormat m_format;
-    MixSource* m_source = nullptr;
-};
+void PulseOutput::onContextState(pa_context* context, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+    if (!self->m_open || context != self->m_context) return;
+    pa_context_state_t state = pa_context_get_state(context);
+    if (state == PA_CONTEXT_READY && self->m_lost && self->m_stream == nullptr) {
+        self->m_stream = self->newStream(nullptr);
+        if (self->m_stream == nullptr) self->lose();
+    } else if (!PA_CONTEXT_IS_GOOD(state)) {
+        self->lose();
+    }
+}
 
-}  // namespace
+void PulseOutput::onStreamState(pa_stream* stream, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+    if (!self->m_open || stream != self->m_stream) return;
+    pa_stream_state_t state = pa_stream_get_state(stream);
+    if (state == PA_STREAM_READY && self->m_lost) {
+        self->streamReady();
+    } else if (!PA_STREAM_IS_GOOD(state)) {
+        self->lose();
+    }
+}
+
+void PulseOutput::onServerInfo(pa_context*, const pa_server_info* info, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    if (info != nullptr && info->default_sink_name != nullptr) self->m_defaultSink = info->default_sink_name;
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+}
+
+void PulseOutput::onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    if (eol == 0 && info != nullptr) {
+        Sink sink;
+        sink.name = info->name != nullptr ? info->name : "";
+        sink.description = info->description != nullptr ? info->description : "";
+        sink.channels = info->channel_map.channels;
+        sink.rate = (int)info->sample_spec.rate;
+        self->m_sinks.push_back(sink);
+    }
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+}
+
+void PulseOutput::onWrite(pa_stream* stream, std::size_t nbytes, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    if (stream != self->m_stream || self->m_paused || self->m_lost) return;
+    self->fill(nbytes);
+}
+
+void PulseOutput::onUnderflow(pa_stream* stream, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    if (stream == self->m_stream) self->m_underruns++;
+}
+
+void PulseOutput::onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    self->m_retryArmed = false;
+    if (self->m_lost) self->retry();
+}
+
+void PulseOutput::onSilentTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
+    static_cast<PulseOutput*>(user)->silentTick();
+}
 
 std::unique_ptr<Output> makePulseOutput() { return std::make_unique<PulseOutput>(); }
 

@@ -99,8 +99,21 @@ Stream::ReadResult Stream::read(float* out, int frames, bool wait) {
     return result;
 }
 
+void Stream::paceShortPass(std::chrono::steady_clock::time_point passStart, std::int64_t passFrames) {
+    // A damaged file may decode to a few milliseconds a pass; looping it as
+    // fast as the ring takes it would spend a core on rewinds. With half the
+    // ring buffered, such a pass takes at least as long as it plays.
+    if (passFrames >= kRingFrames / 2) return;
+    const auto deadline = passStart + std::chrono::microseconds(passFrames * 1000000 / m_rate);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_producerCv.wait_until(lock, deadline,
+                            [&] { return m_quit || m_wantGen != m_haveGen || freeFrames() >= kRingFrames / 2; });
+}
+
 void Stream::run() {
+    using Clock = std::chrono::steady_clock;
     std::vector<float> chunk((std::size_t)kChunkFrames * 2);
+    Clock::time_point passStart = Clock::now();
     std::int64_t passDecoded = 0;
     bool firstPass = true;
     bool filling = true;
@@ -128,6 +141,7 @@ void Stream::run() {
                     m_count = 0;
                     m_ended = !ok;
                     passDecoded = 0;
+                    passStart = Clock::now();
                     filling = true;
                     m_consumerCv.notify_all();
                 }
@@ -145,7 +159,9 @@ void Stream::run() {
                     m_passFrames.store(passDecoded, std::memory_order_release);
                     firstPass = false;
                 }
+                paceShortPass(passStart, passDecoded);
                 passDecoded = 0;
+                passStart = Clock::now();
                 if (m_decoder.rewind()) continue;
             }
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,7 @@ public:
 
 private:
     void run();
+    void paceShortPass(std::chrono::steady_clock::time_point passStart, std::int64_t passFrames);
     int freeFrames() const { return kRingFrames - m_count; }
     void push(const float* data, int frames);
 

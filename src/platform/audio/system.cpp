@@ -188,6 +188,14 @@ Result MixingSystem::init(int maxchannels, InitFlags /*flags*/, void* /*extradri
             s.slots[(std::size_t)i].handle = channel;
         }
     }
+    // The mixer runs at the device's own rate when it has one: a file at
+    // that rate is then converted nowhere, and the server does no work on it.
+    int deviceRate = output->driverRate(0);
+    if (deviceRate >= 8000 && deviceRate <= 192000 && deviceRate != s.format.rate) {
+        double seconds = (double)s.format.bufferFrames / s.format.rate;
+        s.format.rate = deviceRate;
+        s.format.bufferFrames = (int)(seconds * deviceRate);
+    }
     Result rc = output->open(0, s.format, &s);
     if (rc != OK) {
         std::lock_guard<std::mutex> lock(s.mutex);

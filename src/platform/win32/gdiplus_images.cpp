@@ -14,7 +14,7 @@ namespace {
 // Reads a PNG into straight BGRA.
 Gdiplus::Status loadPng(const WCHAR* filename, std::shared_ptr<ImageData>& out) {
     if (!filename || !*filename) return Gdiplus::InvalidParameter;
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(toUtf8(filename).c_str());
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(toFileName(filename).c_str());
     cairo_status_t status = cairo_surface_status(surface);
     if (status != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);

@@ -23,7 +23,7 @@ void onDrop(NativeWindow native, const std::vector<std::string>& paths, POINT cl
     if (!window || !(window->exStyle & WS_EX_ACCEPTFILES) || paths.empty()) return;
     auto drop = std::make_shared<DropObject>();
     for (const std::string& path : paths) {
-        std::wstring wide = fromUtf8(path);
+        std::wstring wide = fromFileName(path);
         if (!wide.empty()) drop->files.push_back(std::move(wide));
     }
     if (drop->files.empty()) return;

@@ -22,15 +22,20 @@ int Fail(DWORD error)
 }
 
 constexpr wchar_t kReplacement = 0xFFFD;
+// A file name's byte that is not UTF-8 travels as the lone surrogate
+// U+DC80..U+DCFF and converts back to that byte, so every name on disk has a
+// wide form that opens the same file.
+constexpr std::uint32_t kEscapeBase = 0xDC00;
 constexpr UINT kCpGbk = 936;
 constexpr UINT kCpLatin1 = 28591;
 
-enum class Page { Utf8, Gbk, Latin1, Unknown };
+enum class Page { Utf8, FileSystem, Gbk, Latin1, Unknown };
 
 Page PageOf(UINT codePage)
 {
     switch (codePage) {
-    case CP_ACP: // the file system's encoding
+    case CP_ACP:
+        return Page::FileSystem;
     case CP_UTF8:
         return Page::Utf8;
     case kCpGbk:
@@ -89,8 +94,16 @@ private:
 
 thread_local GbkConverters t_gbk;
 
-bool DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::wstring& out)
+bool IsEscapedByte(std::uint32_t u)
 {
+    return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
+}
+
+enum class Invalid { Replace, Fail, Escape };
+
+bool DecodeUtf8(const unsigned char* s, size_t n, Invalid invalid, std::wstring& out)
+{
+    const bool strict = invalid == Invalid::Fail;
     size_t i = 0;
     while (i < n) {
         const unsigned lead = s[i];
@@ -122,7 +135,7 @@ bool DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::wstring& out
         } else {
             if (strict)
                 return false;
-            out.push_back(kReplacement);
+            out.push_back(invalid == Invalid::Escape ? static_cast<wchar_t>(kEscapeBase + lead) : kReplacement);
             ++i;
             continue;
         }
@@ -139,6 +152,13 @@ bool DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::wstring& out
             // One replacement for the longest valid start of a sequence.
             if (strict)
                 return false;
+            if (invalid == Invalid::Escape) {
+                // Byte by byte: the bytes after the lead are taken up again
+                // on their own, so each comes back as itself.
+                out.push_back(static_cast<wchar_t>(kEscapeBase + lead));
+                ++i;
+                continue;
+            }
             out.push_back(kReplacement);
             i += k;
             continue;
@@ -262,9 +282,13 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMult
     out.reserve(n);
     switch (page) {
     case Page::Utf8:
-        if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(multiByte), n, strict, out))
+    case Page::FileSystem: {
+        // A file name is bytes: nothing in it is invalid, whatever the flags.
+        const Invalid invalid = page == Page::FileSystem ? Invalid::Escape : strict ? Invalid::Fail : Invalid::Replace;
+        if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(multiByte), n, invalid, out))
             return Fail(ERROR_NO_UNICODE_TRANSLATION);
         break;
+    }
     case Page::Gbk:
         if (!DecodeGbk(multiByte, n, strict, out))
             return Fail(strict ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER);
@@ -296,7 +320,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
     if (page == Page::Unknown || wide == nullptr || cchWide == 0 || cchWide < -1
         || cbMultiByte < 0 || (cbMultiByte > 0 && multiByte == nullptr))
         return Fail(ERROR_INVALID_PARAMETER);
-    if (page == Page::Utf8) {
+    if (page == Page::Utf8 || page == Page::FileSystem) {
         // UTF-8 has no default character: both arguments must be null.
         if (defaultChar != nullptr || usedDefaultChar != nullptr)
             return Fail(ERROR_INVALID_PARAMETER);
@@ -313,14 +337,20 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
     out.reserve(n);
     switch (page) {
     case Page::Utf8:
+    case Page::FileSystem:
         for (size_t i = 0; i < n; ++i) {
+            const auto u = static_cast<std::uint32_t>(wide[i]);
+            if (page == Page::FileSystem && IsEscapedByte(u)) {
+                out.push_back(static_cast<char>(u - kEscapeBase));
+                continue;
+            }
             if (!IsScalar(wide[i])) {
                 if ((flags & WC_ERR_INVALID_CHARS) != 0)
                     return Fail(ERROR_NO_UNICODE_TRANSLATION);
                 EncodeUtf8(kReplacement, out);
                 continue;
             }
-            EncodeUtf8(static_cast<std::uint32_t>(wide[i]), out);
+            EncodeUtf8(u, out);
         }
         break;
     case Page::Gbk:

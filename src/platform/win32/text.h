@@ -11,6 +11,9 @@
 // 936 (GBK, through iconv) and 28591 (ISO-8859-1). Invalid input is replaced
 // by U+FFFD (UTF-8) or '?' (936) unless MB_ERR_INVALID_CHARS asks for a
 // failure; wide characters a code page lacks become the default character.
+// CP_ACP converts file names, which are bytes: a byte that is not part of
+// valid UTF-8 becomes the lone surrogate U+DC80..U+DCFF (0xDC00 + byte) and
+// such a surrogate converts back to its byte, so any name round-trips.
 // Safe to call from any thread; no process locale is read or set.
 #pragma once
 

@@ -67,6 +67,29 @@ struct DecoderChoice : ::testing::Test {
     }
 };
 
+// A 16-bit stereo WAV of `frames` frames whose header states `rate`.
+std::string wavAt(std::uint32_t rate, std::uint32_t frames) {
+    auto le32 = [](std::uint32_t v) { return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)}; };
+    std::string data;
+    for (std::uint32_t i = 0; i < frames * 2; ++i) data += std::string{(char)(i * 37), (char)(i * 11)};
+    return "RIFF" + le32(36 + (std::uint32_t)data.size()) + "WAVEfmt " + le32(16) + std::string("\1\0\2\0", 4) +
+           le32(rate) + le32(rate * 4) + std::string("\4\0\x10\0", 4) + "data" + le32((std::uint32_t)data.size()) +
+           data;
+}
+
+// Plays a channel on the clocked output for up to `seconds`; true if it
+// still plays then.
+bool playsFor(System* system, Channel* channel, double seconds) {
+    const long step = 4410;
+    bool playing = true;
+    for (long frames = 0; playing && frames < (long)(seconds * ostaudio::testing::outputRate(system)); frames += step) {
+        ostaudio::testing::advance(system, step);
+        system->update();
+        channel->isPlaying(&playing);
+    }
+    return playing;
+}
+
 TEST_F(DecoderChoice, CommonFormatsNeverBringInFfmpegAndAModuleDoes) {
     // What is loaded says something only in a process that has not opened a
     // tracker file yet, as when each test runs alone under ctest.
@@ -164,6 +187,76 @@ TEST_F(DecoderChoice, DamagedFilesFailCleanlyOnEitherPath) {
     Result rc = OK;
     EXPECT_EQ(open(tempPath("text.mod"), &rc), "");
     EXPECT_EQ(rc, ERR_FILE_NOT_FOUND);
+
+    // A module that ends after one row of 20 ms, as damaged ones do: looped,
+    // it goes round and round, seeking back rather than opening anew.
+    std::string blip = mod;
+    const std::size_t row0 = 1084;
+    blip.replace(row0 + 8, 8, std::string("\0\0\x0D\0\0\0\x0F\x01", 8));  // break at once, speed 1
+    std::string path = tempPath("blip.mod");
+    writeFile(path, blip);
+    Sound* sound = nullptr;
+    ASSERT_EQ(system->createSound(path.c_str(), CREATESTREAM | LOOP_NORMAL, nullptr, &sound), OK);
+    EXPECT_EQ(ostaudio::testing::decoderName(sound), "ffmpeg");
+    unsigned length = 0;
+    sound->getLength(&length, TIMEUNIT_MS);
+    EXPECT_LT(length, 100u);
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(CHANNEL_FREE, sound, false, &channel), OK);
+    EXPECT_TRUE(playsFor(system, channel, 2.0));
+    sound->release();
+    std::remove(path.c_str());
+}
+
+TEST_F(DecoderChoice, RatesNoFileHasAreRefusedAndTheEdgesPlay) {
+    // A 16 KB file whose header says 1 Hz once took hundreds of MB, its
+    // output sized by the ratio of the rates.
+    struct {
+        std::uint32_t rate;
+        bool opens;
+    } cases[] = {{1, false},     {999, false},    {1000, true},       {8000, true},
+                 {768000, true}, {768001, false}, {0x7FFFFFFF, false}};
+    for (const auto& c : cases) {
+        std::string path = tempPath("rate" + std::to_string(c.rate) + ".wav");
+        writeFile(path, wavAt(c.rate, 4096));
+        Sound* sound = reinterpret_cast<Sound*>(0x1);
+        Result rc = system->createSound(path.c_str(), CREATESTREAM, nullptr, &sound);
+        std::remove(path.c_str());
+        if (!c.opens) {
+            EXPECT_NE(rc, OK) << c.rate;
+            EXPECT_EQ(sound, nullptr) << c.rate;
+            continue;
+        }
+        ASSERT_EQ(rc, OK) << c.rate;
+        unsigned length = 0;
+        sound->getLength(&length, TIMEUNIT_MS);
+        EXPECT_EQ(length, 4096ull * 1000 / c.rate) << c.rate;
+        Channel* channel = nullptr;
+        ASSERT_EQ(system->playSound(CHANNEL_FREE, sound, false, &channel), OK);
+        EXPECT_FALSE(playsFor(system, channel, 4096.0 / c.rate + 1.0)) << c.rate << " Hz never ended";
+        sound->release();
+    }
+}
+
+TEST_F(DecoderChoice, LoopingStreamsLoopOnWhereSeekingFails) {
+    // One flipped byte early in a FLAC: its first pass ends at the damage,
+    // after which libsndfile refuses to seek back to the start.
+    std::string flac = readFile(fixture("tone.flac"));
+    flac[137] = (char)(flac[137] ^ 0xA5);
+    std::string path = tempPath("damaged.flac");
+    writeFile(path, flac);
+    Sound* sound = nullptr;
+    ASSERT_EQ(system->createSound(path.c_str(), CREATESTREAM | LOOP_NORMAL, nullptr, &sound), OK);
+    EXPECT_EQ(ostaudio::testing::decoderName(sound), "sndfile");
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(CHANNEL_FREE, sound, false, &channel), OK);
+    // A pass is 1.5 s: five seconds take it round three times.
+    EXPECT_TRUE(playsFor(system, channel, 5.0));
+    unsigned position = 0;
+    channel->getPosition(&position, TIMEUNIT_MS);
+    EXPECT_LT(position, 1500u);
+    sound->release();
+    std::remove(path.c_str());
 }
 
 // Interleaved stereo frames: left a ramp, right its negative.

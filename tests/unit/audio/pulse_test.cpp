@@ -7,12 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 
 #include "platform/audio/audio.h"
+#include "platform/audio/output_pulse.h"
 
 extern char** environ;
 
@@ -25,13 +29,17 @@ protected:
     static void SetUpTestSuite() {
         s_dir = std::string(::testing::TempDir()) + "ostaudio-pulse-" + std::to_string(::getpid());
         ::mkdir(s_dir.c_str(), 0700);
+        startServer();
+    }
+    // Starts the server on the suite's socket (again after a kill).
+    static bool startServer() {
         std::string socket = s_dir + "/native";
         std::string sink = "--load=module-null-sink sink_name=test";
         std::string native = "--load=module-native-protocol-unix socket=" + socket + " auth-anonymous=1";
         std::string runtime = "XDG_RUNTIME_DIR=" + s_dir;
         std::string home = "HOME=" + s_dir;
-        const char* argv[] = {"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--log-target=stderr",
-                              "--log-level=0", sink.c_str(), native.c_str(), nullptr};
+        const char* argv[] = {"pulseaudio",    "--daemonize=no", "--exit-idle-time=-1", "-n",   "--log-target=stderr",
+                              "--log-level=0", sink.c_str(),     native.c_str(),        nullptr};
         const char* envp[] = {runtime.c_str(), home.c_str(), "PATH=/usr/bin:/bin", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -46,12 +54,17 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         if (s_pid != 0 && ::stat(socket.c_str(), &st) == 0) s_server = "unix:" + socket;
+        return s_pid != 0;
+    }
+    static void stopServer(int sig) {
+        if (s_pid != 0) {
+            ::kill(s_pid, sig);
+            ::waitpid(s_pid, nullptr, 0);
+            s_pid = 0;
+        }
     }
     static void TearDownTestSuite() {
-        if (s_pid != 0) {
-            ::kill(s_pid, SIGTERM);
-            ::waitpid(s_pid, nullptr, 0);
-        }
+        stopServer(SIGTERM);
         std::string cmd = "rm -rf '" + s_dir + "'";
         if (std::system(cmd.c_str()) != 0) {
         }
@@ -109,5 +122,97 @@ TEST_F(PulseServer, SinksAreDriversAndAStreamPlays) {
     ASSERT_EQ(sound->release(), OK);
     ASSERT_EQ(system->release(), OK);
 }
+
+// A tone that counts what is taken from it.
+struct ToneSource : MixSource {
+    std::atomic<long> mixed{0};
+    void mix(float* out, int frames, bool) override {
+        long at = mixed.load();
+        for (int i = 0; i < frames; ++i) {
+            float v = 0.25f * (float)std::sin(2 * M_PI * 440.0 * (double)(at + i) / 44100.0);
+            out[2 * i] = out[2 * i + 1] = v;
+        }
+        mixed += frames;
+    }
+    bool active() override { return true; }
+};
+
+// Frames heard: taken from the source and no longer held by the output.
+long heard(PulseOutput& output, ToneSource& source) {
+    output.lock();
+    long value = source.mixed.load() - (long)output.latencyFrames();
+    output.unlock();
+    return value;
+}
+
+bool waitUntil(const std::function<bool()>& done, int seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+constexpr long kRate = 44100;
+
+TEST_F(PulseServer, PauseHoldsWhatWasNotHeardAndResumeGoesOnFromThere) {
+    PulseOutput output;
+    ASSERT_GE(output.numDrivers(), 1);
+    ToneSource source;
+    ASSERT_EQ(output.open(0, OutputFormat{}, &source), OK);
+    output.setPaused(false);
+    ASSERT_TRUE(waitUntil([&] { return heard(output, source) > kRate / 2; }, 10));
+
+    // The buffer holds far more than a quarter second; a pause that let it
+    // play out would be heard on for all of it.
+    long before = heard(output, source);
+    output.setPaused(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    long paused = heard(output, source);
+    EXPECT_LT(paused - before, kRate / 4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(heard(output, source), paused);
+    long taken = source.mixed.load();
+
+    // Resuming plays what was held before anything new.
+    output.setPaused(false);
+    ASSERT_TRUE(waitUntil([&] { return heard(output, source) > paused + kRate / 2; }, 10));
+    EXPECT_GE(heard(output, source), paused);
+    EXPECT_GT(source.mixed.load(), taken);
+    // Half a second queued: the server never ran dry, pause and all.
+    EXPECT_EQ(output.underruns(), 0);
+    output.close();
+}
+
+// Killed outright or told to end: either way the server is gone at once.
+class ServerGone : public PulseServer, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ServerGone, IsWaitedForInSilenceAndPlayedToWhenBack) {
+    PulseOutput output;
+    ASSERT_GE(output.numDrivers(), 1);
+    ToneSource source;
+    ASSERT_EQ(output.open(0, OutputFormat{}, &source), OK);
+    output.setPaused(false);
+    ASSERT_TRUE(waitUntil([&] { return heard(output, source) > kRate / 4; }, 10));
+    EXPECT_TRUE(output.connected());
+
+    stopServer(GetParam());
+    ASSERT_TRUE(waitUntil([&] { return !output.connected(); }, 10));
+    // The clock goes on without a server: a second more is taken and heard.
+    long lost = heard(output, source);
+    ASSERT_TRUE(waitUntil([&] { return heard(output, source) > lost + kRate; }, 10));
+
+    ASSERT_TRUE(startServer());
+    ASSERT_TRUE(waitUntil([&] { return output.connected(); }, 15));
+    long back = heard(output, source);
+    ASSERT_TRUE(waitUntil([&] { return heard(output, source) > back + kRate / 2; }, 10));
+    output.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ServerGone, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGKILL ? "Killed" : "Terminated");
+                         });
 
 }  // namespace

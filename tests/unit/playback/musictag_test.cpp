@@ -246,13 +246,67 @@ TEST_F(MusicTagTest, Version4SizesAreSynchsafe)
     EXPECT_STREQ(L"v3", m_tag.m_szTitle);
 }
 
-TEST_F(MusicTagTest, ExtendedHeaderIsSkipped)
+TEST_F(MusicTagTest, Version4PlainSizesFromTaggersThatWriteThem)
 {
-    // 2.3: the size (6) leaves out its own four bytes; 2.4: it counts them.
+    // A 300-byte picture first, its size written plain (00 00 01 2C): the
+    // synchsafe reading (172) lands inside the picture, the plain one on the
+    // next frame.
+    const std::string picture = std::string("\0image/png\0\3\0", 13) + std::string(287, '\x01');
+    const std::string title = FrameBytes(4, {"TIT2", Latin("Plain")});
+    std::string body = "APIC" + Be32(300) + std::string(2, '\0') + picture + title;
+    struct Case {
+        const char* name;
+        std::string tail; // after the frames, inside the tag
+        const wchar_t* title;
+    } cases[] = {
+        {"frame follows", FrameBytes(4, {"TPE1", Latin("Next")}), L"Plain"},
+        {"padding follows", std::string(40, '\0'), L"Plain"},
+        {"tag ends", "", L"Plain"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string all = body + c.tail;
+        ReadBytes(std::string("ID3\4\0\0", 6) + Synchsafe(static_cast<std::uint32_t>(all.size())) + all);
+        EXPECT_STREQ(c.title, m_tag.m_szTitle);
+    }
+
+    // Where the synchsafe reading lands well it is kept, even when the plain
+    // one would too: 00 00 02 2C is 300 synchsafe, 556 plain, and a frame
+    // header sits at both.
+    std::string v4 = FrameBytes(4, {"APIC", std::string(300, '\x01')}) + FrameBytes(4, {"TIT2", Latin("Synchsafe")})
+        + FrameBytes(4, {"TPE1", Latin(std::string(225, 'a'))});
+    ASSERT_EQ(566u, v4.size());
+    v4 += FrameBytes(4, {"TALB", Latin("Album")});
+    ReadBytes(std::string("ID3\4\0\0", 6) + Synchsafe(static_cast<std::uint32_t>(v4.size())) + v4);
+    EXPECT_STREQ(L"Synchsafe", m_tag.m_szTitle);
+    EXPECT_STREQ(L"Album", m_tag.m_szAlbum);
+
+    // A picture whose bytes hold zeros is no padding for the synchsafe reading.
+    const std::string zeros = std::string("\0image/png\0\3\0", 13) + std::string(287, '\0') + "x";
+    std::string holed = "APIC" + Be32(301) + std::string(2, '\0') + zeros + title;
+    ReadBytes(std::string("ID3\4\0\0", 6) + Synchsafe(static_cast<std::uint32_t>(holed.size())) + holed);
+    EXPECT_STREQ(L"Plain", m_tag.m_szTitle);
+}
+
+TEST_F(MusicTagTest, ExtendedHeaderIsSkippedOnlyWhenPlausible)
+{
+    // 2.3: the size (6 or 10) leaves out its own four bytes; 2.4: it counts them.
     ReadBytes(Tag(3, {{"TIT2", Latin("v3 ext")}}, 0, Be32(6) + std::string(6, '\0')));
     EXPECT_STREQ(L"v3 ext", m_tag.m_szTitle);
+    ReadBytes(Tag(3, {{"TIT2", Latin("v3 crc")}}, 0, Be32(10) + std::string(10, '\0')));
+    EXPECT_STREQ(L"v3 crc", m_tag.m_szTitle);
     ReadBytes(Tag(4, {{"TIT2", Latin("v4 ext")}}, 0, Synchsafe(6) + std::string("\x01\x00", 2)));
     EXPECT_STREQ(L"v4 ext", m_tag.m_szTitle);
+
+    // The flag set with no extended header: the frames are read all the same.
+    for (int major : {3, 4}) {
+        SCOPED_TRACE(major);
+        std::string stray = Tag(major, {{"TIT2", Latin("Stray flag")}, {"TPE1", Latin("Artist")}});
+        stray[5] = '\x40';
+        ReadBytes(stray);
+        EXPECT_STREQ(L"Stray flag", m_tag.m_szTitle);
+        EXPECT_STREQ(L"Artist", m_tag.m_szArtist);
+    }
 }
 
 TEST_F(MusicTagTest, WalkStopsAtTheTagBound)

@@ -2,6 +2,7 @@
 // system of the audio test support: set-up codes and warnings, the three
 // states, opening files, and the end of a track.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -250,11 +251,69 @@ TEST_F(PlayEngine, NamesOutsideAnyLegacyCodePageOpen) {
     EXPECT_TRUE(engine.Open(name.c_str(), true, true));
     EXPECT_EQ(engine.GetState(), 1);
     std::remove(utf8.c_str());
+}
 
-    // Longer than the name buffer: an empty name, which fails.
-    std::wstring longName = wide(dir) + std::wstring(600, L'a') + L".wav";
-    EXPECT_FALSE(engine.Open(longName.c_str(), true, true));
+TEST_F(PlayEngine, EveryFileNameOpens) {
+    const std::string dir = tempPath("names");
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    const std::string tone = id3Title("From The Tag") + readFile(fixture("tone.mp3"));
+
+    // 180 Chinese characters in three folders: 540 bytes of UTF-8.
+    std::string bytes = dir;
+    std::wstring name = wide(dir);
+    std::vector<std::string> made;
+    for (int part = 0; part < 3; ++part) {
+        bytes += "/";
+        name += L"/";
+        for (int i = 0; i < 60; ++i) {
+            bytes += "\xe9\x9f\xb3";
+            name += L"\u97f3";
+        }
+        if (part < 2) {
+            ASSERT_EQ(::mkdir(bytes.c_str(), 0700), 0);
+            made.push_back(bytes);
+        }
+    }
+    ASSERT_GT(bytes.size() - dir.size(), 511u);
+    writeFile(bytes, tone);
+
+    // A Latin-1 name: the byte 0xE9 is not UTF-8, and travels as an escape.
+    const std::string latin1 = dir + "/caf\xe9.mp3";
+    writeFile(latin1, tone);
+    std::wstring latin1Name = wide(dir) + L"/caf" + static_cast<wchar_t>(0xDCE9) + L".mp3";
+
+    Engine engine;
+    ASSERT_EQ(engine.Init(), 0);
+    for (const std::wstring& path : {name, latin1Name}) {
+        engine.m_tag.ResetInfo();
+        EXPECT_TRUE(engine.Open(path.c_str(), true, true));
+        EXPECT_EQ(engine.GetState(), 1);
+        EXPECT_STREQ(engine.m_tag.m_szTitle, L"From The Tag");
+    }
+    // The same name with U+00E9 is another file, which does not exist.
+    EXPECT_FALSE(engine.Open((wide(dir) + L"/caf\u00e9.mp3").c_str(), true, true));
     EXPECT_EQ(engine.GetState(), 0);
+
+    // Longer than any path the file system takes: an empty name, which fails.
+    std::wstring tooLong = wide(dir) + L"/" + std::wstring(4100, L'a');
+    EXPECT_FALSE(engine.Open(tooLong.c_str(), true, true));
+    EXPECT_TRUE(win32::assertionReports().empty());
+
+    std::remove(bytes.c_str());
+    std::remove(latin1.c_str());
+    for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
+    ::rmdir(dir.c_str());
+}
+
+TEST_F(PlayEngine, NullPathIsAProgrammingError) {
+    Engine engine;
+    ASSERT_EQ(engine.Init(), 0);
+    ASSERT_TRUE(engine.Open(wide(fixture("tone.ogg")).c_str(), true, true));
+    EXPECT_FALSE(engine.Open(nullptr, true, true));
+    ASSERT_EQ(win32::assertionReports().size(), 1u);
+    EXPECT_EQ(win32::assertionReports()[0].rfind("Assertion failed: pwszUrl, file ot_playengine, line ", 0), 0u);
+    // Nothing else happened: the track playing before plays on.
+    EXPECT_EQ(engine.GetState(), 1);
 }
 
 int g_ended = 0;

@@ -112,6 +112,48 @@ TEST(TextConversion, InvalidUtf8IsReplacedOrRejected)
     EXPECT_EQ(L"\uFFFDb", Widen(CP_UTF8, "\xE4\xBD" "b"));
 }
 
+TEST(TextConversion, FileNamesKeepBytesThatAreNotUtf8)
+{
+    // Each byte outside valid UTF-8 is one lone surrogate 0xDC00 + byte, and
+    // converts back to that byte; valid UTF-8 around it is unchanged.
+    auto esc = [](unsigned byte) { return static_cast<wchar_t>(0xDC00 + byte); };
+    struct Case {
+        std::string bytes;
+        std::wstring wide;
+    } cases[] = {
+        {"caf\xE9.ogg", std::wstring(L"caf") + esc(0xE9) + L".ogg"},
+        {"\xFF\xFE", {esc(0xFF), esc(0xFE)}},
+        {"a\xC0\xAF", {L'a', esc(0xC0), esc(0xAF)}},               // overlong
+        {"\xED\xB2\x80", {esc(0xED), esc(0xB2), esc(0x80)}},      // an encoded escape is no escape
+        {"\xE4\xBD/", {esc(0xE4), esc(0xBD), L'/'}},               // cut short
+        {"\xC3\xA9\xE9", {L'\u00E9', esc(0xE9)}},                 // valid, then not
+        {"\xF4\x90\x80\x80", {esc(0xF4), esc(0x90), esc(0x80), esc(0x80)}},
+        {"\xE4\xBD\xA0", L"\u4F60"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(c.wide, Widen(CP_ACP, c.bytes));
+        EXPECT_EQ(c.wide, Widen(CP_ACP, c.bytes, MB_ERR_INVALID_CHARS));
+        EXPECT_EQ(c.bytes, Narrow(CP_ACP, c.wide));
+        const int n = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, c.wide.data(), static_cast<int>(c.wide.size()),
+                                          nullptr, 0, nullptr, nullptr);
+        EXPECT_EQ(static_cast<int>(c.bytes.size()), n);
+    }
+    // Every byte string comes back as itself.
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    EXPECT_EQ(all, Narrow(CP_ACP, Widen(CP_ACP, all)));
+
+    // Text conversions keep their replacement: only names carry escapes.
+    EXPECT_EQ(L"caf\uFFFD", Widen(CP_UTF8, "caf\xE9"));
+    EXPECT_EQ("caf\xEF\xBF\xBD", Narrow(CP_UTF8, std::wstring(L"caf") + esc(0xE9)));
+    // Surrogates that stand for no byte are still no character.
+    const wchar_t other[] = {L'a', static_cast<wchar_t>(0xDC7F), static_cast<wchar_t>(0xD800), 0};
+    EXPECT_EQ("a\xEF\xBF\xBD\xEF\xBF\xBD", Narrow(CP_ACP, other));
+    EXPECT_EQ(0, WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, other, -1, nullptr, 0, nullptr, nullptr));
+}
+
 TEST(TextConversion, InvalidGbkIsReplacedOrRejected)
 {
     // 0xC4 leads a double-byte character; 0x20 cannot trail one.

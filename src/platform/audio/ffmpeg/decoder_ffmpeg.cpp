@@ -119,6 +119,11 @@ Result FfmpegDecoder::openInput() {
         if ((int)i != m_stream) m_format->streams[i]->discard = AVDISCARD_ALL;
     }
     AVStream* stream = m_format->streams[m_stream];
+    // No file is made at such rates; a header that says so is damaged.
+    if (stream->codecpar->sample_rate != 0 && !usableSampleRate(stream->codecpar->sample_rate)) {
+        closeInput();
+        return ERR_FORMAT;
+    }
     m_codec = avcodec_alloc_context3(codec);
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
@@ -163,10 +168,20 @@ Result FfmpegDecoder::open(const std::string& path) {
 bool FfmpegDecoder::rewind() {
     m_pending.clear();
     m_pendingPos = 0;
+    // A seek costs little next to opening and probing the file again, which
+    // a file that decodes to a few milliseconds would do many times a second.
+    if (m_format != nullptr && m_codec != nullptr &&
+        avformat_seek_file(m_format, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BACKWARD) >= 0) {
+        avcodec_flush_buffers(m_codec);
+        m_inputEnded = false;
+        m_drained = false;
+        return true;
+    }
     return openInput() == OK;
 }
 
 bool FfmpegDecoder::convert(const AVFrame* frame) {
+    if (!usableSampleRate(frame->sample_rate)) return false;
     AVChannelLayout layout = {};
     if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0) {
         av_channel_layout_default(&layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : 1);

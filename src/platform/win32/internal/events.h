@@ -20,7 +20,7 @@ struct PointerEvent {
 };
 
 void onPointer(NativeWindow window, const PointerEvent& event);
-// Files dropped at `client`; paths are UTF-8 file-system paths.
+// Files dropped at `client`; paths are the file system's own bytes.
 void onDrop(NativeWindow window, const std::vector<std::string>& paths, POINT client);
 // The window manager asks the window to close.
 void onCloseRequest(NativeWindow window);

@@ -1,0 +1,130 @@
+// The PulseAudio output (also served by PipeWire's pulse server). A threaded
+// main loop owns the connection; its sinks are the drivers, the default sink
+// first, named by their descriptions. mix() runs on the main loop's thread
+// with the main loop's lock held: that lock is the output lock.
+//
+// The buffer. The server sizes a sink's own latency from its clients: with
+// PA_STREAM_ADJUST_LATENCY it asks the sink for (tlength - 2 * minreq) / 2,
+// keeps the rest of tlength in the stream's buffer, and the most demanding
+// client sets the pace of the whole sink. A minreq of half the tlength asks
+// for a sink latency of nothing: the daemon then wakes every half
+// millisecond, and every other program on that sink is dragged along. So:
+// - tlength 480 ms: all we hold ahead of what is heard, enough to ride out
+//   a busy machine without an underrun;
+// - minreq 120 ms: we are asked for at least that much at a time, so we
+//   wake about eight times a second and write in large blocks;
+// - the sink gets (480 - 240) / 2 = 120 ms, as much as a typical player
+//   asks for, and the stream's buffer the other 360 ms.
+// The buffer does not slow pause, stop or a new sound down. Pause corks the
+// stream: the server takes back what it had mixed ahead and keeps it, so the
+// sound stops at once and resumes where it stopped. Stop corks too, and stop
+// and a new sound flush, so nothing of the old one is heard.
+//
+// The server may go away while we play. Then a silent clock takes the frames
+// in its place, so positions go on, and the main loop retries the server with
+// a growing pause between tries; once one answers, a new stream on its
+// default sink carries on with what plays.
+#pragma once
+
+#include <pulse/pulseaudio.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/audio/output.h"
+#include "platform/audio/silent_clock.h"
+
+namespace ostaudio {
+
+class PulseOutput : public Output {
+public:
+    static constexpr int kTargetMs = 480;
+    static constexpr int kMinRequestMs = 120;
+    // While the server is away: how often the silent clock takes frames.
+    static constexpr int kSilentTickMs = 100;
+    // Pauses between tries to reach the server again.
+    static constexpr int kRetryFirstMs = 250;
+    static constexpr int kRetryMaxMs = 1000;
+
+    ~PulseOutput() override;
+
+    int numDrivers() override;
+    bool driverName(int id, std::string* name) override;
+    SpeakerMode driverSpeakerMode(int id) override;
+    int driverRate(int id) override;
+
+    Result open(int driver, const OutputFormat& format, MixSource* source) override;
+    void close() override;
+
+    void lock() override;
+    void unlock() override;
+    std::int64_t latencyFrames() override;
+
+    void setPaused(bool paused) override;
+    void flush() override;
+
+    // Times the server found the stream empty while it played.
+    int underruns() const { return m_underruns; }
+    // Whether frames go to a server now (not to the silent clock).
+    bool connected();
+
+private:
+    struct Sink {
+        std::string name;
+        std::string description;
+        int channels = 2;
+        int rate = 0;
+    };
+
+    bool connect();
+    void listSinks();
+    void waitFor(pa_operation* op);
+    pa_stream* newStream(const char* device);
+    void fill(std::size_t nbytes);
+    void lose();
+    void dropStream();
+    void dropContext();
+    void retry();
+    void silentTick();
+    void arm(pa_time_event* event, int ms);
+    void streamReady();
+
+    static void onContextState(pa_context* context, void* user);
+    static void onStreamState(pa_stream* stream, void* user);
+    static void onServerInfo(pa_context*, const pa_server_info* info, void* user);
+    static void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* user);
+    static void onWrite(pa_stream* stream, std::size_t nbytes, void* user);
+    static void onUnderflow(pa_stream* stream, void* user);
+    static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
+    static void onSilentTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
+
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_mainloop_api* m_api = nullptr;
+    pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    bool m_probed = false;
+    std::string m_defaultSink;
+    std::vector<Sink> m_sinks;
+    OutputFormat m_format;
+    pa_sample_spec m_spec{};
+    MixSource* m_source = nullptr;
+
+    // Everything below is guarded by the main loop's lock.
+    bool m_open = false;
+    bool m_paused = true;
+    int m_underruns = 0;
+    std::int64_t m_lastLatency = 0;
+    // Frames written since the last flush: the most the server can hold.
+    std::int64_t m_sinceFlush = 0;
+    // The server is away: the silent clock plays, the retry timer runs.
+    bool m_lost = false;
+    SilentClock m_clock;
+    std::vector<float> m_block;
+    pa_time_event* m_retryEvent = nullptr;
+    pa_time_event* m_tickEvent = nullptr;
+    int m_retryMs = kRetryFirstMs;
+    bool m_retryArmed = false;
+};
+
+}  // namespace ostaudio
