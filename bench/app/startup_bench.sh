@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Start-up to the painted window, Ostrel next to Audacious when it is
+# installed: each started ROUNDS times in turn on one Xvfb with openbox and a
+# private PulseAudio server; prints each run and the medians in ms.
+#   bench/app/startup_bench.sh BUILD_DIR [ROUNDS]
+set -u
+build=$(cd "${1:?usage: startup_bench.sh BUILD_DIR [ROUNDS]}" && pwd)
+rounds=${2:-9}
+probe=$build/bench/app/startup_probe
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+until [ -s "$work/display" ]; do sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display")
+openbox --sm-disable >/dev/null 2>&1 &
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do sleep 0.1; done
+mkdir -p "$work/pulse"
+export HOME=$work XDG_RUNTIME_DIR=$work/pulse PULSE_SERVER=unix:$work/pulse/native
+pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+    --load="module-null-sink sink_name=bench" \
+    --load="module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" >/dev/null 2>&1 &
+until pactl info >/dev/null 2>&1; do sleep 0.1; done
+
+players=("$build/src/app/ostrel")
+command -v audacious >/dev/null && players+=(audacious)
+# A first start of each fills the page cache, as a person's second start does.
+for p in "${players[@]}"; do "$probe" "$p" >/dev/null; done
+for p in "${players[@]}"; do : >"$work/$(basename "$p").times"; done
+for ((i = 0; i < rounds; i++)); do
+    for p in "${players[@]}"; do
+        "$probe" "$p" | tee -a "$work/$(basename "$p").times" | sed "s|^|$(basename "$p") mapped/painted ms: |"
+    done
+done
+for p in "${players[@]}"; do
+    name=$(basename "$p")
+    echo "$name median: mapped $(sort -n -k1 "$work/$name.times" | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}') ms," \
+        "painted $(sort -n -k2 "$work/$name.times" | awk '{a[NR]=$2} END {print a[int((NR+1)/2)]}') ms"
+done
