@@ -41,7 +41,7 @@ export DISPLAY=:$(head -n1 "$WORK/display")
 if [ "$WM" = openbox ]; then
     openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
     PIDS+=($!)
-    for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
+    for _ in $(seq 100); do xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
 fi
 # No sound server: the program takes its no-sound path and warns first.
 export PULSE_SERVER=unix:$WORK/no-such-server HOME=$WORK XDG_RUNTIME_DIR=$WORK

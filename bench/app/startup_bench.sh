@@ -14,7 +14,7 @@ Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/n
 until [ -s "$work/display" ]; do sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
 openbox --sm-disable >/dev/null 2>&1 &
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do sleep 0.1; done
+until xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "window id"; do sleep 0.1; done  # openbox takes windows from here
 mkdir -p "$work/pulse"
 export HOME=$work XDG_RUNTIME_DIR=$work/pulse PULSE_SERVER=unix:$work/pulse/native
 pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \

@@ -91,10 +91,14 @@ spawn_sound_server() {
 no_sound() { export PULSE_SERVER=unix:$WORK/no-such-server HOME=$WORK XDG_RUNTIME_DIR=$WORK; }
 
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+wm_ready() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "window id"; }
 
 start_wm() {
     spawn openbox --sm-disable >"$WORK/openbox.log" 2>&1
     wait_for 10 wm_running || { fail "openbox did not start"; return 1; }
+    # openbox claims the screen before it takes windows; a window mapped in
+    # between is never managed. Its client list comes last in its start-up.
+    wait_for 10 wm_ready || { fail "openbox did not finish starting"; return 1; }
 }
 
 # The id of the top-level client window titled exactly NAME, waiting for it.
