@@ -15,6 +15,7 @@ PROBE=$BUILD/tests/e2e/x11_probe
 SEND=$BUILD/tests/e2e/xdnd_send
 CLOSE=$BUILD/tests/e2e/wm_close
 ARGB_TRAY=$BUILD/tests/e2e/argb_tray
+DEAF_WM=$BUILD/tests/e2e/deaf_wm
 OSTREL=$BUILD/src/app/ostrel
 FIXTURES=$(cd "$(dirname "$0")/../fixtures" && pwd)
 
@@ -935,6 +936,29 @@ check_ostrel_minimize_without_tray() {
     read -r x y <<<"$(window_origin "$id")"
     wait_for_pixel $((x + 60)) $((y + 110)) "210 210 210"
     close_cleanly "$pid" "$id"
+}
+
+check_ostrel_minimize_ignored() {
+    # A window manager that ignores the request to iconify: with no tray the
+    # strip stays shown, off the taskbar, and still answers the pointer.
+    start_display && start_sound || return 1
+    spawn "$DEAF_WM"
+    wait_for 10 wm_running || { fail "the window manager did not start"; return 1; }
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    read -r OX OY < <(window_origin "$id")
+    click_minimize "$id"
+    wait_for 5 has_property "$id" _NET_WM_STATE SKIP_TASKBAR || fail "the strip was left on the taskbar"
+    is_viewable "$id" || { fail "the strip went although nothing iconified it"; return 1; }
+    dark_at 267 60 || fail "something shows above the strip before hovering"
+    pointer_at 267 115
+    wait_for 5 lit_at 267 60 || fail "the strip no longer answers the pointer"
+    # This manager does not pass close requests on: the program's own.
+    "$CLOSE" --direct "$id"
+    wait_exit "$pid" 10 || { fail "still running after the close request"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after the close request"
 }
 
 check_ostrel_minimize_fade() {

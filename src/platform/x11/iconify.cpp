@@ -5,6 +5,9 @@
 // the states return and the core is told. Tray icons are handed to the tray host here too.
 #include <X11/Xatom.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -14,6 +17,10 @@ namespace {
 constexpr long kStateRemove = 0;
 constexpr long kStateAdd = 1;
 constexpr long kSourceApplication = 1;
+// How long a window manager may take to show an icon before the request
+// counts as ignored; the caller has just faded for 200 ms, so a wait here
+// is nothing new to it.
+constexpr auto kIconifyWait = std::chrono::milliseconds(1000);
 
 }  // namespace
 
@@ -44,6 +51,13 @@ bool X11Backend::iconify(win32::NativeWindow native) {
     if (attributes.map_state != IsUnmapped) {
         changeSkipStates(*window, false);
         XIconifyWindow(m_display, window->xid, m_screen);
+        // Some window managers take the request and leave the window as it
+        // is (weston's): it would stay on screen, counted hidden and deaf.
+        if (!waitForIconic(*window)) {
+            changeSkipStates(*window, true);
+            XFlush(m_display);
+            return false;
+        }
     } else {
         // A withdrawn window is mapped straight into the icon state.
         std::vector<Atom> states;
@@ -60,16 +74,7 @@ bool X11Backend::iconify(win32::NativeWindow native) {
 
 void X11Backend::iconicPropertyNotify(WindowState& window, const XPropertyEvent& event) {
     if (!window.iconic || !m_wmState || event.atom != m_wmState || event.state != PropertyNewValue) return;
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    long state = WithdrawnState;
-    if (XGetWindowProperty(m_display, window.xid, m_wmState, 0, 2, False, m_wmState, &type, &format, &count, &after,
-                           &data) == Success &&
-        data && format == 32 && count >= 1)
-        state = reinterpret_cast<long*>(data)[0];
-    if (data) XFree(data);
+    const long state = readWmState(window.xid);
     // The value is read when the event is handled, maybe after later
     // changes: a Normal state counts as the restore only once the window is
     // on screen again, whichever change this event announced.
@@ -81,6 +86,32 @@ void X11Backend::iconicPropertyNotify(WindowState& window, const XPropertyEvent&
     changeSkipStates(window, true);
     XFlush(m_display);
     win32::onRestored(window.xid);
+}
+
+long X11Backend::readWmState(::Window xid) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    long state = WithdrawnState;
+    if (XGetWindowProperty(m_display, xid, m_wmState, 0, 2, False, m_wmState, &type, &format, &count, &after, &data) ==
+            Success &&
+        data && format == 32 && count >= 1)
+        state = reinterpret_cast<long*>(data)[0];
+    if (data) XFree(data);
+    return state;
+}
+
+bool X11Backend::waitForIconic(const WindowState& window) {
+    const auto deadline = std::chrono::steady_clock::now() + kIconifyWait;
+    for (;;) {
+        XSync(m_display, False);
+        if (readWmState(window.xid) == IconicState) return true;
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(m_display, window.xid, &attributes) && attributes.map_state == IsUnmapped) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool X11Backend::addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) {

@@ -160,6 +160,8 @@ private:
     // Before a map: the initial state the window manager gives the window.
     void setInitialState(WindowState& window, int state);
     void iconicPropertyNotify(WindowState& window, const XPropertyEvent& event);
+    long readWmState(::Window xid);
+    bool waitForIconic(const WindowState& window);
 
     Display* m_display;
     // What the core polls: the X socket, and m_pending for events that an
