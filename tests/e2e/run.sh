@@ -400,23 +400,28 @@ check_ostrel_glass_strip() {
     close_cleanly "$pid" "$id"
 }
 
+# Drops FILE (the 523 Hz tone) on window ID and records the sink for three
+# seconds, longer than the two-second file, so the loop's wrap is heard too.
+drop_and_hear() {
+    "$SEND" --window "$1" --at 110,115 -- "$2" || { fail "the drop was not taken"; return 1; }
+    sleep 0.5
+    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
+    local recorder=$! verdict
+    sleep 3
+    kill -INT $recorder
+    wait $recorder 2>/dev/null
+    verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
+        { fail "the sink did not hear the dropped file's steady 523 Hz tone: $verdict"; return 1; }
+    log "heard: $verdict"
+}
+
 check_ostrel_plays_dropped_file() {
     # A file dropped through XDND plays: the sink's monitor carries its tone.
     start_display && start_wm && start_sound || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    "$SEND" --window "$id" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
-    sleep 0.5
-    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
-    local recorder=$!
-    sleep 3  # longer than the two-second file: the loop's wrap is heard too
-    kill -INT $recorder
-    wait $recorder 2>/dev/null
-    local verdict
-    verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
-        fail "the sink did not hear the file's steady 523 Hz tone: $verdict"
-    log "heard: $verdict"
+    drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" || return 1
     close_cleanly "$pid" "$id"
 }
 
@@ -430,17 +435,7 @@ check_ostrel_plays_non_utf8_name() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    "$SEND" --window "$id" --at 110,115 -- "$file" || { fail "the drop was not taken"; return 1; }
-    sleep 0.5
-    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
-    local recorder=$!
-    sleep 3  # longer than the two-second file: the loop's wrap is heard too
-    kill -INT $recorder
-    wait $recorder 2>/dev/null
-    local verdict
-    verdict=$(python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" 523) ||
-        fail "the sink did not hear the Latin-1 named file's 523 Hz tone: $verdict"
-    log "heard: $verdict"
+    drop_and_hear "$id" "$file" || return 1
     close_cleanly "$pid" "$id"
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/win32/internal/events.h"
+#include "platform/x11/pointer.h"
 
 namespace x11 {
 
@@ -379,27 +380,14 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
     case ButtonRelease: {
         armTooltip(*icon, false);
         hideTooltip();
-        const XButtonEvent& b = event.xbutton;
-        if (b.button < 1 || b.button > 3) break;
         win32::PointerEvent pointer;
-        pointer.action = event.type == ButtonPress ? win32::PointerAction::Press : win32::PointerAction::Release;
-        pointer.button = static_cast<int>(b.button);
-        pointer.screen = {b.x_root, b.y_root};
-        pointer.client = {b.x, b.y};
-        pointer.time = static_cast<DWORD>(b.time);
-        win32::onTrayPointer(icon->id, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) win32::onTrayPointer(icon->id, pointer);
         break;
     }
-    case MotionNotify: {
-        const XMotionEvent& m = event.xmotion;
-        win32::PointerEvent pointer;
-        pointer.screen = {m.x_root, m.y_root};
-        pointer.client = {m.x, m.y};
-        pointer.time = static_cast<DWORD>(m.time);
-        win32::onTrayPointer(icon->id, pointer);
+    case MotionNotify:
+        win32::onTrayPointer(icon->id, pointerFromMotion(event.xmotion));
         if (!m_tooltip) armTooltip(*icon, true);
         break;
-    }
     case EnterNotify: armTooltip(*icon, true); break;
     case LeaveNotify:
         armTooltip(*icon, false);

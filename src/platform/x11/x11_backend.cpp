@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "platform/x11/icon.h"
+#include "platform/x11/pointer.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -302,28 +303,15 @@ void X11Backend::dispatch(XEvent& event) {
         break;
     case ButtonPress:
     case ButtonRelease: {
-        const XButtonEvent& b = event.xbutton;
-        m_lastTime = b.time;
-        if (b.button < 1 || b.button > 3) break;  // the wheel is not used
+        m_lastTime = event.xbutton.time;
         win32::PointerEvent pointer;
-        pointer.action = event.type == ButtonPress ? win32::PointerAction::Press : win32::PointerAction::Release;
-        pointer.button = static_cast<int>(b.button);
-        pointer.screen = {b.x_root, b.y_root};
-        pointer.client = {b.x, b.y};
-        pointer.time = static_cast<DWORD>(b.time);
-        win32::onPointer(window->xid, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) win32::onPointer(window->xid, pointer);
         break;
     }
-    case MotionNotify: {
-        const XMotionEvent& m = event.xmotion;
-        m_lastTime = m.time;
-        win32::PointerEvent pointer;
-        pointer.screen = {m.x_root, m.y_root};
-        pointer.client = {m.x, m.y};
-        pointer.time = static_cast<DWORD>(m.time);
-        win32::onPointer(window->xid, pointer);
+    case MotionNotify:
+        m_lastTime = event.xmotion.time;
+        win32::onPointer(window->xid, pointerFromMotion(event.xmotion));
         break;
-    }
     case ConfigureNotify:
     case ReparentNotify:
     case MapNotify:
