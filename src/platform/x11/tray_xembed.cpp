@@ -400,13 +400,13 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
 
 void XEmbedTray::armTooltip(Icon& icon, bool arm) {
     if (m_timer < 0) return;
-    itimerspec spec{};
+    itimerspec due{};
     if (arm) {
-        spec.it_value.tv_sec = kTooltipDelayMs / 1000;
-        spec.it_value.tv_nsec = (kTooltipDelayMs % 1000) * 1000000L;
+        due.it_value.tv_sec = kTooltipDelayMs / 1000;
+        due.it_value.tv_nsec = (kTooltipDelayMs % 1000) * 1000000L;
         m_hovered = icon.id;
     }
-    timerfd_settime(m_timer, 0, &spec, nullptr);
+    timerfd_settime(m_timer, 0, &due, nullptr);
 }
 
 void XEmbedTray::processTimer() {

@@ -14,8 +14,8 @@ ENCODINGS = {
 }
 
 
-def frame(spec):
-    name, rest = spec.split("=", 1)
+def frame(argument):
+    name, rest = argument.split("=", 1)
     encoding, text = rest.split(":", 1)
     code, encode = ENCODINGS[encoding]
     body = bytes([code]) + encode(text)
@@ -26,8 +26,8 @@ def synchsafe(n):
     return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
 
 
-source, dest, specs = sys.argv[1], sys.argv[2], sys.argv[3:]
-frames = b"".join(frame(s) for s in specs) + b"\0" * 64  # some padding, as taggers leave
+source, dest, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]
+frames = b"".join(frame(a) for a in arguments) + b"\0" * 64  # some padding, as taggers leave
 audio = open(source, "rb").read()
 with open(dest, "wb") as out:
     out.write(b"ID3\x03\x00\x00" + synchsafe(len(frames)) + frames + audio)
