@@ -10,11 +10,8 @@ probe=$build/bench/app/startup_probe
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-until [ -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-openbox --sm-disable >/dev/null 2>&1 &
-until xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "window id"; do sleep 0.1; done  # openbox takes windows from here
+. "$(dirname "$0")/../desktop.sh"
+start_bench_display "$work/display"
 mkdir -p "$work/pulse"
 export HOME=$work XDG_RUNTIME_DIR=$work/pulse PULSE_SERVER=unix:$work/pulse/native
 pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \

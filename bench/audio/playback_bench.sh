@@ -3,7 +3,8 @@
 # PulseAudio server with a null sink, counting the sound server's own work:
 # per player, the CPU of the player and of the daemon (all threads, from
 # /proc/PID/task/*/schedstat) over the same window, their sum, the context
-# switches of both and the sink's configured latency, scaled to a minute.
+# switches of both and the sink's configured latency, scaled to a minute;
+# for the real player also the X server's CPU, since a user pays it too.
 # The players: ostaudio-play (the audio library alone), mpg123 -o pulse when
 # installed, and with OSTREL set (and XDND_SEND, default
 # build/tests/e2e/xdnd_send) the real player under Xvfb and openbox, the
@@ -12,11 +13,13 @@
 #
 # usage: [OSTREL=... XDND_SEND=...] bench/audio/playback_bench.sh [path/to/ostaudio-play] [window-seconds]
 set -euo pipefail
+. "$(dirname "$0")/../desktop.sh"
 
 PLAYER=${1:-build/bench/audio/ostaudio-play}
 WINDOW=${2:-12}
 WORK=$(mktemp -d /tmp/ostaudio-bench.XXXXXX)
 PULSE_PID=""
+XSERVER_PID=""
 PIDS=()
 
 cleanup() {
@@ -58,12 +61,13 @@ wait_playing() {
     return 1
 }
 
-printf '%-24s %10s %10s %10s %10s %10s %9s %8s\n' "per minute of playback" "player s" "daemon s" "sum s" \
-    "player cs" "daemon cs" "sink ms" "rss MB"
+printf '%-24s %10s %10s %10s %10s %10s %10s %9s %8s\n' "per minute of playback" "player s" "daemon s" "X s" \
+    "sum s" "player cs" "daemon cs" "sink ms" "rss MB"
 # Measures the player PID (none: the daemon alone) over the window.
 measure() {
-    local label=$1 pid=${2:-} p0=0 p1=0 c0=0 c1=0 d0 d1 e0 e1 latency rss=0
+    local label=$1 pid=${2:-} p0=0 p1=0 c0=0 c1=0 d0 d1 e0 e1 x0=0 x1=0 latency rss=0
     sleep 2  # past the start
+    [ -n "$XSERVER_PID" ] && x0=$(cpu_ns "$XSERVER_PID")
     d0=$(cpu_ns "$PULSE_PID")
     e0=$(switches "$PULSE_PID")
     if [ -n "$pid" ]; then p0=$(cpu_ns "$pid"); c0=$(switches "$pid"); fi
@@ -71,17 +75,19 @@ measure() {
     latency=$(sink_configured_ms)
     sleep $((WINDOW - WINDOW / 2))
     d1=$(cpu_ns "$PULSE_PID")
+    [ -n "$XSERVER_PID" ] && x1=$(cpu_ns "$XSERVER_PID")
     e1=$(switches "$PULSE_PID")
     if [ -n "$pid" ]; then
         p1=$(cpu_ns "$pid")
         c1=$(switches "$pid")
         rss=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' /proc/"$pid"/status)
     fi
-    awk -v l="$label" -v p=$((p1 - p0)) -v d=$((d1 - d0)) -v c=$((c1 - c0)) -v e=$((e1 - e0)) -v w="$WINDOW" \
-        -v lat="${latency:--}" -v rss="$rss" -v has="$pid" 'BEGIN {
+    awk -v l="$label" -v p=$((p1 - p0)) -v d=$((d1 - d0)) -v x=$((x1 - x0)) -v c=$((c1 - c0)) -v e=$((e1 - e0)) \
+        -v w="$WINDOW" -v lat="${latency:--}" -v rss="$rss" -v has="$pid" -v hasx="$XSERVER_PID" 'BEGIN {
         k = 60 / w / 1e9
-        printf "%-24s %10s %10.2f %10.2f %10s %10d %9s %8s\n", l, has ? sprintf("%.2f", p * k) : "-", d * k,
-            (p + d) * k, has ? sprintf("%d", c * 60 / w) : "-", e * 60 / w, lat, has ? rss : "-"
+        printf "%-24s %10s %10.2f %10s %10.2f %10s %10d %9s %8s\n", l, has ? sprintf("%.2f", p * k) : "-", d * k,
+            hasx ? sprintf("%.2f", x * k) : "-", (p + d + x) * k, has ? sprintf("%d", c * 60 / w) : "-", e * 60 / w,
+            lat, has ? rss : "-"
     }'
 }
 
@@ -109,14 +115,7 @@ fi
 if [ -n "${OSTREL:-}" ]; then
     OSTREL=$(realpath "$OSTREL")
     SEND=${XDND_SEND:-build/tests/e2e/xdnd_send}
-    : >"$WORK/display"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>/dev/null &
-    PIDS+=($!)
-    for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-    export DISPLAY=:$(head -n1 "$WORK/display")
-    openbox --sm-disable >/dev/null 2>&1 &
-    PIDS+=($!)
-    sleep 1
+    start_bench_display "$WORK/display"
     (cd "$WORK" && exec "$OSTREL") >/dev/null 2>"$WORK/ostrel.log" &
     pid=$!
     PIDS+=("$pid")

@@ -16,6 +16,7 @@ set -euo pipefail
 BUILD=$(realpath "${1:-build}")
 ROUNDS=${2:-3}
 HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../desktop.sh"
 WATCH=$HERE/../../tests/e2e/tools/sink_watch.py
 WORK=$(mktemp -d /tmp/ostaudio-prompt.XXXXXX)
 PIDS=()
@@ -44,14 +45,7 @@ start_pulse() {
 }
 start_pulse
 
-: >"$WORK/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>/dev/null &
-PIDS+=($!)
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$WORK/display")
-openbox --sm-disable >/dev/null 2>&1 &
-PIDS+=($!)
-sleep 1
+start_bench_display "$WORK/display"
 (cd "$WORK" && exec "$BUILD/src/app/ostrel") >/dev/null 2>"$WORK/ostrel.log" &
 OSTREL_PID=$!
 PIDS+=($!)
