@@ -21,8 +21,13 @@ void ShowStartupError(LPCWSTR text) { MessageBoxW(NULL, text, L"Error", MB_ICONE
 }  // namespace
 
 OstApplication::OstApplication()
-    : m_hProgressTimer(NULL), m_pTray(NULL), m_pOverlay(NULL), m_pMainWindow(NULL), m_pSkin(NULL),
-      m_pPlayEngine(NULL), m_pMpris(NULL) {}
+    : m_hProgressTimer(NULL),
+      m_pTray(NULL),
+      m_pOverlay(NULL),
+      m_pMainWindow(NULL),
+      m_pSkin(NULL),
+      m_pPlayEngine(NULL),
+      m_pMpris(NULL) {}
 
 OstApplication::~OstApplication() {
     if (m_hProgressTimer) {
@@ -58,16 +63,11 @@ OstApplication::~OstApplication() {
 bool OstApplication::Initialize() {
     m_pPlayEngine = new OstPlayEngine();
     switch (m_pPlayEngine->Init()) {
-        case 2:
-            ShowStartupError(L"This program requires higher version of FMOD Ex!");
-            return false;
-        case 1:
-        case 3:
-        case 4:
-            ShowStartupError(L"Failed to initialize play engine.");
-            return false;
-        default:
-            break;
+    case 2: ShowStartupError(L"This program requires higher version of FMOD Ex!"); return false;
+    case 1:
+    case 3:
+    case 4: ShowStartupError(L"Failed to initialize play engine."); return false;
+    default: break;
     }
 
     m_pOverlay = new OstOverlay();

@@ -209,55 +209,41 @@ void OnDropFiles(HWND window, HDROP drop) {
 
 LRESULT OstMainWindow::MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            s_pApplication = static_cast<OstApplication*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-            s_pApplication->GetPlayEngine()->SetNotifyWindow(window);
-            return 0;
-        case WM_DESTROY:
-            if (s_pApplication) s_pApplication->Quit();
-            return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(window, &paint);
-            s_pApplication->GetMainWindow()->Paint(dc);
-            EndPaint(window, &paint);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_SHOWWINDOW:
-            if (wParam && s_pApplication && s_pApplication->GetMainWindow())
-                s_pApplication->GetMainWindow()->EnableBlur(s_pApplication->GetMainWindow()->m_hBlurRegion);
-            return 0;
-        case WM_NCHITTEST:
-            return OnHitTest(window, lParam);
-        case WM_NCLBUTTONDOWN:
-            OnCaptionPress(window);
-            return 0;
-        case WM_MOUSEMOVE:
-            if (OstWidget* widget = Widget()) widget->OnMouseMove(window, ClientPoint(lParam));
-            return 0;
-        case WM_LBUTTONDOWN:
-            if (OstWidget* widget = Widget()) widget->OnLButtonDown(window, ClientPoint(lParam));
-            return 0;
-        case WM_MENU_CLOSED:
-            if (OstWidget* widget = Widget()) widget->OnMenuClosed(window);
-            return 0;
-        case WM_DROPFILES:
-            OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
-            return 0;
-        case WM_TRAYICON:
-            return s_pApplication->GetTray() ? s_pApplication->GetTray()->OnNotify(window, lParam) : 0;
-        case WM_CMD_RESUME:
-            s_pApplication->GetPlayEngine()->Play();
-            return 0;
-        case WM_ENGINE_UPDATE:
-            s_pApplication->GetPlayEngine()->Update();
-            return 0;
-        case WM_PLAYBACK_ENDED:
-            InvalidateRect(window, NULL, TRUE);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+    case WM_CREATE:
+        s_pApplication = static_cast<OstApplication*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        s_pApplication->GetPlayEngine()->SetNotifyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        if (s_pApplication) s_pApplication->Quit();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        s_pApplication->GetMainWindow()->Paint(dc);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    case WM_ERASEBKGND: return 1;
+    case WM_SHOWWINDOW:
+        if (wParam && s_pApplication && s_pApplication->GetMainWindow())
+            s_pApplication->GetMainWindow()->EnableBlur(s_pApplication->GetMainWindow()->m_hBlurRegion);
+        return 0;
+    case WM_NCHITTEST: return OnHitTest(window, lParam);
+    case WM_NCLBUTTONDOWN: OnCaptionPress(window); return 0;
+    case WM_MOUSEMOVE:
+        if (OstWidget* widget = Widget()) widget->OnMouseMove(window, ClientPoint(lParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        if (OstWidget* widget = Widget()) widget->OnLButtonDown(window, ClientPoint(lParam));
+        return 0;
+    case WM_MENU_CLOSED:
+        if (OstWidget* widget = Widget()) widget->OnMenuClosed(window);
+        return 0;
+    case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_TRAYICON: return s_pApplication->GetTray() ? s_pApplication->GetTray()->OnNotify(window, lParam) : 0;
+    case WM_CMD_RESUME: s_pApplication->GetPlayEngine()->Play(); return 0;
+    case WM_ENGINE_UPDATE: s_pApplication->GetPlayEngine()->Update(); return 0;
+    case WM_PLAYBACK_ENDED: InvalidateRect(window, NULL, TRUE); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }

@@ -17,7 +17,11 @@ constexpr int kBubbleTop = 20;
 }  // namespace
 
 OstOverlay::OstOverlay()
-    : m_nHintOwner(0), m_nHintCenterX(0), m_hHintWnd(NULL), m_bHintVisible(false), m_nGdiplusToken(0),
+    : m_nHintOwner(0),
+      m_nHintCenterX(0),
+      m_hHintWnd(NULL),
+      m_bHintVisible(false),
+      m_nGdiplusToken(0),
       m_pProgressBrush(NULL) {}
 
 OstOverlay::~OstOverlay() {

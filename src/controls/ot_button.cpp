@@ -29,13 +29,13 @@ bool OstButton::Contains(int x, int y) const {
 
 int OstButton::Paint(HWND hWnd, HDC hdc, OstSkin* pSkin) {
     switch (m_nKind) {
-        case kClose: BlendGlyph(hWnd, hdc, pSkin->m_bmClose); break;
-        case kMinimize: BlendGlyph(hWnd, hdc, pSkin->m_bmMinimize); break;
-        case kStop: BlendGlyph(hWnd, hdc, pSkin->m_bmStop); break;
-        case kPrev: BlendGlyph(hWnd, hdc, pSkin->m_bmPrev); break;
-        case kNext: BlendGlyph(hWnd, hdc, pSkin->m_bmNext); break;
-        case kVolume: BlendGlyph(hWnd, hdc, pSkin->m_bmVolume); break;
-        default: break;  // the play button paints itself; unknown kinds draw nothing
+    case kClose: BlendGlyph(hWnd, hdc, pSkin->m_bmClose); break;
+    case kMinimize: BlendGlyph(hWnd, hdc, pSkin->m_bmMinimize); break;
+    case kStop: BlendGlyph(hWnd, hdc, pSkin->m_bmStop); break;
+    case kPrev: BlendGlyph(hWnd, hdc, pSkin->m_bmPrev); break;
+    case kNext: BlendGlyph(hWnd, hdc, pSkin->m_bmNext); break;
+    case kVolume: BlendGlyph(hWnd, hdc, pSkin->m_bmVolume); break;
+    default: break;  // the play button paints itself; unknown kinds draw nothing
     }
     return 0;
 }
@@ -48,7 +48,7 @@ void OstButton::BlendGlyph(HWND hWnd, HDC hdc, HBITMAP bmGlyph) {
     // default 1x1 bitmap draws nothing.
     SelectObject(hdcGlyph, bmGlyph);
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(hdc, m_rcButton.X, m_rcButton.Y, m_rcButton.Width, m_rcButton.Height, hdcGlyph, 0, 0,
-               m_rcButton.Width, m_rcButton.Height, blend);
+    AlphaBlend(hdc, m_rcButton.X, m_rcButton.Y, m_rcButton.Width, m_rcButton.Height, hdcGlyph, 0, 0, m_rcButton.Width,
+               m_rcButton.Height, blend);
     DeleteDC(hdcGlyph);
 }

@@ -19,9 +19,7 @@ constexpr int kStatePaused = 2;
 constexpr int kFadeMs = 200;
 
 // Null for a window that carries no application (nothing to act on then).
-OstApplication* Application(HWND hWnd) {
-    return reinterpret_cast<OstApplication*>(GetWindowLongW(hWnd, GWL_USERDATA));
-}
+OstApplication* Application(HWND hWnd) { return reinterpret_cast<OstApplication*>(GetWindowLongW(hWnd, GWL_USERDATA)); }
 
 // The hint's tip sits over the button's horizontal centre.
 void ShowHint(HWND hWnd, int nOwner, const Gdiplus::Rect& rc) {
@@ -97,10 +95,10 @@ int OstPlayButton::Paint(HWND hWnd, HDC hdc, OstSkin* pSkin) {
     OstApplication* app = Application(hWnd);
     if (!app) return 0;
     switch (app->GetPlayEngine()->GetState()) {
-        case kStateStopped:
-        case kStatePaused: BlendGlyph(hWnd, hdc, pSkin->m_bmPlay); break;
-        case kStatePlaying: BlendGlyph(hWnd, hdc, pSkin->m_bmPause); break;
-        default: break;
+    case kStateStopped:
+    case kStatePaused: BlendGlyph(hWnd, hdc, pSkin->m_bmPlay); break;
+    case kStatePlaying: BlendGlyph(hWnd, hdc, pSkin->m_bmPause); break;
+    default: break;
     }
     return 0;
 }

@@ -23,52 +23,42 @@ constexpr std::size_t kGbkBytes = 2 * (OstMusicTag::kTextChars + 1);
 
 constexpr const wchar_t* kDefaultCover = L"covers/no_cover.jpg";
 
-void CopyText(WCHAR* dst, std::size_t capacity, const wchar_t* src, std::size_t len)
-{
-    if (len > capacity - 1)
-        len = capacity - 1;
+void CopyText(WCHAR* dst, std::size_t capacity, const wchar_t* src, std::size_t len) {
+    if (len > capacity - 1) len = capacity - 1;
     std::wmemcpy(dst, src, len);
     dst[len] = L'\0';
 }
 
 template <std::size_t N>
-void CopyText(WCHAR (&dst)[N], const wchar_t* src)
-{
+void CopyText(WCHAR (&dst)[N], const wchar_t* src) {
     CopyText(dst, N, src, std::wcslen(src));
 }
 
 template <std::size_t N>
-void CopyText(WCHAR (&dst)[N], const std::wstring& src)
-{
+void CopyText(WCHAR (&dst)[N], const std::wstring& src) {
     CopyText(dst, N, src.data(), src.size());
 }
 
-std::uint64_t Synchsafe(const unsigned char* b)
-{
+std::uint64_t Synchsafe(const unsigned char* b) {
     return (std::uint64_t{b[0]} << 21) + (std::uint64_t{b[1]} << 14) + (std::uint64_t{b[2]} << 7) + b[3];
 }
 
-std::uint64_t BigEndian(const unsigned char* b)
-{
+std::uint64_t BigEndian(const unsigned char* b) {
     return (std::uint64_t{b[0]} << 24) | (std::uint64_t{b[1]} << 16) | (std::uint64_t{b[2]} << 8) | b[3];
 }
 
-bool ReadExact(std::istream& stream, unsigned char* buf, std::size_t n)
-{
+bool ReadExact(std::istream& stream, unsigned char* buf, std::size_t n) {
     stream.read(reinterpret_cast<char*>(buf), static_cast<std::streamsize>(n));
     return static_cast<std::size_t>(stream.gcount()) == n;
 }
 
-bool ToWide(UINT codePage, DWORD flags, const unsigned char* s, std::size_t n, std::wstring& out)
-{
+bool ToWide(UINT codePage, DWORD flags, const unsigned char* s, std::size_t n, std::wstring& out) {
     out.clear();
-    if (n == 0)
-        return true;
+    if (n == 0) return true;
     const auto* text = reinterpret_cast<const char*>(s);
     const int len = static_cast<int>(n);
     const int count = MultiByteToWideChar(codePage, flags, text, len, nullptr, 0);
-    if (count <= 0)
-        return false;
+    if (count <= 0) return false;
     out.resize(static_cast<std::size_t>(count));
     return MultiByteToWideChar(codePage, flags, text, len, out.data(), count) == count;
 }
@@ -77,28 +67,23 @@ bool ToWide(UINT codePage, DWORD flags, const unsigned char* s, std::size_t n, s
 // were written, and ISO-8859-1 when the bytes are not valid 936. A text cut
 // short (by the file or by the bytes taken) may end inside a double-byte
 // character, so one byte less is tried before giving up on 936.
-std::wstring DecodeLegacy(const unsigned char* s, std::size_t n, bool cut)
-{
+std::wstring DecodeLegacy(const unsigned char* s, std::size_t n, bool cut) {
     if (n > kGbkBytes) {
         n = kGbkBytes;
         cut = true;
     }
     std::wstring out;
-    if (ToWide(kCpGbk, MB_ERR_INVALID_CHARS, s, n, out))
-        return out;
-    if (cut && n > 1 && ToWide(kCpGbk, MB_ERR_INVALID_CHARS, s, n - 1, out))
-        return out;
+    if (ToWide(kCpGbk, MB_ERR_INVALID_CHARS, s, n, out)) return out;
+    if (cut && n > 1 && ToWide(kCpGbk, MB_ERR_INVALID_CHARS, s, n - 1, out)) return out;
     ToWide(kCpLatin1, 0, s, n, out);
     return out;
 }
 
-std::wstring DecodeUtf16(const unsigned char* s, std::size_t n, bool bigEndian)
-{
+std::wstring DecodeUtf16(const unsigned char* s, std::size_t n, bool bigEndian) {
     std::wstring out;
     for (std::size_t i = 0; i + 1 < n && out.size() < OstMusicTag::kTextChars; i += 2) {
         const unsigned unit = bigEndian ? (s[i] << 8 | s[i + 1]) : (s[i + 1] << 8 | s[i]);
-        if (unit == 0)
-            break;
+        if (unit == 0) break;
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < n) {
             const unsigned low = bigEndian ? (s[i + 2] << 8 | s[i + 3]) : (s[i + 3] << 8 | s[i + 2]);
             if (low >= 0xDC00 && low <= 0xDFFF) {
@@ -117,10 +102,8 @@ std::wstring DecodeUtf16(const unsigned char* s, std::size_t n, bool bigEndian)
 
 // The text of a text frame: s holds the frame's first n bytes, and cut tells
 // whether the frame went on beyond them. Only the first string counts.
-std::wstring DecodeFrameText(const unsigned char* s, std::size_t n, bool cut)
-{
-    if (n == 0)
-        return {};
+std::wstring DecodeFrameText(const unsigned char* s, std::size_t n, bool cut) {
+    if (n == 0) return {};
     const unsigned encoding = s[0];
     if (encoding == 1 || encoding == 2) {
         const unsigned char* p = s + 1;
@@ -156,55 +139,43 @@ std::wstring DecodeFrameText(const unsigned char* s, std::size_t n, bool cut)
     return DecodeLegacy(p, len, cut);
 }
 
-bool IsFrameIdByte(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+bool IsFrameIdByte(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // True if a frame ending at `at` (from the first byte after the tag header)
 // is followed by what may follow a frame: the tag's end, another frame's
 // header, or padding, zeros up to the tag's end (or the file's).
-bool LandsWell(std::istream& stream, std::uint64_t at, std::uint64_t bound)
-{
-    if (at == bound)
-        return true;
-    if (at > bound)
-        return false;
+bool LandsWell(std::istream& stream, std::uint64_t at, std::uint64_t bound) {
+    if (at == bound) return true;
+    if (at > bound) return false;
     stream.clear();
-    if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + at)))
-        return false;
+    if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + at))) return false;
     unsigned char id[4] = {};
     stream.read(reinterpret_cast<char*>(id), sizeof id);
     const auto got = static_cast<std::size_t>(stream.gcount());
-    if (got == sizeof id && IsFrameIdByte(id[0]) && IsFrameIdByte(id[1]) && IsFrameIdByte(id[2])
-        && IsFrameIdByte(id[3]))
+    if (got == sizeof id && IsFrameIdByte(id[0]) && IsFrameIdByte(id[1]) && IsFrameIdByte(id[2]) &&
+        IsFrameIdByte(id[3]))
         return true;
     for (std::size_t i = 0; i < got; ++i) {
-        if (id[i] != 0)
-            return false;
+        if (id[i] != 0) return false;
     }
-    if (got < sizeof id)
-        return got > 0;
+    if (got < sizeof id) return got > 0;
     unsigned char block[4096];
     for (std::uint64_t left = bound - at - sizeof id; left > 0;) {
         const std::size_t want = left < sizeof block ? static_cast<std::size_t>(left) : sizeof block;
         stream.read(reinterpret_cast<char*>(block), static_cast<std::streamsize>(want));
         const auto n = static_cast<std::size_t>(stream.gcount());
         for (std::size_t i = 0; i < n; ++i) {
-            if (block[i] != 0)
-                return false;
+            if (block[i] != 0) return false;
         }
-        if (n < want)
-            break;
+        if (n < want) break;
         left -= n;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
-OstMusicTag::OstMusicTag()
-{
+OstMusicTag::OstMusicTag() {
     CopyText(m_szTitle, L"Ostrel");
     CopyText(m_szAlbum, L"@ OT Dev. T");
     CopyText(m_szArtist, L"Vazivizev I");
@@ -214,8 +185,7 @@ OstMusicTag::OstMusicTag()
 
 OstMusicTag::~OstMusicTag() = default;
 
-void OstMusicTag::ResetInfo()
-{
+void OstMusicTag::ResetInfo() {
     CopyText(m_szTitle, L"Untitled");
     CopyText(m_szAlbum, L"Unknown Album");
     CopyText(m_szArtist, L"Unknown Artist");
@@ -223,50 +193,39 @@ void OstMusicTag::ResetInfo()
     std::wmemset(m_szPath, L'\0', MAX_PATH);
 }
 
-void OstMusicTag::Read(LPCWSTR pwszPath)
-{
+void OstMusicTag::Read(LPCWSTR pwszPath) {
     ResetInfo();
-    if (pwszPath == nullptr)
-        return;
+    if (pwszPath == nullptr) return;
     CopyText(m_szPath, pwszPath);
 
     // The file system's own bytes, so every existing file opens.
     const int cb = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, pwszPath, -1, nullptr, 0, nullptr, nullptr);
-    if (cb <= 1)
-        return;
+    if (cb <= 1) return;
     std::string path(static_cast<std::size_t>(cb), '\0');
     if (WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, pwszPath, -1, path.data(), cb, nullptr, nullptr) != cb)
         return;
     path.resize(static_cast<std::size_t>(cb - 1));
 
     std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open())
-        return;
-    if (HasId3Header(file))
-        ReadFrames(file);
+    if (!file.is_open()) return;
+    if (HasId3Header(file)) ReadFrames(file);
 }
 
-bool OstMusicTag::HasId3Header(std::istream& stream)
-{
+bool OstMusicTag::HasId3Header(std::istream& stream) {
     stream.clear();
-    if (!stream.seekg(0))
-        return false;
+    if (!stream.seekg(0)) return false;
     unsigned char magic[3] = {};
     return ReadExact(stream, magic, sizeof magic) && std::memcmp(magic, "ID3", 3) == 0;
 }
 
-void OstMusicTag::ReadFrames(std::istream& stream)
-{
+void OstMusicTag::ReadFrames(std::istream& stream) {
     stream.clear();
-    if (!stream.seekg(0))
-        return;
+    if (!stream.seekg(0)) return;
     unsigned char header[kHeaderSize] = {};
-    if (!ReadExact(stream, header, kHeaderSize))
-        return;
+    if (!ReadExact(stream, header, kHeaderSize)) return;
     const unsigned major = header[3];
     const std::uint64_t tagSize = Synchsafe(header + 6);
-    if (tagSize < kHeaderSize)
-        return; // no room for a single frame
+    if (tagSize < kHeaderSize) return;  // no room for a single frame
     const std::uint64_t bound = tagSize - kHeaderSize;
 
     // R: offset from the first byte after the tag header.
@@ -276,8 +235,7 @@ void OstMusicTag::ReadFrames(std::istream& stream)
         // A size no extended header has means a stray flag: the frames
         // start right after the tag header.
         unsigned char ext[4] = {};
-        if (!ReadExact(stream, ext, sizeof ext))
-            return;
+        if (!ReadExact(stream, ext, sizeof ext)) return;
         const std::uint64_t extSize = major == 4 ? Synchsafe(ext) : BigEndian(ext);
         if (major == 3 && (extSize == 6 || extSize == 10))
             pos = 4 + extSize;
@@ -289,7 +247,7 @@ void OstMusicTag::ReadFrames(std::istream& stream)
     while (pos < bound) {
         unsigned char fh[kHeaderSize] = {};
         if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos)) || !ReadExact(stream, fh, kHeaderSize))
-            return; // past the end of the file: nothing more to find
+            return;  // past the end of the file: nothing more to find
         pos += kHeaderSize;
         std::uint64_t size = major == 4 ? Synchsafe(fh + 4) : BigEndian(fh + 4);
         if (major == 4) {
@@ -300,8 +258,7 @@ void OstMusicTag::ReadFrames(std::istream& stream)
             if (plain != size && !LandsWell(stream, pos + size, bound) && LandsWell(stream, pos + plain, bound))
                 size = plain;
             stream.clear();
-            if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos)))
-                return;
+            if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos))) return;
         }
 
         WCHAR* field = nullptr;
@@ -324,22 +281,18 @@ void OstMusicTag::ReadFrames(std::istream& stream)
     }
 }
 
-void OstMusicTag::FindCover()
-{
+void OstMusicTag::FindCover() {
     std::wstring cover = L"covers/";
     cover += m_szArtist;
     cover += L" - ";
     cover += m_szTitle;
     cover += L".jpg";
-    if (cover.size() >= MAX_PATH)
-        return;
+    if (cover.size() >= MAX_PATH) return;
 
     const int cb = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, cover.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (cb <= 1)
-        return;
+    if (cb <= 1) return;
     std::string path(static_cast<std::size_t>(cb), '\0');
     if (WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, cover.c_str(), -1, path.data(), cb, nullptr, nullptr) != cb)
         return;
-    if (::access(path.c_str(), F_OK) == 0)
-        CopyText(m_szCover, cover);
+    if (::access(path.c_str(), F_OK) == 0) CopyText(m_szCover, cover);
 }

@@ -14,8 +14,8 @@ class OstPlayEngine;
 
 // The channel callback: on the end of a sound, stops the engine and tells
 // its notify window with WM_PLAYBACK_ENDED. Always returns 0.
-ostaudio::Result ChannelCallback(ostaudio::Channel* channel, ostaudio::ChannelCallbackType type,
-                                 void* commanddata1, void* commanddata2);
+ostaudio::Result ChannelCallback(ostaudio::Channel* channel, ostaudio::ChannelCallbackType type, void* commanddata1,
+                                 void* commanddata2);
 
 class OstPlayEngine {
 public:

@@ -6,7 +6,7 @@
 
 struct OstPlaylistItem {
     OstPlaylistItem* pPrev;
-    std::uint32_t nIndex; // position in the list, kept in step on removal
+    std::uint32_t nIndex;  // position in the list, kept in step on removal
     std::int32_t nState;
     WCHAR szPath[256];
     OstPlaylistItem* pNext;

@@ -29,7 +29,7 @@ void OstSkin::PaintPrev(Graphics* g, Brush* pGlow, Brush* pGlyph) {
     // Two left-pointing chevrons, 5 pixels thick along x, 2.5 apart.
     const PointF first[] = {{22.5f, 6.0f},  {17.0f, 13.5f}, {22.5f, 21.0f},
                             {27.5f, 21.0f}, {22.0f, 13.5f}, {27.5f, 6.0f}};
-    const PointF second[] = {{30.0f, 6.0f}, {24.5f, 13.5f}, {30.0f, 21.0f},
+    const PointF second[] = {{30.0f, 6.0f},  {24.5f, 13.5f}, {30.0f, 21.0f},
                              {35.0f, 21.0f}, {29.5f, 13.5f}, {35.0f, 6.0f}};
     path.AddPolygon(first, 6);
     path.AddPolygon(second, 6);

@@ -212,7 +212,7 @@ TEST_F(Controls, TheGapsOfTheRowDragTheWindowAndTheButtonsDoNot) {
     struct Case {
         POINT at;
         bool moves;
-    } cases[] = {{{110, 115}, true}, {{129, 115}, true},  {{130, 115}, false}, {kPrev, false},  {kStop, false},
+    } cases[] = {{{110, 115}, true}, {{129, 115}, true},  {{130, 115}, false}, {kPrev, false},     {kStop, false},
                  {kPlay, false},     {kNext, false},      {{450, 115}, true},  {{502, 108}, true}, {{512, 108}, true},
                  {{496, 112}, true}, {{496, 111}, false}, {{519, 129}, true},  {{157, 130}, false}};
     for (const Case& c : cases) {

@@ -14,9 +14,9 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/gdi_objects.h"
 #include "playback/ot_playengine.h"
-#include "support/pump.h"
 #include "skin/ot_skin.h"
 #include "support/memory_surface.h"
+#include "support/pump.h"
 
 namespace {
 
@@ -55,8 +55,8 @@ TEST_F(Overlay, TheBarIsTheTruncatedFractionOf500PixelsFromX21) {
 }
 
 TEST_F(Overlay, NoBarOutsideZeroToOne) {
-    for (float fraction : {0.0f, -0.5f, 1.0001f, 7.0f, std::numeric_limits<float>::quiet_NaN(),
-                           std::numeric_limits<float>::infinity()})
+    for (float fraction :
+         {0.0f, -0.5f, 1.0001f, 7.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
         EXPECT_TRUE(BarColumns(fraction).empty()) << fraction;
 }
 

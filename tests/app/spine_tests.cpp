@@ -81,7 +81,8 @@ TEST_F(Program, EachStartupFailureShowsItsOneMessageAndExitsWithMinus255) {
          "Error: Failed to initialize play engine."},
         {"graphics", [](headless::HeadlessBackend&) { win32::setFault(win32::Fault::GdiplusStartup, true); },
          "Error: This program requires higher version of GDI+!"},
-        {"window class", [](headless::HeadlessBackend&) { win32::setFault(win32::Fault::RegisterClass, true); }, "Error: Ostrel failed to load!"},
+        {"window class", [](headless::HeadlessBackend&) { win32::setFault(win32::Fault::RegisterClass, true); },
+         "Error: Ostrel failed to load!"},
         {"window", [](headless::HeadlessBackend& fresh) { fresh.failWindowCreation(true); },
          "Error: Ostrel failed to load!"},
     };
@@ -118,7 +119,7 @@ TEST_F(Program, OnlyThePlainStripBetweenItsEdgesMovesTheWindow) {
     struct Case {
         int x, y;
         bool moves;
-    } cases[] = {{110, 115, true}, {21, 101, true}, {519, 129, true}, {110, 100, false},
+    } cases[] = {{110, 115, true},  {21, 101, true},  {519, 129, true},  {110, 100, false},
                  {110, 130, false}, {20, 115, false}, {520, 115, false}, {270, 50, false}};
     for (const Case& c : cases) {
         size_t before = display.window(hwnd)->systemMoves.size();

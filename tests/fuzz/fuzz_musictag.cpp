@@ -6,8 +6,8 @@
 #include <istream>
 #include <streambuf>
 
-#include "playback/ot_musictag.h"
 #include "platform/win32/user.h"
+#include "playback/ot_musictag.h"
 
 // The last error lives with the window layer, which this target leaves out.
 void SetLastError(DWORD) {}
@@ -17,47 +17,40 @@ namespace {
 // A read-only, seekable view of the input without copying it.
 class ByteBuf : public std::streambuf {
 public:
-    ByteBuf(const std::uint8_t* data, std::size_t size)
-    {
+    ByteBuf(const std::uint8_t* data, std::size_t size) {
         char* p = const_cast<char*>(reinterpret_cast<const char*>(data));
         setg(p, p, p + size);
     }
 
 protected:
-    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override
-    {
-        if ((which & std::ios_base::in) == 0)
-            return pos_type(off_type(-1));
-        const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+        if ((which & std::ios_base::in) == 0) return pos_type(off_type(-1));
+        const off_type base = dir == std::ios_base::beg   ? 0
+                              : dir == std::ios_base::cur ? gptr() - eback()
+                                                          : egptr() - eback();
         const off_type size = egptr() - eback();
-        if (off > size - base || off < -base)
-            return pos_type(off_type(-1));
+        if (off > size - base || off < -base) return pos_type(off_type(-1));
         setg(eback(), eback() + base + off, egptr());
         return pos_type(base + off);
     }
 
-    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override
-    {
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
         return seekoff(off_type(pos), std::ios_base::beg, which);
     }
 };
 
-void CheckTerminated(const WCHAR* field, std::size_t capacity)
-{
-    if (wmemchr(field, L'\0', capacity) == nullptr)
-        __builtin_trap();
+void CheckTerminated(const WCHAR* field, std::size_t capacity) {
+    if (wmemchr(field, L'\0', capacity) == nullptr) __builtin_trap();
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ByteBuf buf(data, size);
     std::istream stream(&buf);
     OstMusicTag tag;
     tag.ResetInfo();
-    if (tag.HasId3Header(stream))
-        tag.ReadFrames(stream);
+    if (tag.HasId3Header(stream)) tag.ReadFrames(stream);
     // The walk itself must not depend on the header check.
     tag.ReadFrames(stream);
     CheckTerminated(tag.m_szTitle, OstMusicTag::kTextChars);

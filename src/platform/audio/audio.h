@@ -108,8 +108,7 @@ class System;
 class Sound;
 class Channel;
 
-using ChannelCallback = Result (*)(Channel* channel, ChannelCallbackType type, void* commanddata1,
-                                   void* commanddata2);
+using ChannelCallback = Result (*)(Channel* channel, ChannelCallbackType type, void* commanddata1, void* commanddata2);
 
 Result System_Create(System** system);
 
@@ -137,8 +136,8 @@ public:
     virtual Result getOutput(OutputType* output) = 0;
     virtual Result setSpeakerMode(SpeakerMode speakermode) = 0;
     virtual Result setDSPBufferSize(unsigned bufferlength, int numbuffers) = 0;
-    virtual Result setSoftwareFormat(int samplerate, SoundFormat format, int numoutputchannels,
-                                     int maxinputchannels, DspResampler resamplemethod) = 0;
+    virtual Result setSoftwareFormat(int samplerate, SoundFormat format, int numoutputchannels, int maxinputchannels,
+                                     DspResampler resamplemethod) = 0;
     virtual Result init(int maxchannels, InitFlags flags, void* extradriverdata) = 0;
     virtual Result createSound(const char* name, Mode mode, CreateSoundExInfo* exinfo, Sound** sound) = 0;
     virtual Result playSound(ChannelIndex channelid, Sound* sound, bool paused, Channel** channel) = 0;

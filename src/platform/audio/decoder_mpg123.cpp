@@ -69,7 +69,8 @@ bool looksLikeMpeg(const char* path) {
     off_t start = 0;
     unsigned char tag[10];
     if (::pread(fd, tag, sizeof tag, 0) == (ssize_t)sizeof tag && std::memcmp(tag, "ID3", 3) == 0) {
-        start = 10 + (((off_t)(tag[6] & 0x7F) << 21) | ((tag[7] & 0x7F) << 14) | ((tag[8] & 0x7F) << 7) | (tag[9] & 0x7F));
+        start =
+            10 + (((off_t)(tag[6] & 0x7F) << 21) | ((tag[7] & 0x7F) << 14) | ((tag[8] & 0x7F) << 7) | (tag[9] & 0x7F));
         if (tag[5] & 0x10) start += 10;  // a footer
     }
     ssize_t got = ::pread(fd, buf, sizeof buf, start);
@@ -176,7 +177,9 @@ std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
     return owned;
 }
 
-Result openMpg123(const char* path, int outRate, void** handle) { return openNative(openSource, path, outRate, handle); }
+Result openMpg123(const char* path, int outRate, void** handle) {
+    return openNative(openSource, path, outRate, handle);
+}
 
 const DecoderFuncs kMpg123 = {"mpg123", openMpg123, readNative, rewindNative, lengthNative, closeNative};
 

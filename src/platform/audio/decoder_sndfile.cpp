@@ -89,7 +89,9 @@ std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
     return std::unique_ptr<NativeSource>(source);
 }
 
-Result openSndfile(const char* path, int outRate, void** handle) { return openNative(openSource, path, outRate, handle); }
+Result openSndfile(const char* path, int outRate, void** handle) {
+    return openNative(openSource, path, outRate, handle);
+}
 
 const DecoderFuncs kSndfile = {"sndfile", openSndfile, readNative, rewindNative, lengthNative, closeNative};
 

@@ -97,7 +97,7 @@ Result MixingSystem::getNumDrivers(int* numdrivers) {
 }
 
 Result MixingSystem::getDriverCaps(int id, Caps* caps, int* minfrequency, int* maxfrequency,
-                             SpeakerMode* controlpanelspeakermode) {
+                                   SpeakerMode* controlpanelspeakermode) {
     Output* output = m_state.ensureOutput();
     if (id < 0 || id >= output->numDrivers()) return ERR_INVALID_PARAM;
     if (caps != nullptr) *caps = output->driverCaps(id);

@@ -64,7 +64,9 @@ void HeadlessBackend::pointer(HWND hwnd, int action, int x, int y, int button) {
     queue([native, e] { win32::onPointer(native, e); });
 }
 
-void HeadlessBackend::moveTo(HWND hwnd, int x, int y) { pointer(hwnd, static_cast<int>(win32::PointerAction::Move), x, y, 0); }
+void HeadlessBackend::moveTo(HWND hwnd, int x, int y) {
+    pointer(hwnd, static_cast<int>(win32::PointerAction::Move), x, y, 0);
+}
 
 void HeadlessBackend::press(HWND hwnd, int x, int y, int button) {
     pointer(hwnd, static_cast<int>(win32::PointerAction::Press), x, y, button);
@@ -137,7 +139,8 @@ void HeadlessBackend::present(NativeWindow window, const win32::PixelView& surfa
     for (int y = top; y < bottom; ++y) {
         auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const char*>(surface.pixels) +
                                                            static_cast<std::ptrdiff_t>(y) * surface.stride);
-        std::copy(row + left, row + std::max(left, right), w.pixels.begin() + static_cast<std::ptrdiff_t>(y) * w.width + left);
+        std::copy(row + left, row + std::max(left, right),
+                  w.pixels.begin() + static_cast<std::ptrdiff_t>(y) * w.width + left);
     }
     w.presented.push_back(area);
 }

@@ -30,13 +30,13 @@ struct WindowState {
     std::vector<std::uint32_t> pixels;  // last presented, BGRA premultiplied
     std::vector<RECT> presented;        // areas presented, oldest first
     std::vector<RECT> blur;
-    int blurSets = 0;                   // how often the blur region was set
-    std::vector<POINT> systemMoves;     // screen points a system move started from
+    int blurSets = 0;                // how often the blur region was set
+    std::vector<POINT> systemMoves;  // screen points a system move started from
     int iconWidth = 0;
-    bool iconic = false;                // iconified: in the taskbar, not on screen
-    std::vector<double> opacities;      // each opacity set, oldest first
-    int activations = 0;                // how often it was made the active window
-    int raises = 0;                     // how often it was raised to the top
+    bool iconic = false;            // iconified: in the taskbar, not on screen
+    std::vector<double> opacities;  // each opacity set, oldest first
+    int activations = 0;            // how often it was made the active window
+    int raises = 0;                 // how often it was raised to the top
 };
 
 struct TrayIconState {

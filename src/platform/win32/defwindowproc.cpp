@@ -13,36 +13,31 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto window = findWindow(hwnd);
     if (!window) return 0;
     switch (message) {
-        case WM_NCCREATE:
-            return TRUE;
-        case WM_NCHITTEST:
-            return HTCLIENT;
-        case WM_ERASEBKGND: {
-            HBRUSH brush = window->windowClass->background;
-            if (!brush) return 0;
-            RECT all{0, 0, window->width, window->height};
-            FillRect(reinterpret_cast<HDC>(wParam), &all, brush);
-            return 1;
+    case WM_NCCREATE: return TRUE;
+    case WM_NCHITTEST: return HTCLIENT;
+    case WM_ERASEBKGND: {
+        HBRUSH brush = window->windowClass->background;
+        if (!brush) return 0;
+        RECT all{0, 0, window->width, window->height};
+        FillRect(reinterpret_cast<HDC>(wParam), &all, brush);
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_NCLBUTTONDOWN:
+        if (wParam == HTCAPTION) {
+            SetForegroundWindow(hwnd);
+            SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
         }
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            BeginPaint(hwnd, &ps);
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
-        case WM_CLOSE:
-            DestroyWindow(hwnd);
-            return 0;
-        case WM_NCLBUTTONDOWN:
-            if (wParam == HTCAPTION) {
-                SetForegroundWindow(hwnd);
-                SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
-            }
-            return 0;
-        case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) == SC_MOVE && backend()) backend()->startSystemMove(window->native, lastPressPoint());
-            return 0;
-        default:
-            return 0;
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MOVE && backend()) backend()->startSystemMove(window->native, lastPressPoint());
+        return 0;
+    default: return 0;
     }
 }

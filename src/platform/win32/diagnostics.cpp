@@ -111,7 +111,8 @@ void ReportAssertionFailure(const char* expression, const char* file, int line) 
     base = base ? base + 1 : file;
     std::string name(base);
     if (auto dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);
-    std::string report = "Assertion failed: " + std::string(expression) + ", file " + name + ", line " + std::to_string(line);
+    std::string report =
+        "Assertion failed: " + std::string(expression) + ", file " + name + ", line " + std::to_string(line);
     std::fprintf(stderr, "%s\n", report.c_str());
     win32::recordAssertion(report);
 }

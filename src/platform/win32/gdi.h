@@ -42,10 +42,10 @@ HGDIOBJ GetStockObject(int index);
 // Bitmaps and transfers
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
-BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, DWORD rop);
-BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, BLENDFUNCTION blend);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                DWORD rop);
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                BLENDFUNCTION blend);
 
 // Brushes
 HBRUSH CreateSolidBrush(COLORREF color);

@@ -15,7 +15,8 @@ BitmapObject::BitmapObject(int w, int h) : width(w), height(h) {
 BitmapObject::~BitmapObject() { cairo_surface_destroy(surface); }
 
 std::uint32_t* BitmapObject::row(int y) const {
-    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + static_cast<std::ptrdiff_t>(y) * stride);
+    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                            static_cast<std::ptrdiff_t>(y) * stride);
 }
 
 DcObject::~DcObject() {
@@ -120,31 +121,30 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     auto dc = findDc(hdc);
     if (!dc || !object) return nullptr;
     switch (handleKindOf(object)) {
-        case HandleKind::Bitmap: {
-            if (!dc->memory) return nullptr;
-            HGDIOBJ previous = dc->bitmapHandle;
-            if (object == previous) return previous;
-            std::shared_ptr<BitmapObject> bitmap;
-            if (object != stock().defaultBitmap) {
-                bitmap = findBitmap(static_cast<HBITMAP>(object));
-                if (!bitmap || bitmap->selected) return nullptr;
-                bitmap->selected = true;
-            } else if (!findHandle(object, HandleKind::Bitmap)) {
-                return nullptr;
-            }
-            if (dc->bitmap) dc->bitmap->selected = false;
-            dc->bitmap = std::move(bitmap);
-            dc->bitmapHandle = object;
-            return previous;
-        }
-        case HandleKind::Brush: {
-            if (!findBrush(static_cast<HBRUSH>(object))) return nullptr;
-            HGDIOBJ previous = dc->brushHandle;
-            dc->brushHandle = object;
-            return previous;
-        }
-        default:
+    case HandleKind::Bitmap: {
+        if (!dc->memory) return nullptr;
+        HGDIOBJ previous = dc->bitmapHandle;
+        if (object == previous) return previous;
+        std::shared_ptr<BitmapObject> bitmap;
+        if (object != stock().defaultBitmap) {
+            bitmap = findBitmap(static_cast<HBITMAP>(object));
+            if (!bitmap || bitmap->selected) return nullptr;
+            bitmap->selected = true;
+        } else if (!findHandle(object, HandleKind::Bitmap)) {
             return nullptr;
+        }
+        if (dc->bitmap) dc->bitmap->selected = false;
+        dc->bitmap = std::move(bitmap);
+        dc->bitmapHandle = object;
+        return previous;
+    }
+    case HandleKind::Brush: {
+        if (!findBrush(static_cast<HBRUSH>(object))) return nullptr;
+        HGDIOBJ previous = dc->brushHandle;
+        dc->brushHandle = object;
+        return previous;
+    }
+    default: return nullptr;
     }
 }
 
@@ -152,26 +152,24 @@ BOOL DeleteObject(HGDIOBJ object) {
     if (!object) return FALSE;
     if (isStock(object)) return TRUE;
     switch (handleKindOf(object)) {
-        case HandleKind::Bitmap: {
-            auto bitmap = findBitmap(static_cast<HBITMAP>(object));
-            if (!bitmap || bitmap->selected) return FALSE;
-            break;
-        }
-        case HandleKind::Brush:
-        case HandleKind::Region:
-            break;
-        default:
-            return FALSE;
+    case HandleKind::Bitmap: {
+        auto bitmap = findBitmap(static_cast<HBITMAP>(object));
+        if (!bitmap || bitmap->selected) return FALSE;
+        break;
+    }
+    case HandleKind::Brush:
+    case HandleKind::Region: break;
+    default: return FALSE;
     }
     return removeHandle(object, handleKindOf(object)) ? TRUE : FALSE;
 }
 
 HGDIOBJ GetStockObject(int index) {
     switch (index) {
-        case WHITE_BRUSH: return stock().whiteBrush;
-        case BLACK_BRUSH: return stock().blackBrush;
-        case NULL_BRUSH: return stock().nullBrush;
-        default: return nullptr;
+    case WHITE_BRUSH: return stock().whiteBrush;
+    case BLACK_BRUSH: return stock().blackBrush;
+    case NULL_BRUSH: return stock().nullBrush;
+    default: return nullptr;
     }
 }
 
@@ -194,8 +192,7 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
     // Win32 copies the bitmap: the caller may delete it while the brush lives.
     auto copy = std::make_shared<BitmapObject>(source->width, source->height);
     cairo_surface_flush(source->surface);
-    for (int y = 0; y < source->height; ++y)
-        std::copy_n(source->row(y), source->width, copy->row(y));
+    for (int y = 0; y < source->height; ++y) std::copy_n(source->row(y), source->width, copy->row(y));
     cairo_surface_mark_dirty(copy->surface);
     auto brush = std::make_shared<BrushObject>();
     brush->pattern = std::move(copy);
@@ -210,7 +207,8 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brushHandle) {
     if (!dc->bitmap) return 1;
     if (!brush->pattern) {
         // GDI writes the colour bytes and leaves alpha 0, as on a 32-bit DIB.
-        std::uint32_t pixel = (GetRValue(brush->color) << 16) | (GetGValue(brush->color) << 8) | GetBValue(brush->color);
+        std::uint32_t pixel =
+            (GetRValue(brush->color) << 16) | (GetGValue(brush->color) << 8) | GetBValue(brush->color);
         cairo_region_t* area = clippedArea(*dc, *rect);
         cairo_surface_flush(dc->bitmap->surface);
         for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {

@@ -36,6 +36,7 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWid
         int in = inset[static_cast<std::size_t>(k)];
         if (width - 2 * in > 0) rows.push_back({left + in, top + k, width - 2 * in, 1});
     }
-    auto region = std::make_shared<RegionObject>(cairo_region_create_rectangles(rows.data(), static_cast<int>(rows.size())));
+    auto region =
+        std::make_shared<RegionObject>(cairo_region_create_rectangles(rows.data(), static_cast<int>(rows.size())));
     return static_cast<HRGN>(addHandle(HandleKind::Region, region));
 }

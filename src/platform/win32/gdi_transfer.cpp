@@ -17,9 +17,9 @@ namespace {
 // what was there before it started. A DC without a bitmap of its own reads
 // as its 1x1 black default.
 struct Source {
-    int width = 1;   // of the whole source bitmap
+    int width = 1;  // of the whole source bitmap
     int height = 1;
-    int left = 0;    // snapshot origin in the source bitmap
+    int left = 0;  // snapshot origin in the source bitmap
     int top = 0;
     int cols = 0;
     int rows = 0;
@@ -56,9 +56,7 @@ struct CopyPixel {
 
 // Nearest source offset for destination offset i when n source pixels
 // spread over m destination pixels.
-inline int nearest(int i, int n, int m) {
-    return static_cast<int>((2LL * i + 1) * n / (2LL * m));
-}
+inline int nearest(int i, int n, int m) { return static_cast<int>((2LL * i + 1) * n / (2LL * m)); }
 
 // Calls `put(destPixel, sourcePixel)` for every writable destination pixel
 // of the rectangle whose source pixel lies inside the source bitmap. Negative
@@ -68,10 +66,26 @@ template <class Put>
 void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, int sx, int sy, int sw, int sh,
               Put put) {
     bool flipX = false, flipY = false;
-    if (w < 0) { x += w; w = -w; flipX = !flipX; }
-    if (h < 0) { y += h; h = -h; flipY = !flipY; }
-    if (sw < 0) { sx += sw; sw = -sw; flipX = !flipX; }
-    if (sh < 0) { sy += sh; sh = -sh; flipY = !flipY; }
+    if (w < 0) {
+        x += w;
+        w = -w;
+        flipX = !flipX;
+    }
+    if (h < 0) {
+        y += h;
+        h = -h;
+        flipY = !flipY;
+    }
+    if (sw < 0) {
+        sx += sw;
+        sw = -sw;
+        flipX = !flipX;
+    }
+    if (sh < 0) {
+        sy += sh;
+        sh = -sh;
+        flipY = !flipY;
+    }
     if (w == 0 || h == 0 || sw == 0 || sh == 0 || !dest.bitmap) return;
     cairo_region_t* area = clippedArea(dest, RECT{x, y, x + w, y + h});
     cairo_surface_flush(dest.bitmap->surface);
@@ -156,25 +170,25 @@ BOOL AlphaBlend(HDC destHandle, int x, int y, int width, int height, HDC srcHand
     if (blend.AlphaFormat & AC_SRC_ALPHA) {
         // Premultiplied source over destination, the source first scaled by
         // the constant alpha.
-        transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
-                 [ca](std::uint32_t& d, std::uint32_t s) {
-                     // Exact shortcuts for the common pixels of a glyph at full
-                     // strength: nothing, or fully opaque.
-                     if (ca == 255) {
-                         if (s == 0) return;
-                         if ((s >> 24) == 255) {
-                             d = s;
-                             return;
-                         }
-                     }
-                     std::uint32_t sa = div255((s >> 24) * ca);
-                     std::uint32_t out = 0;
-                     for (int shift = 0; shift < 32; shift += 8) {
-                         std::uint32_t c = div255(((s >> shift) & 0xFF) * ca) + div255(((d >> shift) & 0xFF) * (255 - sa));
-                         out |= std::min<std::uint32_t>(c, 255) << shift;
-                     }
-                     d = out;
-                 });
+        transfer(
+            *dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight, [ca](std::uint32_t& d, std::uint32_t s) {
+                // Exact shortcuts for the common pixels of a glyph at full
+                // strength: nothing, or fully opaque.
+                if (ca == 255) {
+                    if (s == 0) return;
+                    if ((s >> 24) == 255) {
+                        d = s;
+                        return;
+                    }
+                }
+                std::uint32_t sa = div255((s >> 24) * ca);
+                std::uint32_t out = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    std::uint32_t c = div255(((s >> shift) & 0xFF) * ca) + div255(((d >> shift) & 0xFF) * (255 - sa));
+                    out |= std::min<std::uint32_t>(c, 255) << shift;
+                }
+                d = out;
+            });
     } else {
         transfer(*dest, x, y, width, height, *src, srcX, srcY, srcWidth, srcHeight,
                  [ca](std::uint32_t& d, std::uint32_t s) {

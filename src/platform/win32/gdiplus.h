@@ -377,8 +377,7 @@ public:
     Status DrawImage(Image* image, const RectF& destRect);
     // The source rectangle drawn at its own size with its corner at (x, y).
     Status DrawImage(Image* image, INT x, INT y, INT srcx, INT srcy, INT srcwidth, INT srcheight, Unit srcUnit);
-    Status DrawImage(Image* image, REAL x, REAL y, REAL srcx, REAL srcy, REAL srcwidth, REAL srcheight,
-                     Unit srcUnit);
+    Status DrawImage(Image* image, REAL x, REAL y, REAL srcx, REAL srcy, REAL srcwidth, REAL srcheight, Unit srcUnit);
 
     // The clip from a path is the set of pixels whose centres lie inside.
     Status SetClip(const GraphicsPath* path, CombineMode combineMode = CombineModeReplace);

@@ -35,8 +35,8 @@ inline std::uint32_t overPremultiplied(std::uint32_t d, std::uint32_t s, std::ui
 inline std::uint32_t overStraight(std::uint32_t d, std::uint32_t s, std::uint32_t ea) {
     if (ea == 255) return (s & 0xFFFFFF) | 0xFF000000u;
     std::uint32_t da = channel(d, 24);
-    std::uint32_t dw = da * (255 - ea);          // destination weight, scaled by 255
-    std::uint32_t total = ea * 255 + dw;         // result alpha, scaled by 255
+    std::uint32_t dw = da * (255 - ea);   // destination weight, scaled by 255
+    std::uint32_t total = ea * 255 + dw;  // result alpha, scaled by 255
     std::uint32_t out = 0;
     for (int shift = 0; shift < 24; shift += 8) {
         std::uint32_t c = (channel(s, shift) * ea * 255 + channel(d, shift) * dw + total / 2) / total;
@@ -63,7 +63,9 @@ struct Canvas {
         if (area) cairo_region_destroy(area);
         if (dc && dc->bitmap) cairo_surface_mark_dirty(dc->bitmap->surface);
     }
-    std::uint32_t* row(int y) const { return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride); }
+    std::uint32_t* row(int y) const {
+        return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    }
 
     template <class F>
     void forEach(F&& f) const {
@@ -117,7 +119,8 @@ void compositeSolid(const Canvas& canvas, const Coverage& coverage, Gdiplus::ARG
     int mstride = cairo_image_surface_get_stride(coverage.mask);
     std::uint32_t alpha = color >> 24;
     canvas.forEach([&](int x, int y, std::uint32_t& p) {
-        std::uint32_t ea = div255(alpha * m[static_cast<std::ptrdiff_t>(y - coverage.top) * mstride + (x - coverage.left)]);
+        std::uint32_t ea =
+            div255(alpha * m[static_cast<std::ptrdiff_t>(y - coverage.top) * mstride + (x - coverage.left)]);
         if (ea == 0) return;
         p = canvas.premultiplied ? overPremultiplied(p, color, ea) : overStraight(p, color, ea);
     });
@@ -262,8 +265,8 @@ namespace {
 
 // Fills `shape` with a solid colour: anti-aliased coverage from cairo, or,
 // without anti-aliasing, exactly the pixels whose centres are inside.
-Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const win32::RegionData* clip,
-                 bool antialias, ARGB color, const win32::PathData& shape) {
+Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const win32::RegionData* clip, bool antialias,
+                 ARGB color, const win32::PathData& shape) {
     Canvas canvas;
     if (Status s = openCanvas(hdc, image, clip, canvas); s != Ok) return s;
     if (cairo_region_is_empty(canvas.area)) return Ok;
@@ -286,7 +289,8 @@ Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const 
     }
     win32::Coverage mask = win32::coverage(canvas, [&shape](cairo_t* cr) {
         shape.appendTo(cr);
-        cairo_set_fill_rule(cr, shape.fillMode == FillModeAlternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+        cairo_set_fill_rule(cr,
+                            shape.fillMode == FillModeAlternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
         cairo_fill(cr);
     });
     if (cairo_surface_status(mask.mask) == CAIRO_STATUS_SUCCESS) win32::compositeSolid(canvas, mask, color);
@@ -317,18 +321,21 @@ Status Graphics::FillRectangle(const Brush* brush, REAL x, REAL y, REAL width, R
     if (!brush) return result(InvalidParameter);
     if (m_busy) return result(ObjectBusy);
     if (!(width > 0) || !(height > 0)) return Ok;
-    return result(fillShape(m_hdc, m_image, m_clip.get(), win32::isAntialiased(m_smoothing),
-                            GdipAccess::color(*brush).GetValue(),
-                            polygon({PointF(x, y), PointF(x + width, y), PointF(x + width, y + height),
-                                     PointF(x, y + height)})));
+    return result(
+        fillShape(m_hdc, m_image, m_clip.get(), win32::isAntialiased(m_smoothing), GdipAccess::color(*brush).GetValue(),
+                  polygon({PointF(x, y), PointF(x + width, y), PointF(x + width, y + height), PointF(x, y + height)})));
 }
 
 Status Graphics::FillRectangle(const Brush* brush, INT x, INT y, INT width, INT height) {
     return FillRectangle(brush, static_cast<REAL>(x), static_cast<REAL>(y), static_cast<REAL>(width),
                          static_cast<REAL>(height));
 }
-Status Graphics::FillRectangle(const Brush* brush, const Rect& r) { return FillRectangle(brush, r.X, r.Y, r.Width, r.Height); }
-Status Graphics::FillRectangle(const Brush* brush, const RectF& r) { return FillRectangle(brush, r.X, r.Y, r.Width, r.Height); }
+Status Graphics::FillRectangle(const Brush* brush, const Rect& r) {
+    return FillRectangle(brush, r.X, r.Y, r.Width, r.Height);
+}
+Status Graphics::FillRectangle(const Brush* brush, const RectF& r) {
+    return FillRectangle(brush, r.X, r.Y, r.Width, r.Height);
+}
 
 // A line with flat caps is the rectangle around it.
 Status Graphics::DrawLine(const Pen* pen, REAL x1, REAL y1, REAL x2, REAL y2) {
@@ -361,8 +368,8 @@ static Status drawImage(HDC hdc, const std::shared_ptr<win32::ImageData>& target
     if (Status s = openCanvas(hdc, target, clip, canvas); s != Ok) return s;
     if (source == canvas.image.get()) return InvalidParameter;  // drawing an image onto itself
     auto isWhole = [](REAL v) { return std::floor(v) == v && std::fabs(v) < 1e8f; };
-    if (dest.Width == src.Width && dest.Height == src.Height && isWhole(dest.X) && isWhole(dest.Y) &&
-        isWhole(src.X) && isWhole(src.Y) && isWhole(src.Width) && isWhole(src.Height)) {
+    if (dest.Width == src.Width && dest.Height == src.Height && isWhole(dest.X) && isWhole(dest.Y) && isWhole(src.X) &&
+        isWhole(src.Y) && isWhole(src.Width) && isWhole(src.Height)) {
         // Pixel for pixel: straight source bytes blended directly.
         int dx = static_cast<int>(dest.X), dy = static_cast<int>(dest.Y);
         int sx = static_cast<int>(src.X), sy = static_cast<int>(src.Y);
@@ -399,7 +406,8 @@ static Status drawImage(HDC hdc, const std::shared_ptr<win32::ImageData>& target
         const unsigned char* ldata = cairo_image_surface_get_data(layer);
         int lstride = cairo_image_surface_get_stride(layer);
         canvas.forEach([&](int x, int y, std::uint32_t& p) {
-            std::uint32_t l = reinterpret_cast<const std::uint32_t*>(ldata + static_cast<std::ptrdiff_t>(y) * lstride)[x];
+            std::uint32_t l =
+                reinterpret_cast<const std::uint32_t*>(ldata + static_cast<std::ptrdiff_t>(y) * lstride)[x];
             std::uint32_t a = l >> 24;
             if (a == 0) return;
             std::uint32_t straight = win32::unpremultiply(l);
@@ -444,8 +452,7 @@ Status Graphics::DrawImage(Image* image, REAL x, REAL y, REAL srcx, REAL srcy, R
                             RectF(srcx, srcy, srcwidth, srcheight)));
 }
 
-Status Graphics::DrawImage(Image* image, INT x, INT y, INT srcx, INT srcy, INT srcwidth, INT srcheight,
-                           Unit srcUnit) {
+Status Graphics::DrawImage(Image* image, INT x, INT y, INT srcx, INT srcy, INT srcwidth, INT srcheight, Unit srcUnit) {
     return DrawImage(image, static_cast<REAL>(x), static_cast<REAL>(y), static_cast<REAL>(srcx),
                      static_cast<REAL>(srcy), static_cast<REAL>(srcwidth), static_cast<REAL>(srcheight), srcUnit);
 }
@@ -468,18 +475,18 @@ Status Graphics::SetClip(const GraphicsPath* path, CombineMode combineMode) {
         current = cairo_region_create_rectangle(&everything);
     }
     switch (combineMode) {
-        case CombineModeIntersect: cairo_region_intersect(current, mask); break;
-        case CombineModeUnion: cairo_region_union(current, mask); break;
-        case CombineModeXor: cairo_region_xor(current, mask); break;
-        case CombineModeExclude: cairo_region_subtract(current, mask); break;
-        case CombineModeComplement:
-            cairo_region_subtract(mask, current);
-            std::swap(mask, current);
-            break;
-        default:
-            cairo_region_destroy(current);
-            cairo_region_destroy(mask);
-            return result(InvalidParameter);
+    case CombineModeIntersect: cairo_region_intersect(current, mask); break;
+    case CombineModeUnion: cairo_region_union(current, mask); break;
+    case CombineModeXor: cairo_region_xor(current, mask); break;
+    case CombineModeExclude: cairo_region_subtract(current, mask); break;
+    case CombineModeComplement:
+        cairo_region_subtract(mask, current);
+        std::swap(mask, current);
+        break;
+    default:
+        cairo_region_destroy(current);
+        cairo_region_destroy(mask);
+        return result(InvalidParameter);
     }
     cairo_region_destroy(mask);
     m_clip = std::make_unique<win32::RegionData>(current);

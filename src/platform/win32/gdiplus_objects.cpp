@@ -77,9 +77,7 @@ Status Pen::GetLastStatus() const { return std::exchange(m_lastStatus, Ok); }
 
 Region::Region() : m_data(std::make_unique<win32::RegionData>()) {}
 
-Region::Region(const Rect& rect) : m_data(std::make_unique<win32::RegionData>(cairo_region_create())) {
-    Union(rect);
-}
+Region::Region(const Rect& rect) : m_data(std::make_unique<win32::RegionData>(cairo_region_create())) { Union(rect); }
 
 Region::~Region() = default;
 

@@ -107,8 +107,7 @@ cairo_region_t* pathCentreMask(const PathData& path) {
                 // Pixels whose centre x + 0.5 lies in [left, right).
                 double left = std::clamp(std::ceil(crossings[i].first - 0.5), -1e6, 1e6);
                 double right = std::clamp(std::ceil(crossings[i + 1].first - 0.5), -1e6, 1e6);
-                if (right > left)
-                    rects.push_back({static_cast<int>(left), y, static_cast<int>(right - left), 1});
+                if (right > left) rects.push_back({static_cast<int>(left), y, static_cast<int>(right - left), 1});
             }
         }
     }
@@ -269,8 +268,8 @@ Status GraphicsPath::AddRectangle(const RectF& r) {
 }
 
 Status GraphicsPath::AddRectangle(const Rect& r) {
-    return AddRectangle(RectF(static_cast<REAL>(r.X), static_cast<REAL>(r.Y), static_cast<REAL>(r.Width),
-                              static_cast<REAL>(r.Height)));
+    return AddRectangle(
+        RectF(static_cast<REAL>(r.X), static_cast<REAL>(r.Y), static_cast<REAL>(r.Width), static_cast<REAL>(r.Height)));
 }
 
 INT GraphicsPath::GetPointCount() const {

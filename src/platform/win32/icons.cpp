@@ -32,7 +32,8 @@ std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
         cairo_surface_destroy(png);
         return nullptr;
     }
-    auto image = std::make_shared<BitmapObject>(cairo_image_surface_get_width(png), cairo_image_surface_get_height(png));
+    auto image =
+        std::make_shared<BitmapObject>(cairo_image_surface_get_width(png), cairo_image_surface_get_height(png));
     cairo_t* cr = cairo_create(image->surface);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, png, 0, 0);

@@ -29,8 +29,8 @@ void SetLastError(DWORD error);
 // a null completion event cancels it without waiting for a running callback.
 using WAITORTIMERCALLBACK = void (*)(PVOID parameter, BOOL timerOrWaitFired);
 #define WT_EXECUTEDEFAULT 0x00000000
-BOOL CreateTimerQueueTimer(PHANDLE timer, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID parameter,
-                           DWORD dueTime, DWORD period, ULONG flags);
+BOOL CreateTimerQueueTimer(PHANDLE timer, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID parameter, DWORD dueTime,
+                           DWORD period, ULONG flags);
 BOOL DeleteTimerQueueTimer(HANDLE queue, HANDLE timer, HANDLE completionEvent);
 
 // Local memory

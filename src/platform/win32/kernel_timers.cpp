@@ -104,8 +104,8 @@ TimerPool& pool() {
 
 using namespace win32;
 
-BOOL CreateTimerQueueTimer(PHANDLE timerOut, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID parameter,
-                           DWORD dueTime, DWORD period, ULONG) {
+BOOL CreateTimerQueueTimer(PHANDLE timerOut, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID parameter, DWORD dueTime,
+                           DWORD period, ULONG) {
     if (!timerOut || !callback || queue) {  // only the default queue exists
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

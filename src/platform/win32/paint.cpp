@@ -85,7 +85,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
     paint->rcPaint = extents(region);
     paint->hdc = createWindowDc(hwnd, window->surface, region);
     paint->fErase = TRUE;
-    if (erase) paint->fErase = SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) ? FALSE : TRUE;
+    if (erase)
+        paint->fErase = SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) ? FALSE : TRUE;
     return paint->hdc;
 }
 

@@ -92,37 +92,37 @@ bool translateInput(const PendingInput& input, MSG* out) {
 
     UINT message = 0;
     switch (e.action) {
-        case PointerAction::Move:
-            message = client ? WM_MOUSEMOVE : WM_NCMOUSEMOVE;
-            break;
-        case PointerAction::Press: {
-            auto& last = q.lastPress;
-            bool near = std::abs(e.screen.x - last.screen.x) <= kDoubleClickHalfSize &&
-                        std::abs(e.screen.y - last.screen.y) <= kDoubleClickHalfSize;
-            bool doubleClick = last.valid && last.hwnd == hwnd && last.client == client &&
-                               e.time - last.time <= kDoubleClickMs && near;
-            bool classWants = window->windowClass->style & CS_DBLCLKS;
-            if (e.button == 1) {
-                message = client ? WM_LBUTTONDOWN : WM_NCLBUTTONDOWN;
-                if (doubleClick && (classWants || !client)) message = client ? WM_LBUTTONDBLCLK : WM_NCLBUTTONDBLCLK;
-            } else {
-                message = client ? WM_RBUTTONDOWN : WM_NCRBUTTONDOWN;
-                if (doubleClick && (classWants || !client)) message = client ? WM_RBUTTONDBLCLK : WM_NCRBUTTONDBLCLK;
-            }
-            // A double click ends the sequence: a third press starts a new one.
-            last.valid = !(message == WM_LBUTTONDBLCLK || message == WM_NCLBUTTONDBLCLK ||
-                           message == WM_RBUTTONDBLCLK || message == WM_NCRBUTTONDBLCLK);
-            last.hwnd = hwnd;
-            last.time = e.time;
-            last.screen = e.screen;
-            last.client = client;
-            q.lastPressScreen = e.screen;
-            break;
+    case PointerAction::Move: message = client ? WM_MOUSEMOVE : WM_NCMOUSEMOVE; break;
+    case PointerAction::Press: {
+        auto& last = q.lastPress;
+        bool near = std::abs(e.screen.x - last.screen.x) <= kDoubleClickHalfSize &&
+                    std::abs(e.screen.y - last.screen.y) <= kDoubleClickHalfSize;
+        bool doubleClick =
+            last.valid && last.hwnd == hwnd && last.client == client && e.time - last.time <= kDoubleClickMs && near;
+        bool classWants = window->windowClass->style & CS_DBLCLKS;
+        if (e.button == 1) {
+            message = client ? WM_LBUTTONDOWN : WM_NCLBUTTONDOWN;
+            if (doubleClick && (classWants || !client)) message = client ? WM_LBUTTONDBLCLK : WM_NCLBUTTONDBLCLK;
+        } else {
+            message = client ? WM_RBUTTONDOWN : WM_NCRBUTTONDOWN;
+            if (doubleClick && (classWants || !client)) message = client ? WM_RBUTTONDBLCLK : WM_NCRBUTTONDBLCLK;
         }
-        case PointerAction::Release:
-            if (e.button == 1) message = client ? WM_LBUTTONUP : WM_NCLBUTTONUP;
-            else message = client ? WM_RBUTTONUP : WM_NCRBUTTONUP;
-            break;
+        // A double click ends the sequence: a third press starts a new one.
+        last.valid = !(message == WM_LBUTTONDBLCLK || message == WM_NCLBUTTONDBLCLK || message == WM_RBUTTONDBLCLK ||
+                       message == WM_NCRBUTTONDBLCLK);
+        last.hwnd = hwnd;
+        last.time = e.time;
+        last.screen = e.screen;
+        last.client = client;
+        q.lastPressScreen = e.screen;
+        break;
+    }
+    case PointerAction::Release:
+        if (e.button == 1)
+            message = client ? WM_LBUTTONUP : WM_NCLBUTTONUP;
+        else
+            message = client ? WM_RBUTTONUP : WM_NCRBUTTONUP;
+        break;
     }
     MSG msg{};
     msg.hwnd = hwnd;
@@ -354,4 +354,3 @@ void PostQuitMessage(int exitCode) {
     }
     wakeMessageLoop();
 }
-

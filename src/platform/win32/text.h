@@ -39,9 +39,7 @@ using LPBOOL = BOOL*;
 #define ERROR_NO_UNICODE_TRANSLATION 1113
 #endif
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMultiByte,
-                        LPWSTR wide, int cchWide);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMultiByte, LPWSTR wide, int cchWide);
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide,
-                        LPSTR multiByte, int cbMultiByte, LPCSTR defaultChar,
-                        LPBOOL usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide, LPSTR multiByte, int cbMultiByte,
+                        LPCSTR defaultChar, LPBOOL usedDefaultChar);

@@ -241,4 +241,3 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT load);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 BOOL DestroyIcon(HICON icon);
-

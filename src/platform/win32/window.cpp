@@ -112,7 +112,6 @@ void invalidateWhole(Window& window, bool erase) {
 
 using namespace win32;
 
-
 ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     if (faultActive(Fault::RegisterClass)) return 0;
     if (!wc || wc->cbSize != sizeof(WNDCLASSEXW) || !wc->lpfnWndProc || !wc->lpszClassName || !*wc->lpszClassName) {
@@ -205,8 +204,18 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         if (!pixels.empty()) backend()->setIcon(window->native, w, h, pixels);
     }
 
-    CREATESTRUCTW cs{param, instance, menu, parent, height, width, window->origin.y, window->origin.x,
-                     static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCTW cs{param,
+                     instance,
+                     menu,
+                     parent,
+                     height,
+                     width,
+                     window->origin.y,
+                     window->origin.x,
+                     static_cast<LONG>(style),
+                     windowName,
+                     className,
+                     exStyle};
     if (!SendMessageW(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
         SendMessageW(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
@@ -312,22 +321,20 @@ LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value) {
     }
     LONG_PTR previous = 0;
     switch (index) {
-        case GWL_USERDATA:
-            previous = window->userData;
-            window->userData = value;
-            break;
-        case GWL_STYLE:
-            // Visibility changes only through ShowWindow; the bit follows it.
-            previous = window->style;
-            window->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | (window->style & WS_VISIBLE);
-            break;
-        case GWL_EXSTYLE:
-            previous = window->exStyle;
-            window->exStyle = static_cast<DWORD>(value);
-            break;
-        default:
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
+    case GWL_USERDATA:
+        previous = window->userData;
+        window->userData = value;
+        break;
+    case GWL_STYLE:
+        // Visibility changes only through ShowWindow; the bit follows it.
+        previous = window->style;
+        window->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | (window->style & WS_VISIBLE);
+        break;
+    case GWL_EXSTYLE:
+        previous = window->exStyle;
+        window->exStyle = static_cast<DWORD>(value);
+        break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
     }
     SetLastError(0);
     return previous;
@@ -340,10 +347,10 @@ LONG_PTR GetWindowLongW(HWND hwnd, int index) {
         return 0;
     }
     switch (index) {
-        case GWL_USERDATA: return window->userData;
-        case GWL_STYLE: return static_cast<LONG_PTR>(window->style);
-        case GWL_EXSTYLE: return static_cast<LONG_PTR>(window->exStyle);
-        default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+    case GWL_USERDATA: return window->userData;
+    case GWL_STYLE: return static_cast<LONG_PTR>(window->style);
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(window->exStyle);
+    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
     }
 }
 
@@ -357,7 +364,8 @@ BOOL GetClientRect(HWND hwnd, LPRECT rect) {
 BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
     auto window = findWindow(hwnd);
     if (!window || !rect) return FALSE;
-    *rect = RECT{window->origin.x, window->origin.y, window->origin.x + window->width, window->origin.y + window->height};
+    *rect =
+        RECT{window->origin.x, window->origin.y, window->origin.x + window->width, window->origin.y + window->height};
     return TRUE;
 }
 

@@ -193,11 +193,8 @@ void X11Backend::messageBox(win32::NativeWindow owner, const std::string& captio
             done = event.xclient.message_type == m_atoms.wmProtocols &&
                    static_cast<Atom>(event.xclient.data.l[0]) == m_atoms.wmDeleteWindow;
             break;
-        case DestroyNotify:
-            done = destroyed = true;
-            break;
-        default:
-            break;
+        case DestroyNotify: done = destroyed = true; break;
+        default: break;
         }
         XFlush(m_display);
     }

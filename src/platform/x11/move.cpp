@@ -18,8 +18,7 @@ void X11Backend::startSystemMove(win32::NativeWindow window, POINT screen) {
     ::Window root, child;
     int rootX, rootY, winX, winY;
     unsigned int mask = 0;
-    if (!XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &winX, &winY, &mask) ||
-        !(mask & Button1Mask))
+    if (!XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &winX, &winY, &mask) || !(mask & Button1Mask))
         return;
 
     if (wmSupports(m_atoms.netWmMoveresize)) {
@@ -33,8 +32,8 @@ void X11Backend::startSystemMove(win32::NativeWindow window, POINT screen) {
 
     POINT origin;
     if (!rootOrigin(state->xid, &origin)) return;
-    if (XGrabPointer(m_display, state->xid, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                     GrabModeAsync, None, None, CurrentTime) != GrabSuccess)
+    if (XGrabPointer(m_display, state->xid, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
+                     None, None, CurrentTime) != GrabSuccess)
         return;
     m_move = std::make_unique<MoveState>();
     m_move->window = state->xid;

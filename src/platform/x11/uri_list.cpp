@@ -47,7 +47,8 @@ std::string_view localPart(std::string_view uri, std::string_view hostname) {
     size_t slash = rest.find('/');
     if (slash == std::string_view::npos) return {};
     std::string_view host = rest.substr(0, slash);
-    if (!host.empty() && !equalsIgnoreCase(host, "localhost") && !(!hostname.empty() && equalsIgnoreCase(host, hostname)))
+    if (!host.empty() && !equalsIgnoreCase(host, "localhost") &&
+        !(!hostname.empty() && equalsIgnoreCase(host, hostname)))
         return {};
     return rest.substr(slash);
 }

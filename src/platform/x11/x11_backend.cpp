@@ -260,9 +260,7 @@ void X11Backend::setMotifBorderless(::Window xid) {
                     reinterpret_cast<unsigned char*>(hints), 5);
 }
 
-int X11Backend::eventFd() {
-    return m_epoll >= 0 && m_pending >= 0 ? m_epoll : ConnectionNumber(m_display);
-}
+int X11Backend::eventFd() { return m_epoll >= 0 && m_pending >= 0 ? m_epoll : ConnectionNumber(m_display); }
 
 void X11Backend::flush() {
     XFlush(m_display);
@@ -298,9 +296,7 @@ void X11Backend::dispatch(XEvent& event) {
     if (!window) return;
 
     switch (event.type) {
-    case Expose:
-        putArea(*window, event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
-        break;
+    case Expose: putArea(*window, event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height); break;
     case ButtonPress:
     case ButtonRelease: {
         m_lastTime = event.xbutton.time;
@@ -314,9 +310,7 @@ void X11Backend::dispatch(XEvent& event) {
         break;
     case ConfigureNotify:
     case ReparentNotify:
-    case MapNotify:
-        reportOrigin(*window);
-        break;
+    case MapNotify: reportOrigin(*window); break;
     case FocusOut: {
         const XFocusChangeEvent& f = event.xfocus;
         if (f.mode == NotifyGrab || f.mode == NotifyUngrab) break;
@@ -327,19 +321,14 @@ void X11Backend::dispatch(XEvent& event) {
         win32::onDeactivated(window->xid);
         break;
     }
-    case ClientMessage:
-        handleClientMessage(*window, event.xclient);
-        break;
-    case SelectionNotify:
-        xdndSelectionNotify(*window, event.xselection);
-        break;
+    case ClientMessage: handleClientMessage(*window, event.xclient); break;
+    case SelectionNotify: xdndSelectionNotify(*window, event.xselection); break;
     case PropertyNotify:
         m_lastTime = event.xproperty.time;
         xdndPropertyNotify(*window, event.xproperty);
         iconicPropertyNotify(*window, event.xproperty);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -403,8 +392,8 @@ bool X11Backend::wmSupports(Atom feature) {
     unsigned long count, after;
     unsigned char* data = nullptr;
     bool found = false;
-    if (XGetWindowProperty(m_display, m_root, m_atoms.netSupported, 0, 4096, False, XA_ATOM, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(m_display, m_root, m_atoms.netSupported, 0, 4096, False, XA_ATOM, &type, &format, &count,
+                           &after, &data) == Success &&
         type == XA_ATOM && format == 32) {
         const auto* atoms = reinterpret_cast<const unsigned long*>(data);
         for (unsigned long i = 0; i < count && !found; ++i) found = atoms[i] == feature;
@@ -473,8 +462,8 @@ void X11Backend::setForeground(win32::NativeWindow window) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state) return;
     if (wmSupports(m_atoms.netActiveWindow)) {
-        sendToRoot(state->xid, m_atoms.netActiveWindow, 1 /* from an application */,
-                   static_cast<long>(m_lastTime), 0, 0, 0);
+        sendToRoot(state->xid, m_atoms.netActiveWindow, 1 /* from an application */, static_cast<long>(m_lastTime), 0,
+                   0, 0);
     } else {
         XRaiseWindow(m_display, state->xid);
         XWindowAttributes attributes;
@@ -570,8 +559,7 @@ bool X11Backend::cursorPosition(POINT* screen) {
     ::Window root, child;
     int rootX, rootY, winX, winY;
     unsigned int mask;
-    if (!screen || !XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &winX, &winY, &mask))
-        return false;
+    if (!screen || !XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &winX, &winY, &mask)) return false;
     *screen = {rootX, rootY};
     return true;
 }

@@ -21,13 +21,12 @@ namespace x11 {
 
 struct Atoms {
     Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;
-    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager,
-        netWmStateModal;
+    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
     Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
-    Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection,
-        xdndTypeList, xdndActionCopy, uriList, dropProperty, incr;
+    Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection, xdndTypeList,
+        xdndActionCopy, uriList, dropProperty, incr;
 };
 
 struct WindowState {

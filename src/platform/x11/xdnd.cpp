@@ -35,8 +35,8 @@ void X11Backend::xdndEnter(WindowState& window, const XClientMessageEvent& event
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(m_display, m_drag.source, m_atoms.xdndTypeList, 0, 1024, False, XA_ATOM, &type,
-                               &format, &count, &after, &data) == Success &&
+        if (XGetWindowProperty(m_display, m_drag.source, m_atoms.xdndTypeList, 0, 1024, False, XA_ATOM, &type, &format,
+                               &count, &after, &data) == Success &&
             type == XA_ATOM && format == 32) {
             const auto* atoms = reinterpret_cast<const unsigned long*>(data);
             for (unsigned long i = 0; i < count; ++i) m_drag.offersUriList |= atoms[i] == m_atoms.uriList;
@@ -105,8 +105,8 @@ bool X11Backend::takeDropProperty(::Window window, Atom* type, std::string* byte
     unsigned long count, after;
     unsigned char* data = nullptr;
     // Deleting the property is also how INCR asks for the next chunk.
-    if (XGetWindowProperty(m_display, window, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True, AnyPropertyType,
-                           type, &format, &count, &after, &data) != Success)
+    if (XGetWindowProperty(m_display, window, m_atoms.dropProperty, 0, kMaxDropBytes / 4, True, AnyPropertyType, type,
+                           &format, &count, &after, &data) != Success)
         return false;
     bytes->clear();
     if (data && format == 8) bytes->assign(reinterpret_cast<const char*>(data), count);

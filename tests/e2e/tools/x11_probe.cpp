@@ -105,11 +105,8 @@ LRESULT ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         EndPaint(hwnd, &paint);
         return 0;
     }
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -127,10 +124,10 @@ int run(const std::wstring& title, const char* message) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = L"x11_probe";
     if (!RegisterClassExW(&wc)) return 2;
-    DWORD exStyle = WS_EX_ACCEPTFILES | (g_colorKey ? WS_EX_LAYERED : 0) |
-                    (g_strip ? WS_EX_TOOLWINDOW | WS_EX_TOPMOST : 0);
-    HWND hwnd = CreateWindowExW(exStyle, L"x11_probe", title.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+    DWORD exStyle =
+        WS_EX_ACCEPTFILES | (g_colorKey ? WS_EX_LAYERED : 0) | (g_strip ? WS_EX_TOOLWINDOW | WS_EX_TOPMOST : 0);
+    HWND hwnd = CreateWindowExW(exStyle, L"x11_probe", title.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, kWidth,
+                                kHeight, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 2;
     if (g_colorKey) SetLayeredWindowAttributes(hwnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     InvalidateRect(hwnd, nullptr, TRUE);

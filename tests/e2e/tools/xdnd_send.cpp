@@ -113,8 +113,8 @@ std::string windowName(Display* d, Window w, const Atoms& a) {
         unsigned long count, after;
         unsigned char* data = nullptr;
         std::string name;
-        bool found = XGetWindowProperty(d, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count,
-                                        &after, &data) == Success &&
+        bool found = XGetWindowProperty(d, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
+                                        &data) == Success &&
                      data && format == 8;
         if (found) name.assign(reinterpret_cast<char*>(data), count);
         if (data) XFree(data);
@@ -280,8 +280,7 @@ int drag(Display* d, const Options& options) {
                     incr = {r.requestor, reply.xselection.property, 0, true};
                 } else {
                     XChangeProperty(d, r.requestor, reply.xselection.property, a.uriList, 8, PropModeReplace,
-                                    reinterpret_cast<const unsigned char*>(list.data()),
-                                    static_cast<int>(list.size()));
+                                    reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
                 }
             } else if (r.target == a.targets) {
                 Atom offered[] = {a.targets, a.uriList};

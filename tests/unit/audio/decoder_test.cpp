@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/audio/audio.h"
+#include "platform/audio/native_decoder.h"
 #include "support/audio_testing.h"
 #include "support/files.h"
-#include "platform/audio/native_decoder.h"
 
 using namespace ostaudio;
 

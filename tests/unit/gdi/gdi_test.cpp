@@ -22,7 +22,7 @@ TEST(BitBlt, CopiesBytesAndClipsAtBothBitmapsEdges) {
     dst.fill(0x11111111);
     // Destination runs off the right and bottom; source runs off its left.
     ASSERT_TRUE(BitBlt(dst.dc, 3, 3, 5, 5, src.dc, -1, 0, SRCCOPY));
-    EXPECT_EQ(dst.at(3, 3), 0x11111111u);           // its source column -1 does not exist
+    EXPECT_EQ(dst.at(3, 3), 0x11111111u);  // its source column -1 does not exist
     EXPECT_EQ(dst.at(4, 3), patternPixel(0, 0));
     EXPECT_EQ(dst.at(5, 5), patternPixel(1, 2));
     EXPECT_EQ(dst.at(2, 2), 0x11111111u);
@@ -114,8 +114,8 @@ TEST(AlphaBlend, RejectsBadSourceRectanglesAndOverlapsInOneDc) {
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, src.dc, 1, 0, 4, 4, bf));   // past the right edge
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, src.dc, -1, 0, 2, 2, bf));  // before the left edge
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, -4, 4, src.dc, 0, 0, 4, 4, bf));
-    EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, dst.dc, 2, 2, 4, 4, bf));   // overlapping, same DC
-    EXPECT_TRUE(AlphaBlend(dst.dc, 0, 0, 4, 4, dst.dc, 4, 4, 4, 4, bf));    // apart, same DC
+    EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, dst.dc, 2, 2, 4, 4, bf));  // overlapping, same DC
+    EXPECT_TRUE(AlphaBlend(dst.dc, 0, 0, 4, 4, dst.dc, 4, 4, 4, 4, bf));   // apart, same DC
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, src.dc, 0, 0, 4, 4, BLENDFUNCTION{1, 0, 255, AC_SRC_ALPHA}));
 }
 
@@ -153,7 +153,7 @@ TEST(Regions, RoundRectHasRoundedCornersAndExclusiveEdges) {
     EXPECT_EQ(box.top, 15);
     EXPECT_EQ(box.right, 171);
     EXPECT_EQ(box.bottom, 70);
-    EXPECT_FALSE(PtInRegion(rgn, 10, 15));   // the corner pixel is cut
+    EXPECT_FALSE(PtInRegion(rgn, 10, 15));  // the corner pixel is cut
     EXPECT_FALSE(PtInRegion(rgn, 170, 69));
     EXPECT_TRUE(PtInRegion(rgn, 11, 15));
     EXPECT_TRUE(PtInRegion(rgn, 10, 16));

@@ -263,8 +263,8 @@ TEST(GdiplusGraphics, AntialiasedFillStopsAtTheClipAndTheBitmapEdge) {
             EXPECT_EQ(c[y * 16 + x], want) << x << "," << y;
         }
     }
-    EXPECT_NEAR(static_cast<int>(w[2 * 16 + 5]), 191, 2);   // three quarters of row 2
-    EXPECT_NEAR(static_cast<int>(w[4 * 16 + 1]), 128, 2);   // half of column 1
+    EXPECT_NEAR(static_cast<int>(w[2 * 16 + 5]), 191, 2);  // three quarters of row 2
+    EXPECT_NEAR(static_cast<int>(w[4 * 16 + 1]), 128, 2);  // half of column 1
     EXPECT_EQ(w[7 * 16 + 15], 255u);
 }
 
@@ -398,7 +398,6 @@ TEST(GdiplusRegion, UnionOfRectanglesAndFlatCalls) {
     EXPECT_TRUE(region->IsVisible(120, 120));
     GdipDeleteRegion(region);
 }
-
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 

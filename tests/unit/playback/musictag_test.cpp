@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "playback/ot_musictag.h"
 #include "platform/win32/text.h"
+#include "playback/ot_musictag.h"
 
 namespace fs = std::filesystem;
 
@@ -18,34 +18,29 @@ namespace {
 struct Frame {
     std::string id;
     std::string body;
-    unsigned char flags = 0; // first flags byte
+    unsigned char flags = 0;  // first flags byte
 };
 
-std::string Be32(std::uint32_t v)
-{
+std::string Be32(std::uint32_t v) {
     return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
 }
 
-std::string Synchsafe(std::uint32_t v)
-{
+std::string Synchsafe(std::uint32_t v) {
     return {static_cast<char>((v >> 21) & 0x7F), static_cast<char>((v >> 14) & 0x7F),
             static_cast<char>((v >> 7) & 0x7F), static_cast<char>(v & 0x7F)};
 }
 
-std::string FrameBytes(int major, const Frame& f)
-{
+std::string FrameBytes(int major, const Frame& f) {
     const auto size = static_cast<std::uint32_t>(f.body.size());
-    return f.id + (major == 4 ? Synchsafe(size) : Be32(size)) + std::string(1, static_cast<char>(f.flags))
-        + std::string(1, '\0') + f.body;
+    return f.id + (major == 4 ? Synchsafe(size) : Be32(size)) + std::string(1, static_cast<char>(f.flags)) +
+           std::string(1, '\0') + f.body;
 }
 
 // A whole tag: header, optional extended header, frames, padding.
 std::string Tag(int major, const std::vector<Frame>& frames, std::size_t padding = 0,
-                const std::string& extended = {})
-{
+                const std::string& extended = {}) {
     std::string body = extended;
-    for (const Frame& f : frames)
-        body += FrameBytes(major, f);
+    for (const Frame& f : frames) body += FrameBytes(major, f);
     body += std::string(padding, '\0');
     std::string head = "ID3";
     head += static_cast<char>(major);
@@ -56,8 +51,7 @@ std::string Tag(int major, const std::vector<Frame>& frames, std::size_t padding
 
 std::string Latin(const std::string& s) { return std::string(1, '\0') + s; }
 
-std::string Utf16Le(const std::u16string& s)
-{
+std::string Utf16Le(const std::u16string& s) {
     std::string out = "\x01\xFF\xFE";
     for (char16_t c : s) {
         out += static_cast<char>(c & 0xFF);
@@ -66,8 +60,7 @@ std::string Utf16Le(const std::u16string& s)
     return out;
 }
 
-std::string Utf16Be(const std::u16string& s, bool bom)
-{
+std::string Utf16Be(const std::u16string& s, bool bom) {
     std::string out = bom ? "\x01\xFE\xFF" : "\x02";
     for (char16_t c : s) {
         out += static_cast<char>(c >> 8);
@@ -78,8 +71,7 @@ std::string Utf16Be(const std::u16string& s, bool bom)
 
 // The wide form of a path as the program gets it: from the file system's
 // encoding, whatever the process locale says.
-std::wstring WidePath(const fs::path& p)
-{
+std::wstring WidePath(const fs::path& p) {
     const std::string& s = p.native();
     const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
@@ -90,20 +82,17 @@ std::wstring WidePath(const fs::path& p)
 
 class MusicTagTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string templ = (fs::path(::testing::TempDir()) / "ostrel-tag-XXXXXX").string();
         ASSERT_NE(nullptr, ::mkdtemp(templ.data()));
         m_dir = templ;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::error_code ec;
         fs::remove_all(m_dir, ec);
     }
 
-    fs::path Write(const std::string& bytes, const std::string& name = "track.mp3")
-    {
+    fs::path Write(const std::string& bytes, const std::string& name = "track.mp3") {
         const fs::path p = m_dir / fs::u8path(name);
         std::ofstream(p, std::ios::binary) << bytes;
         return p;
@@ -116,8 +105,7 @@ protected:
     OstMusicTag m_tag;
 };
 
-TEST_F(MusicTagTest, StartsWithTheBuiltInValues)
-{
+TEST_F(MusicTagTest, StartsWithTheBuiltInValues) {
     EXPECT_STREQ(L"Ostrel", m_tag.m_szTitle);
     EXPECT_STREQ(L"Vazivizev I", m_tag.m_szArtist);
     EXPECT_STREQ(L"@ OT Dev. T", m_tag.m_szAlbum);
@@ -125,8 +113,7 @@ TEST_F(MusicTagTest, StartsWithTheBuiltInValues)
     EXPECT_STREQ(L"", m_tag.m_szPath);
 }
 
-TEST_F(MusicTagTest, FileWithoutUsableTagKeepsTheResetValues)
-{
+TEST_F(MusicTagTest, FileWithoutUsableTagKeepsTheResetValues) {
     const std::string inputs[] = {
         std::string("\xFF\xFB\x90\x00 not a tag", 14),
         "ID",
@@ -148,31 +135,28 @@ TEST_F(MusicTagTest, FileWithoutUsableTagKeepsTheResetValues)
     EXPECT_EQ(missing, m_tag.m_szPath);
 }
 
-TEST_F(MusicTagTest, ReadsTheThreeFramesAndPassesOthers)
-{
+TEST_F(MusicTagTest, ReadsTheThreeFramesAndPassesOthers) {
     ReadBytes(Tag(3,
                   {{"TYER", Latin("1999")},
                    {"TIT2", Latin("Song")},
                    {"COMM", std::string("\0eng\0comment", 12)},
                    {"TPE1", Latin("Band")},
                    {"TALB", Latin("Record")}},
-                  64)
-              + "audio");
+                  64) +
+              "audio");
     EXPECT_STREQ(L"Song", m_tag.m_szTitle);
     EXPECT_STREQ(L"Band", m_tag.m_szArtist);
     EXPECT_STREQ(L"Record", m_tag.m_szAlbum);
 }
 
-TEST_F(MusicTagTest, ANewReadStartsFromTheResetValues)
-{
+TEST_F(MusicTagTest, ANewReadStartsFromTheResetValues) {
     ReadBytes(Tag(3, {{"TIT2", Latin("First")}}));
     ASSERT_STREQ(L"First", m_tag.m_szTitle);
     ReadBytes("no tag here");
     EXPECT_STREQ(L"Untitled", m_tag.m_szTitle);
 }
 
-TEST_F(MusicTagTest, LaterFrameWinsAndFlaggedFramesAreSkipped)
-{
+TEST_F(MusicTagTest, LaterFrameWinsAndFlaggedFramesAreSkipped) {
     ReadBytes(Tag(3, {{"TIT2", Latin("One")},
                       {"TIT2", Latin("Two")},
                       {"TIT2", Latin("Hidden"), 0x80},
@@ -181,14 +165,12 @@ TEST_F(MusicTagTest, LaterFrameWinsAndFlaggedFramesAreSkipped)
     EXPECT_STREQ(L"Still found", m_tag.m_szArtist);
 }
 
-TEST_F(MusicTagTest, EmptyFrameEmptiesTheField)
-{
+TEST_F(MusicTagTest, EmptyFrameEmptiesTheField) {
     ReadBytes(Tag(3, {{"TALB", ""}}, 10));
     EXPECT_STREQ(L"", m_tag.m_szAlbum);
 }
 
-TEST_F(MusicTagTest, DecodesEveryTextEncoding)
-{
+TEST_F(MusicTagTest, DecodesEveryTextEncoding) {
     struct Case {
         const char* name;
         std::string body;
@@ -200,11 +182,18 @@ TEST_F(MusicTagTest, DecodesEveryTextEncoding)
         {"utf16 be bom", Utf16Be(u"Stra\u00DFe", true), L"Stra\u00DFe"},
         {"utf16be", Utf16Be(u"\u4F60\u597D", false), L"\u4F60\u597D"},
         {"utf16 lone surrogate", Utf16Be(u"a\xD800", false), L"a\uFFFD"},
-        {"utf8", "\x03" "Caf\xC3\xA9 \xE4\xBD\xA0", L"Caf\u00E9 \u4F60"},
+        {"utf8",
+         "\x03"
+         "Caf\xC3\xA9 \xE4\xBD\xA0",
+         L"Caf\u00E9 \u4F60"},
         {"utf8 bom", "\x03\xEF\xBB\xBFok", L"ok"},
         {"only the first string", std::string("\x03one\0two", 8), L"one"},
         // An unknown encoding byte is taken as part of the text.
-        {"unknown encoding", "\x07" "abc", L"\x07" "abc"},
+        {"unknown encoding",
+         "\x07"
+         "abc",
+         L"\x07"
+         "abc"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -215,8 +204,7 @@ TEST_F(MusicTagTest, DecodesEveryTextEncoding)
     }
 }
 
-TEST_F(MusicTagTest, LongFramesAreCutTo63Characters)
-{
+TEST_F(MusicTagTest, LongFramesAreCutTo63Characters) {
     std::u16string sixtyFour(64, u'x');
     sixtyFour[62] = u'y';
     sixtyFour[63] = u'z';
@@ -226,16 +214,15 @@ TEST_F(MusicTagTest, LongFramesAreCutTo63Characters)
         gbk += "\xC4\xE3";
         han += L'\u4F60';
     }
-    ReadBytes(Tag(3, {{"TIT2", Utf16Le(sixtyFour)}, // 131 bytes
-                      {"TPE1", Latin(gbk)},         // 161 bytes
+    ReadBytes(Tag(3, {{"TIT2", Utf16Le(sixtyFour)},  // 131 bytes
+                      {"TPE1", Latin(gbk)},          // 161 bytes
                       {"TALB", std::string(1, '\3') + std::string(300, 'a')}}));
     EXPECT_EQ(std::wstring(62, L'x') + L"y", m_tag.m_szTitle);
     EXPECT_EQ(han.substr(0, 63), m_tag.m_szArtist);
     EXPECT_EQ(std::wstring(63, L'a'), m_tag.m_szAlbum);
 }
 
-TEST_F(MusicTagTest, Version4SizesAreSynchsafe)
-{
+TEST_F(MusicTagTest, Version4SizesAreSynchsafe) {
     // 300 bytes: synchsafe 00 00 02 2C, which a plain reading takes for 556.
     std::string picture = std::string("\0image/jpeg\0\3\0", 14) + std::string(286, '\xFF');
     ReadBytes(Tag(4, {{"APIC", picture}, {"TIT2", Latin("After picture")}}));
@@ -246,8 +233,7 @@ TEST_F(MusicTagTest, Version4SizesAreSynchsafe)
     EXPECT_STREQ(L"v3", m_tag.m_szTitle);
 }
 
-TEST_F(MusicTagTest, Version4PlainSizesFromTaggersThatWriteThem)
-{
+TEST_F(MusicTagTest, Version4PlainSizesFromTaggersThatWriteThem) {
     // A 300-byte picture first, its size written plain (00 00 01 2C): the
     // synchsafe reading (172) lands inside the picture, the plain one on the
     // next frame.
@@ -256,7 +242,7 @@ TEST_F(MusicTagTest, Version4PlainSizesFromTaggersThatWriteThem)
     std::string body = "APIC" + Be32(300) + std::string(2, '\0') + picture + title;
     struct Case {
         const char* name;
-        std::string tail; // after the frames, inside the tag
+        std::string tail;  // after the frames, inside the tag
         const wchar_t* title;
     } cases[] = {
         {"frame follows", FrameBytes(4, {"TPE1", Latin("Next")}), L"Plain"},
@@ -273,8 +259,8 @@ TEST_F(MusicTagTest, Version4PlainSizesFromTaggersThatWriteThem)
     // Where the synchsafe reading lands well it is kept, even when the plain
     // one would too: 00 00 02 2C is 300 synchsafe, 556 plain, and a frame
     // header sits at both.
-    std::string v4 = FrameBytes(4, {"APIC", std::string(300, '\x01')}) + FrameBytes(4, {"TIT2", Latin("Synchsafe")})
-        + FrameBytes(4, {"TPE1", Latin(std::string(225, 'a'))});
+    std::string v4 = FrameBytes(4, {"APIC", std::string(300, '\x01')}) + FrameBytes(4, {"TIT2", Latin("Synchsafe")}) +
+                     FrameBytes(4, {"TPE1", Latin(std::string(225, 'a'))});
     ASSERT_EQ(566u, v4.size());
     v4 += FrameBytes(4, {"TALB", Latin("Album")});
     ReadBytes(std::string("ID3\4\0\0", 6) + Synchsafe(static_cast<std::uint32_t>(v4.size())) + v4);
@@ -288,8 +274,7 @@ TEST_F(MusicTagTest, Version4PlainSizesFromTaggersThatWriteThem)
     EXPECT_STREQ(L"Plain", m_tag.m_szTitle);
 }
 
-TEST_F(MusicTagTest, ExtendedHeaderIsSkippedOnlyWhenPlausible)
-{
+TEST_F(MusicTagTest, ExtendedHeaderIsSkippedOnlyWhenPlausible) {
     // 2.3: the size (6 or 10) leaves out its own four bytes; 2.4: it counts them.
     ReadBytes(Tag(3, {{"TIT2", Latin("v3 ext")}}, 0, Be32(6) + std::string(6, '\0')));
     EXPECT_STREQ(L"v3 ext", m_tag.m_szTitle);
@@ -309,8 +294,7 @@ TEST_F(MusicTagTest, ExtendedHeaderIsSkippedOnlyWhenPlausible)
     }
 }
 
-TEST_F(MusicTagTest, WalkStopsAtTheTagBound)
-{
+TEST_F(MusicTagTest, WalkStopsAtTheTagBound) {
     // S = 257 (00 00 02 01): frame headers are read while R < 247.
     auto tagWithTitleAt = [](std::uint32_t at) {
         std::string body = FrameBytes(3, {"XXXX", std::string(at - 10, '\0')});
@@ -324,8 +308,7 @@ TEST_F(MusicTagTest, WalkStopsAtTheTagBound)
     EXPECT_STREQ(L"Untitled", m_tag.m_szTitle);
 }
 
-TEST_F(MusicTagTest, HostileTagsEndQuietly)
-{
+TEST_F(MusicTagTest, HostileTagsEndQuietly) {
     const std::string title = FrameBytes(3, {"TIT2", Latin("Seen")});
     // Tag sizes below 10: no frame is read.
     for (char s : {'\0', '\x01', '\x09'}) {
@@ -333,8 +316,7 @@ TEST_F(MusicTagTest, HostileTagsEndQuietly)
         EXPECT_STREQ(L"Untitled", m_tag.m_szTitle);
     }
     // A frame claiming 4 GiB, in a tag claiming 256 MiB, in a short file.
-    ReadBytes(std::string("ID3\3\0\0\x7F\x7F\x7F\x7F", 10) + title
-              + std::string("TPE1\xFF\xFF\xFF\xFF\0\0\0abc", 14));
+    ReadBytes(std::string("ID3\3\0\0\x7F\x7F\x7F\x7F", 10) + title + std::string("TPE1\xFF\xFF\xFF\xFF\0\0\0abc", 14));
     EXPECT_STREQ(L"Seen", m_tag.m_szTitle);
     EXPECT_STREQ(L"abc", m_tag.m_szArtist);
     // The file ends inside a frame: the bytes that are there are used.
@@ -348,29 +330,26 @@ TEST_F(MusicTagTest, HostileTagsEndQuietly)
     EXPECT_STREQ(L"Unknown Artist", m_tag.m_szArtist);
 }
 
-TEST_F(MusicTagTest, OpensPathsInTheFileSystemEncoding)
-{
+TEST_F(MusicTagTest, OpensPathsInTheFileSystemEncoding) {
     const fs::path p = Write(Tag(3, {{"TIT2", Latin("Found")}}), "\xE9\x9F\xB3\xE4\xB9\x90 caf\xC3\xA9.mp3");
     m_tag.Read(L"/nonexistent");
     m_tag.Read(WidePath(p).c_str());
     EXPECT_STREQ(L"Found", m_tag.m_szTitle);
 }
 
-TEST_F(MusicTagTest, HeaderCheckNeedsThreeBytes)
-{
+TEST_F(MusicTagTest, HeaderCheckNeedsThreeBytes) {
     std::istringstream tagged("ID3\4\0\0\0\0\0\0");
     std::istringstream shortStream("ID");
     std::istringstream other("MP3");
     EXPECT_TRUE(m_tag.HasId3Header(tagged));
-    EXPECT_TRUE(m_tag.HasId3Header(tagged)); // rereads from the start
+    EXPECT_TRUE(m_tag.HasId3Header(tagged));  // rereads from the start
     EXPECT_FALSE(m_tag.HasId3Header(shortStream));
     EXPECT_FALSE(m_tag.HasId3Header(other));
     std::ifstream closed;
     EXPECT_FALSE(m_tag.HasId3Header(closed));
 }
 
-TEST_F(MusicTagTest, FindCoverUsesAnExistingPicture)
-{
+TEST_F(MusicTagTest, FindCoverUsesAnExistingPicture) {
     const fs::path old = fs::current_path();
     fs::current_path(m_dir);
     ReadBytes(Tag(3, {{"TIT2", Latin("Song")}, {"TPE1", Latin("Band")}}));
@@ -384,4 +363,4 @@ TEST_F(MusicTagTest, FindCoverUsesAnExistingPicture)
     fs::current_path(old);
 }
 
-} // namespace
+}  // namespace

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "common/ot_messages.h"
-#include "support/audio_testing.h"
-#include "support/files.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/diagnostics.h"
 #include "platform/win32/user.h"
 #include "playback/ot_playengine.h"
+#include "support/audio_testing.h"
+#include "support/files.h"
 
 namespace {
 
@@ -113,15 +113,15 @@ TEST_F(PlayEngine, InitConfiguresTheDriverInOrderAndRetriesInStereo) {
     script.driverName = "SigmaTel High Definition Audio";
     script.initResults = {oa::ERR_OUTPUT_FORMAT, oa::OK};
     EXPECT_EQ(initScripted(script), 0);
-    std::vector<std::string> expected = {
-        "getNumDrivers",          "getDriverCaps 0",
-        "setSpeakerMode 5",       "setDSPBufferSize 1024 10",
-        "getDriverInfo 0 256",    "setSoftwareFormat 48000 5 0 0 1",
-        "init 100 0",             "setSpeakerMode 2",
-        "init 100 0"};
+    std::vector<std::string> expected = {"getNumDrivers",       "getDriverCaps 0",
+                                         "setSpeakerMode 5",    "setDSPBufferSize 1024 10",
+                                         "getDriverInfo 0 256", "setSoftwareFormat 48000 5 0 0 1",
+                                         "init 100 0",          "setSpeakerMode 2",
+                                         "init 100 0"};
     EXPECT_EQ(oa::testing::scriptedCalls(), expected);
-    EXPECT_EQ(boxes(), std::vector<std::string>{
-                           "Warning: Audio acceleration function is off, so you may suffer from some performance issues."});
+    EXPECT_EQ(boxes(),
+              std::vector<std::string>{
+                  "Warning: Audio acceleration function is off, so you may suffer from some performance issues."});
     ASSERT_EQ(win32::messageBoxes().size(), 1u);
     EXPECT_EQ(win32::messageBoxes()[0].type, (unsigned)MB_OK);
 

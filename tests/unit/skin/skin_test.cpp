@@ -61,7 +61,7 @@ const ImageCase kImages[] = {
     {"pause", &OstSkin::m_bmPause, 55, 30, {17, 2, 38, 25}},
     {"bubble", &OstSkin::m_bmBubble, 235, 80, {1, 1, 234, 74}},
     {"menu middle", &OstSkin::m_bmMenuMiddle, 180, 5, {6, 0, 174, 5}},
-    {"menu bottom", &OstSkin::m_bmMenuBottom, 180, 10, {6, 0, 174, 7}},   // frame rows 15-21
+    {"menu bottom", &OstSkin::m_bmMenuBottom, 180, 10, {6, 0, 174, 7}},  // frame rows 15-21
     {"menu top", &OstSkin::m_bmMenuTop, 180, 10, {6, 0, 174, 10}},
     {"close", &OstSkin::m_bmClose, 7, 7, {0, 0, 7, 7}},
     {"minimize", &OstSkin::m_bmMinimize, 7, 7, {0, 0, 7, 7}},
@@ -201,9 +201,9 @@ TEST(Skin, ReleaseStaticImagesKeepsTheSixRunTimeImages) {
     auto owned = std::make_unique<OstSkin>();
     OstSkin* skin = owned.get();
     skin->Build(NULL);
-    HBITMAP kept[] = {skin->m_bmPlay, skin->m_bmPause, skin->m_bmBubble,
+    HBITMAP kept[] = {skin->m_bmPlay,       skin->m_bmPause,      skin->m_bmBubble,
                       skin->m_bmMenuMiddle, skin->m_bmMenuBottom, skin->m_bmMenuTop};
-    HBITMAP freed[] = {skin->m_bmPanel, skin->m_bmStop, skin->m_bmPrev, skin->m_bmNext,
+    HBITMAP freed[] = {skin->m_bmPanel,  skin->m_bmStop,  skin->m_bmPrev,    skin->m_bmNext,
                        skin->m_bmVolume, skin->m_bmClose, skin->m_bmMinimize};
     skin->ReleaseStaticImages();
     EXPECT_EQ(skin->m_bmPanel, nullptr);

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "pixels.h"
-#include "support/memory_surface.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/user.h"
+#include "support/memory_surface.h"
 
 namespace {
 

@@ -13,10 +13,10 @@ TEST(LocalMemory, MoveableBlockLocksCountAndZeroInit) {
     ASSERT_NE(p, nullptr);
     for (int i = 0; i < 64; ++i) EXPECT_EQ(p[i], 0);
     std::memset(p, 0xAB, 64);
-    EXPECT_EQ(LocalLock(h), p);           // same address while it lives
-    EXPECT_TRUE(LocalUnlock(h));          // still locked once
-    EXPECT_FALSE(LocalUnlock(h));         // now unlocked
-    EXPECT_FALSE(LocalUnlock(h));         // not locked at all
+    EXPECT_EQ(LocalLock(h), p);    // same address while it lives
+    EXPECT_TRUE(LocalUnlock(h));   // still locked once
+    EXPECT_FALSE(LocalUnlock(h));  // now unlocked
+    EXPECT_FALSE(LocalUnlock(h));  // not locked at all
     EXPECT_EQ(LocalFree(h), nullptr);
     // Stale: every call fails and LocalFree hands the handle back.
     EXPECT_EQ(LocalLock(h), nullptr);

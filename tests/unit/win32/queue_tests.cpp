@@ -27,8 +27,8 @@ TEST_F(Queue, PaintComesOnlyAfterPostedMessagesAndInput) {
     display.moveTo(window.hwnd(), 5, 5);
     PostMessageW(window.hwnd(), WM_USER + 2, 0, 0);
     Pump();
-    EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_NCHITTEST, WM_MOUSEMOVE, WM_PAINT,
-                                                    WM_ERASEBKGND}));
+    EXPECT_EQ(window.messages(),
+              (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_NCHITTEST, WM_MOUSEMOVE, WM_PAINT, WM_ERASEBKGND}));
 }
 
 TEST_F(Queue, BeginPaintValidatesAndEraseIsAskedOnlyWhenRequested) {

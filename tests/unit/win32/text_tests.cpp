@@ -7,28 +7,23 @@
 
 namespace {
 
-std::wstring Widen(UINT cp, const std::string& s, DWORD flags = 0)
-{
+std::wstring Widen(UINT cp, const std::string& s, DWORD flags = 0) {
     const int n = MultiByteToWideChar(cp, flags, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0)
-        return L"<fail>";
+    if (n <= 0) return L"<fail>";
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     EXPECT_EQ(n, MultiByteToWideChar(cp, flags, s.data(), static_cast<int>(s.size()), out.data(), n));
     return out;
 }
 
-std::string Narrow(UINT cp, const std::wstring& s, BOOL* usedDefault = nullptr)
-{
+std::string Narrow(UINT cp, const std::wstring& s, BOOL* usedDefault = nullptr) {
     const int n = WideCharToMultiByte(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, usedDefault);
-    if (n <= 0)
-        return "<fail>";
+    if (n <= 0) return "<fail>";
     std::string out(static_cast<std::size_t>(n), '\0');
     EXPECT_EQ(n, WideCharToMultiByte(cp, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, usedDefault));
     return out;
 }
 
-TEST(TextConversion, RoundTripsEachCodePage)
-{
+TEST(TextConversion, RoundTripsEachCodePage) {
     struct Case {
         UINT cp;
         std::string narrow;
@@ -46,8 +41,7 @@ TEST(TextConversion, RoundTripsEachCodePage)
     }
 }
 
-TEST(TextConversion, TerminatedInputCountsTheTerminator)
-{
+TEST(TextConversion, TerminatedInputCountsTheTerminator) {
     EXPECT_EQ(4, MultiByteToWideChar(CP_UTF8, 0, "abc", -1, nullptr, 0));
     WCHAR buf[8];
     std::wmemset(buf, L'x', 8);
@@ -57,11 +51,13 @@ TEST(TextConversion, TerminatedInputCountsTheTerminator)
     EXPECT_EQ(7, WideCharToMultiByte(936, 0, L"\u4F60\u597Dab", -1, nullptr, 0, nullptr, nullptr));
     char nb[8];
     ASSERT_EQ(7, WideCharToMultiByte(936, 0, L"\u4F60\u597Dab", -1, nb, 8, nullptr, nullptr));
-    EXPECT_STREQ("\xC4\xE3\xBA\xC3" "ab", nb);
+    EXPECT_STREQ(
+        "\xC4\xE3\xBA\xC3"
+        "ab",
+        nb);
 }
 
-TEST(TextConversion, TooSmallOutputFailsWithoutOverrun)
-{
+TEST(TextConversion, TooSmallOutputFailsWithoutOverrun) {
     WCHAR buf[4] = {L'z', L'z', L'z', L'z'};
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, "abcdef", -1, buf, 3));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
@@ -71,11 +67,10 @@ TEST(TextConversion, TooSmallOutputFailsWithoutOverrun)
     EXPECT_EQ(nb[2], 'z');
 }
 
-TEST(TextConversion, BadArgumentsFail)
-{
+TEST(TextConversion, BadArgumentsFail) {
     WCHAR w[8];
     char n[8];
-    EXPECT_EQ(0, MultiByteToWideChar(1252, 0, "a", 1, w, 8)); // unknown code page
+    EXPECT_EQ(0, MultiByteToWideChar(1252, 0, "a", 1, w, 8));  // unknown code page
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0x100, "a", 1, w, 8));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FLAGS), GetLastError());
@@ -91,29 +86,34 @@ TEST(TextConversion, BadArgumentsFail)
     EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, 0, L"a", 0, n, 8, nullptr, nullptr));
 }
 
-TEST(TextConversion, InvalidUtf8IsReplacedOrRejected)
-{
+TEST(TextConversion, InvalidUtf8IsReplacedOrRejected) {
     const std::string bad[] = {
-        "a\xFF" "b",            // never a UTF-8 byte
-        "a\xC0\xAF" "b",        // overlong
-        "a\xED\xA0\x80" "b",    // encoded surrogate
-        "a\xF4\x90\x80\x80" "b", // above U+10FFFF
-        "a\xE4\xBD",            // cut short
+        "a\xFF"
+        "b",  // never a UTF-8 byte
+        "a\xC0\xAF"
+        "b",  // overlong
+        "a\xED\xA0\x80"
+        "b",  // encoded surrogate
+        "a\xF4\x90\x80\x80"
+        "b",          // above U+10FFFF
+        "a\xE4\xBD",  // cut short
     };
     for (const std::string& s : bad) {
         SCOPED_TRACE(s);
-        EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0));
+        EXPECT_EQ(0,
+                  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0));
         EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError());
         const std::wstring w = Widen(CP_UTF8, s);
         EXPECT_EQ(L'a', w.front());
         EXPECT_NE(std::wstring::npos, w.find(L'\uFFFD'));
     }
     // The longest valid start of a sequence is one replacement, not three.
-    EXPECT_EQ(L"\uFFFDb", Widen(CP_UTF8, "\xE4\xBD" "b"));
+    EXPECT_EQ(L"\uFFFDb", Widen(CP_UTF8,
+                                "\xE4\xBD"
+                                "b"));
 }
 
-TEST(TextConversion, FileNamesKeepBytesThatAreNotUtf8)
-{
+TEST(TextConversion, FileNamesKeepBytesThatAreNotUtf8) {
     // Each byte outside valid UTF-8 is one lone surrogate 0xDC00 + byte, and
     // converts back to that byte; valid UTF-8 around it is unchanged.
     auto esc = [](unsigned byte) { return static_cast<wchar_t>(0xDC00 + byte); };
@@ -123,10 +123,10 @@ TEST(TextConversion, FileNamesKeepBytesThatAreNotUtf8)
     } cases[] = {
         {"caf\xE9.ogg", std::wstring(L"caf") + esc(0xE9) + L".ogg"},
         {"\xFF\xFE", {esc(0xFF), esc(0xFE)}},
-        {"a\xC0\xAF", {L'a', esc(0xC0), esc(0xAF)}},               // overlong
-        {"\xED\xB2\x80", {esc(0xED), esc(0xB2), esc(0x80)}},      // an encoded escape is no escape
-        {"\xE4\xBD/", {esc(0xE4), esc(0xBD), L'/'}},               // cut short
-        {"\xC3\xA9\xE9", {L'\u00E9', esc(0xE9)}},                 // valid, then not
+        {"a\xC0\xAF", {L'a', esc(0xC0), esc(0xAF)}},          // overlong
+        {"\xED\xB2\x80", {esc(0xED), esc(0xB2), esc(0x80)}},  // an encoded escape is no escape
+        {"\xE4\xBD/", {esc(0xE4), esc(0xBD), L'/'}},          // cut short
+        {"\xC3\xA9\xE9", {L'\u00E9', esc(0xE9)}},             // valid, then not
         {"\xF4\x90\x80\x80", {esc(0xF4), esc(0x90), esc(0x80), esc(0x80)}},
         {"\xE4\xBD\xA0", L"\u4F60"},
     };
@@ -141,8 +141,7 @@ TEST(TextConversion, FileNamesKeepBytesThatAreNotUtf8)
     }
     // Every byte string comes back as itself.
     std::string all;
-    for (int b = 1; b < 256; ++b)
-        all.push_back(static_cast<char>(b));
+    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
     EXPECT_EQ(all, Narrow(CP_ACP, Widen(CP_ACP, all)));
 
     // Text conversions keep their replacement: only names carry escapes.
@@ -154,16 +153,14 @@ TEST(TextConversion, FileNamesKeepBytesThatAreNotUtf8)
     EXPECT_EQ(0, WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, other, -1, nullptr, 0, nullptr, nullptr));
 }
 
-TEST(TextConversion, InvalidGbkIsReplacedOrRejected)
-{
+TEST(TextConversion, InvalidGbkIsReplacedOrRejected) {
     // 0xC4 leads a double-byte character; 0x20 cannot trail one.
     EXPECT_EQ(L"<fail>", Widen(936, "\xC4 x", MB_ERR_INVALID_CHARS));
     EXPECT_EQ(L"<fail>", Widen(936, "ab\xC4", MB_ERR_INVALID_CHARS));
     EXPECT_EQ(L"? x", Widen(936, "\xC4 x"));
 }
 
-TEST(TextConversion, UnmappableWideCharactersTakeTheDefault)
-{
+TEST(TextConversion, UnmappableWideCharactersTakeTheDefault) {
     BOOL used = FALSE;
     EXPECT_EQ("a?b", Narrow(28591, L"a\u4F60b", &used));
     EXPECT_TRUE(used);
@@ -182,4 +179,4 @@ TEST(TextConversion, UnmappableWideCharactersTakeTheDefault)
     EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, nullptr, 0, nullptr, nullptr));
 }
 
-} // namespace
+}  // namespace

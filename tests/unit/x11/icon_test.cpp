@@ -15,8 +15,8 @@ TEST(IconProperty, RejectsBadSizes) {
     std::vector<std::uint32_t> four(4, 0xFFFFFFFF);
     EXPECT_TRUE(x11::iconProperty(0, 4, four).empty());
     EXPECT_TRUE(x11::iconProperty(-2, -2, four).empty());
-    EXPECT_TRUE(x11::iconProperty(3, 2, four).empty());   // too few pixels
-    EXPECT_TRUE(x11::iconProperty(1, 2, four).empty());   // too many
+    EXPECT_TRUE(x11::iconProperty(3, 2, four).empty());  // too few pixels
+    EXPECT_TRUE(x11::iconProperty(1, 2, four).empty());  // too many
     EXPECT_TRUE(x11::iconProperty(65536, 65536, four).empty());
     EXPECT_EQ(x11::iconProperty(2, 2, four).size(), 6u);
 }

@@ -16,10 +16,10 @@ TEST(PercentDecode, Table) {
         {"/a%20b", "/a b"},
         {"%2F%2f", "//"},
         {"%C3%A9t%C3%A9", "\xC3\xA9t\xC3\xA9"},
-        {"100%", "100%"},        // cut short at the end
+        {"100%", "100%"},  // cut short at the end
         {"%4", "%4"},
-        {"%zz%4g", "%zz%4g"},     // not hex: left alone
-        {"%%41", "%A"},           // the first % is malformed, the second decodes
+        {"%zz%4g", "%zz%4g"},  // not hex: left alone
+        {"%%41", "%A"},        // the first % is malformed, the second decodes
         {"%00", std::string(1, '\0')},
     };
     for (const Case& c : cases) EXPECT_EQ(percentDecode(c.in), c.out) << c.in;
@@ -31,8 +31,7 @@ TEST(UriList, SeveralFilesWithCrlfAndComments) {
         "file:///home/u/My%20Song.mp3\r\n"
         "file:///home/u/%E6%AD%8C.flac\r\n"
         "file:///tmp/a%2Bb&c.ogg\r\n";
-    EXPECT_EQ(parseUriList(list, "box"),
-              (Paths{"/home/u/My Song.mp3", "/home/u/\xE6\xAD\x8C.flac", "/tmp/a+b&c.ogg"}));
+    EXPECT_EQ(parseUriList(list, "box"), (Paths{"/home/u/My Song.mp3", "/home/u/\xE6\xAD\x8C.flac", "/tmp/a+b&c.ogg"}));
 }
 
 TEST(UriList, LineEndingsAndPadding) {

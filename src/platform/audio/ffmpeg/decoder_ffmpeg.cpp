@@ -57,7 +57,7 @@ private:
     bool m_drained = false;
     std::uint64_t m_durationMs = 0;
     std::vector<float> m_pending;  // converted frames not yet handed out
-    std::size_t m_pendingPos = 0;   // in floats
+    std::size_t m_pendingPos = 0;  // in floats
 };
 
 // How far into a file we look for its first audio before giving up, so a
@@ -131,8 +131,7 @@ Result FfmpegDecoder::openInput() {
         closeInput();
         return ERR_MEMORY;
     }
-    if (avcodec_parameters_to_context(m_codec, stream->codecpar) < 0 ||
-        avcodec_open2(m_codec, codec, nullptr) < 0) {
+    if (avcodec_parameters_to_context(m_codec, stream->codecpar) < 0 || avcodec_open2(m_codec, codec, nullptr) < 0) {
         closeInput();
         return ERR_FORMAT;
     }
@@ -193,8 +192,8 @@ bool FfmpegDecoder::convert(const AVFrame* frame) {
         m_swrChannels != layout.nb_channels || m_swrLayout != mask) {
         swr_free(&m_swr);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        if (swr_alloc_set_opts2(&m_swr, &stereo, AV_SAMPLE_FMT_FLT, m_outRate, &layout,
-                                (AVSampleFormat)frame->format, frame->sample_rate, 0, nullptr) < 0 ||
+        if (swr_alloc_set_opts2(&m_swr, &stereo, AV_SAMPLE_FMT_FLT, m_outRate, &layout, (AVSampleFormat)frame->format,
+                                frame->sample_rate, 0, nullptr) < 0 ||
             swr_init(m_swr) < 0) {
             swr_free(&m_swr);
             av_channel_layout_uninit(&layout);

@@ -18,16 +18,16 @@ namespace win32 {
 using NativeWindow = std::uintptr_t;  // 0 is no window
 
 struct NativeWindowDesc {
-    std::string title;   // UTF-8
+    std::string title;  // UTF-8
     std::string className;
-    int x = 0, y = 0;    // screen position; placed by the backend when `placed` is false
+    int x = 0, y = 0;  // screen position; placed by the backend when `placed` is false
     bool placed = false;
     int width = 0, height = 0;
-    bool topmost = false;     // always on top
-    bool toolWindow = false;  // off the taskbar and pager
-    bool acceptFiles = false; // a drop target
-    bool popup = false;       // a pop-up (menu) window rather than a top-level one
-    bool layered = false;     // may be colour-keyed
+    bool topmost = false;      // always on top
+    bool toolWindow = false;   // off the taskbar and pager
+    bool acceptFiles = false;  // a drop target
+    bool popup = false;        // a pop-up (menu) window rather than a top-level one
+    bool layered = false;      // may be colour-keyed
     NativeWindow owner = 0;
 };
 

@@ -23,7 +23,7 @@ struct BitmapObject : Object {
     cairo_surface_t* surface = nullptr;
     int width = 0;
     int height = 0;
-    int stride = 0;  // bytes
+    int stride = 0;         // bytes
     bool selected = false;  // a bitmap is selected into at most one DC
 };
 
@@ -46,10 +46,10 @@ struct DcObject : Object {
     std::shared_ptr<BitmapObject> bitmap;  // the drawing target
     HGDIOBJ bitmapHandle = nullptr;        // what SelectObject hands back
     HGDIOBJ brushHandle = nullptr;
-    HWND window = nullptr;                 // set for window and paint DCs
-    cairo_region_t* clip = nullptr;        // device clip in bitmap pixels; null means none
+    HWND window = nullptr;           // set for window and paint DCs
+    cairo_region_t* clip = nullptr;  // device clip in bitmap pixels; null means none
     bool memory = false;
-    mutable bool drawnOn = false;          // a drawing call wrote through it
+    mutable bool drawnOn = false;  // a drawing call wrote through it
 };
 
 std::shared_ptr<DcObject> findDc(HDC hdc);

@@ -10,7 +10,6 @@
 
 namespace win32 {
 
-
 struct PathData {
     enum PointType : std::uint8_t { Start, Line, Bezier };
     struct Figure {
