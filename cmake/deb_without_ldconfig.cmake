@@ -1,0 +1,21 @@
+# Run by cpack after it built the Debian package (CPACK_POST_BUILD_SCRIPTS):
+# rebuilds each package without the maintainer scripts CPack added only to
+# run ldconfig, so it ships none.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  set(tree ${deb}.tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND dpkg-deb --raw-extract ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+  foreach(script postinst postrm)
+    if(NOT EXISTS ${tree}/DEBIAN/${script})
+      continue()
+    endif()
+    file(STRINGS ${tree}/DEBIAN/${script} lines)
+    list(FILTER lines EXCLUDE REGEX "^(#!/bin/sh|set -e|if .*|fi|[ \t]*ldconfig|)$")
+    if(lines)
+      message(FATAL_ERROR "${script} does more than run ldconfig: ${lines}")
+    endif()
+    file(REMOVE ${tree}/DEBIAN/${script})
+  endforeach()
+  execute_process(COMMAND dpkg-deb --root-owner-group --build ${tree} ${deb} OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE ${tree})
+endforeach()
