@@ -206,6 +206,22 @@ check_drop_hosts_and_incr() {
     close_cleanly "$pid" "$(window_named probe-hosts)"
 }
 
+check_drop_data_never_sent() {
+    # A source that never hands over its list: the drop fails within a few
+    # seconds, even with a leave after it, and the next drop is taken.
+    start_display && start_wm || return 1
+    make_files
+    spawn "$PROBE" --title "probe-stale" >"$WORK/out" 2>"$WORK/probe.log"
+    local pid=$LAST_PID status
+    "$SEND" --name "probe-stale" --timeout 20 --withhold-data --leave-after-drop -- "${FILES[0]}"
+    status=$?
+    [ $status -eq 3 ] || fail "xdnd_send exited with $status, expected 3 (finished without success)"
+    "$SEND" --name "probe-stale" -- "${FILES[1]}" || fail "the drop after a stale one was not taken"
+    wait_for 5 line_count "$WORK/out" 1
+    [ "$(cat "$WORK/out")" = "${FILES[1]}" ] || fail "the probe printed '$(cat "$WORK/out")'"
+    close_cleanly "$pid" "$(window_named probe-stale)"
+}
+
 check_drop_refused() {
     # Nothing local in the list: the target must answer with a failed Finished.
     start_display && start_wm || return 1
@@ -402,8 +418,8 @@ check_ostrel_glass_strip() {
 
 # Drops FILE (the 523 Hz tone) on window ID and records the sink for three
 # seconds, longer than the two-second file, so the loop's wrap is heard too.
-drop_and_hear() {
-    "$SEND" --window "$1" --at 110,115 -- "$2" || { fail "the drop was not taken"; return 1; }
+drop_and_hear() {  # ID FILE [XDND_SEND OPTION...]
+    "$SEND" --window "$1" --at 110,115 "${@:3}" -- "$2" || { fail "the drop was not taken"; return 1; }
     sleep 0.5
     parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
     local recorder=$! verdict
@@ -422,6 +438,17 @@ check_ostrel_plays_dropped_file() {
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" || return 1
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_plays_drop_followed_by_leave() {
+    # A Wayland program's drop, as wlroots forwards it: XdndLeave comes right
+    # after XdndDrop, before the data; the drop still plays.
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" --leave-after-drop || return 1
     close_cleanly "$pid" "$id"
 }
 
