@@ -1220,6 +1220,58 @@ check_ostrel_volume_menu_without_wm() {
     volume_menu_checks nowm
 }
 
+# --- the README's pictures ------------------------------------------------------------
+
+readonly DESKTOP_BLUE="58 110 165"
+desktop_at() { [ "$(client_pixel "$1" "$2")" = "$DESKTOP_BLUE" ]; }
+player_at() { local p; p=$(client_pixel "$1" "$2") && [ "$p" != "$DESKTOP_BLUE" ]; }
+# Keeps client area WxH+X+Y of the last screenshot as README_PICTURES/NAME.png.
+keep_picture() {  # NAME GEOMETRY
+    [ -n "${README_PICTURES:-}" ] || return 0
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$2"
+    mkdir -p "$README_PICTURES"
+    # Without the time stamps an unchanged picture stays the same file.
+    convert "$WORK/screen.png" -crop "${w}x$h+$((OX + x))+$((OY + y))" +repage -strip \
+        -define png:exclude-chunks=date,time "$README_PICTURES/$1.png" || fail "could not write $1.png"
+}
+
+check_ostrel_readme_pictures() {
+    # The strip playing with the hint bubble, then with the volume menu open,
+    # over a desktop colour that every keyed-out pixel lets through. With
+    # README_PICTURES set the two pictures are kept there (scripts/screenshots.sh).
+    start_display && start_wm || return 1
+    # display's status says nothing: it fails after setting the background.
+    convert -size 1280x800 "xc:rgb(${DESKTOP_BLUE// /,})" "$WORK/desktop.png"
+    display -window root "$WORK/desktop.png" 2>/dev/null
+    shoot && [ "$(root_pixel 0 0)" = "$DESKTOP_BLUE" ] || { fail "could not paint the desktop"; return 1; }
+    start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 10 player_at 60 110 || { fail "the strip is not painted"; return 1; }
+    drop_tone || return 1
+
+    pointer_at 267 115
+    wait_for 5 player_at 267 60 || { fail "no bubble over play/pause"; return 1; }
+    local x
+    for x in 5 140 395 535; do desktop_at $x 60 || fail "client pixel $x,60 beside the bubble hides the desktop"; done
+    desktop_at 267 150 || fail "the desktop does not show below the strip"
+    keep_picture strip-playing 520x128+10+12
+
+    pointer_at 370 108
+    pointer_at 377 110
+    MENU=$(window_named ostmenu) || { fail "no menu window"; return 1; }
+    wait_for 5 is_viewable "$MENU" || { fail "hovering the volume button shows no menu"; return 1; }
+    wait_for 5 player_at 420 160 || { fail "the menu is not painted"; return 1; }
+    desktop_at 267 60 || fail "the bubble stays with the pointer on the volume button"
+    desktop_at 300 160 || fail "the desktop does not show left of the menu"
+    keep_picture volume-menu 520x110+10+90
+    close_cleanly "$PID" "$ID"
+}
+
 # The desktop integration checks (media controls, installation) live in a
 # file of their own.
 source "$(dirname "$0")/desktop_checks.sh"
