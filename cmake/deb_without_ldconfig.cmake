@@ -2,6 +2,9 @@
 # rebuilds each package without the maintainer scripts CPack added only to
 # run ldconfig, so it ships none.
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT deb MATCHES "\\.deb$")
+    continue()
+  endif()
   set(tree ${deb}.tree)
   file(REMOVE_RECURSE ${tree})
   execute_process(COMMAND dpkg-deb --raw-extract ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
