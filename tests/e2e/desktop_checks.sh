@@ -193,6 +193,11 @@ desktop_files_valid() {  # PREFIX
     grep -qx "Exec=ostrel" "$entry" || fail "the entry does not start ostrel"
     grep -qx "Icon=ostrel" "$entry" || fail "the entry does not name the ostrel icon"
     [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = 128x128 ] || fail "no 128x128 icon at $icon"
+    local metainfo=$1/share/metainfo/org.example.ostrel.metainfo.xml
+    appstreamcli validate --no-net --pedantic "$metainfo" >&2 || fail "appstreamcli rejects $metainfo"
+    grep -q '<launchable type="desktop-id">ostrel.desktop</launchable>' "$metainfo" ||
+        fail "the AppStream metadata does not name the desktop entry"
+    [ -s "$1/share/man/man1/ostrel.1.gz" ] || fail "no manual page"
 }
 
 # The installed program starts, and plays a tracker module through the
@@ -228,6 +233,10 @@ check_ostrel_debian_package() {
     local deb
     deb=$(ls "$BUILD"/ostrel_*.deb 2>/dev/null | head -n1)
     [ -n "$deb" ] || { fail "no package in $BUILD (scripts/package.sh builds it)"; return 1; }
+    # Debian's own checks: any error or warning fails (a warning that cannot
+    # be fixed belongs in an override the package ships).
+    lintian --fail-on error,warning "$deb" >"$WORK/lintian.log" 2>&1 ||
+        fail "lintian: $(grep -E '^[EW]:' "$WORK/lintian.log" | tr '\n' ' ')"
     if [ "$(id -u)" -ne 0 ]; then
         log "skipped: installing $deb needs root"
         return 0
@@ -238,11 +247,11 @@ check_ostrel_debian_package() {
     for lib in libpulse0 libavformat libmpg123 libsndfile1 libcairo2 libx11-6 libsystemd0; do
         grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
     done
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$WORK/apt.log" 2>&1 ||
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" >"$WORK/apt.log" 2>&1 ||
         { fail "apt-get install $deb failed"; return 1; }
     desktop_files_valid /usr
     run_installed /usr/bin/ostrel /usr/lib/ostrel
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
 }
 
 # --- Wayland desktops, through Xwayland -------------------------------------------

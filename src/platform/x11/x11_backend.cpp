@@ -8,6 +8,7 @@
 #include <X11/extensions/shape.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -110,6 +111,8 @@ X11Backend::X11Backend(Display* display)
         watch.events = EPOLLIN;
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, ConnectionNumber(m_display), &watch);
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_pending, &watch);
+        m_dropTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_dropTimer >= 0) epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_dropTimer, &watch);
     }
 
     char host[256] = {};
@@ -127,6 +130,7 @@ X11Backend::~X11Backend() {
     XCloseDisplay(m_display);
     if (m_epoll >= 0) close(m_epoll);
     if (m_pending >= 0) close(m_pending);
+    if (m_dropTimer >= 0) close(m_dropTimer);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -285,6 +289,7 @@ void X11Backend::processEvents() {
         dispatch(event);
     }
     if (m_tray) m_tray->processTimers();
+    xdndDataTimer();
     XFlush(m_display);
 }
 

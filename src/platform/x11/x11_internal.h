@@ -140,6 +140,10 @@ private:
     void xdndPropertyNotify(WindowState& window, const XPropertyEvent& event);
     void xdndDeliver(WindowState& window, const std::string& list);
     void xdndFinish(bool success);
+    // The wait for a drop's data: armed by the drop, and a drop still
+    // waiting when it runs out fails.
+    void xdndArmDataTimer(bool arm);
+    void xdndDataTimer();
     // Reads and deletes the drop property; false when it cannot be read.
     bool takeDropProperty(::Window window, Atom* type, std::string* bytes);
     void xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
@@ -167,6 +171,7 @@ private:
     // Xlib call read off the socket into its queue after processEvents.
     int m_epoll = -1;
     int m_pending = -1;
+    int m_dropTimer = -1;  // in m_epoll; see xdndArmDataTimer
     int m_screen;
     ::Window m_root;
     Visual* m_visual = nullptr;
