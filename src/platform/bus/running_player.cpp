@@ -29,8 +29,8 @@ std::string ownerOf(sd_bus* bus, const std::string& name) {
     std::string owner;
     sd_bus_message* reply = nullptr;
     const char* unique = nullptr;
-    if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                           "GetNameOwner", nullptr, &reply, "s", name.c_str()) >= 0 &&
+    if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+                           nullptr, &reply, "s", name.c_str()) >= 0 &&
         sd_bus_message_read(reply, "s", &unique) > 0)
         owner = unique;
     sd_bus_message_unref(reply);

@@ -21,9 +21,7 @@ int appendRootProperties(sd_bus_message* m) {
     return sd_bus_message_close_container(m);
 }
 
-int unknownItem(sd_bus_error* error, int id) {
-    return sd_bus_error_setf(error, kUnknownItem, "No menu item %d", id);
-}
+int unknownItem(sd_bus_error* error, int id) { return sd_bus_error_setf(error, kUnknownItem, "No menu item %d", id); }
 
 // Reads an `ai` argument and appends to `reply` (an open `ai`) every id that
 // is not an item of this menu.
@@ -136,16 +134,14 @@ struct SniMenuVtable {
         return r;
     }
 
-    static int getVersion(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                          sd_bus_error*) {
+    static int getVersion(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
         return sd_bus_message_append(reply, "u", kVersion);
     }
     static int getTextDirection(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
                                 sd_bus_error*) {
         return sd_bus_message_append(reply, "s", "ltr");
     }
-    static int getStatus(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                         sd_bus_error*) {
+    static int getStatus(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
         return sd_bus_message_append(reply, "s", "normal");
     }
     static int getIconThemePath(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
@@ -176,8 +172,7 @@ const sd_bus_vtable SniMenuVtable::table[] = {
 };
 
 SniMenu::SniMenu(sd_bus* bus) {
-    if (sd_bus_add_object_vtable(bus, &m_slot, kPath, kInterface, SniMenuVtable::table, nullptr) < 0)
-        m_slot = nullptr;
+    if (sd_bus_add_object_vtable(bus, &m_slot, kPath, kInterface, SniMenuVtable::table, nullptr) < 0) m_slot = nullptr;
 }
 
 SniMenu::~SniMenu() { sd_bus_slot_unref(m_slot); }
