@@ -36,8 +36,8 @@ struct SniMenuTest : ::testing::Test {
     // (or error) once both ends have processed it; the caller unrefs it.
     sd_bus_message* Call(const char* method, const std::function<void(sd_bus_message*)>& append) {
         sd_bus_message* call = nullptr;
-        EXPECT_GE(sd_bus_message_new_method_call(client, &call, nullptr, x11::SniMenu::kPath,
-                                                 "com.canonical.dbusmenu", method),
+        EXPECT_GE(sd_bus_message_new_method_call(client, &call, nullptr, x11::SniMenu::kPath, "com.canonical.dbusmenu",
+                                                 method),
                   0);
         append(call);
         sd_bus_message* reply = nullptr;
