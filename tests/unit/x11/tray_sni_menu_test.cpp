@@ -1,6 +1,6 @@
 // The tray item's empty menu as a host sees it, over a private
-// peer-to-peer connection: the root and its properties, and unknown items
-// refused or reported the way dbusmenu asks.
+// peer-to-peer connection: the root's properties, and unknown items refused
+// or reported the way dbusmenu asks (the layout itself is checked end to end).
 #include "platform/x11/tray_sni_menu.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +25,7 @@ struct SniMenuTest : ::testing::Test {
         sd_bus_set_fd(client, fds[1], fds[1]);
         EXPECT_GE(sd_bus_start(client), 0);
         menu = new x11::SniMenu(server);
+        EXPECT_TRUE(menu->exported());
     }
     ~SniMenuTest() override {
         delete menu;
@@ -68,31 +69,6 @@ struct SniMenuTest : ::testing::Test {
 std::string ErrorName(sd_bus_message* reply) {
     const sd_bus_error* error = sd_bus_message_get_error(reply);
     return error && error->name ? error->name : "";
-}
-
-TEST_F(SniMenuTest, TheLayoutIsARootWithoutChildren) {
-    ASSERT_TRUE(menu->exported());
-    sd_bus_message* reply = Call("GetLayout", [](sd_bus_message* m) { sd_bus_message_append(m, "iias", 0, -1, 0); });
-    ASSERT_NE(reply, nullptr);
-    ASSERT_EQ(ErrorName(reply), "");
-    std::uint32_t revision = 0;
-    int id = -1;
-    ASSERT_GE(sd_bus_message_read(reply, "u", &revision), 0);
-    ASSERT_GE(sd_bus_message_enter_container(reply, 'r', "ia{sv}av"), 0);
-    ASSERT_GE(sd_bus_message_read(reply, "i", &id), 0);
-    EXPECT_EQ(id, 0);
-    const char *key = nullptr, *value = nullptr;
-    ASSERT_GE(sd_bus_message_read(reply, "a{sv}", 1, &key, "s", &value), 0);
-    EXPECT_STREQ(key, "children-display");
-    EXPECT_STREQ(value, "submenu");
-    ASSERT_GE(sd_bus_message_enter_container(reply, 'a', "v"), 0);
-    EXPECT_EQ(sd_bus_message_at_end(reply, 0), 1) << "children";
-    sd_bus_message_unref(reply);
-
-    reply = Call("GetLayout", [](sd_bus_message* m) { sd_bus_message_append(m, "iias", 7, 1, 0); });
-    ASSERT_NE(reply, nullptr);
-    EXPECT_EQ(ErrorName(reply), "org.freedesktop.DBus.Error.InvalidArgs") << "no item 7";
-    sd_bus_message_unref(reply);
 }
 
 TEST_F(SniMenuTest, GroupCallsAnswerForTheRootAndNameTheUnknownIds) {
@@ -139,6 +115,8 @@ TEST_F(SniMenuTest, SingleCallsOnTheRootSucceedAndOnOtherIdsFail) {
         std::function<void(sd_bus_message*)> append;
         bool ok;
     } cases[] = {
+        {"GetLayout", [](sd_bus_message* m) { sd_bus_message_append(m, "iias", 0, -1, 0); }, true},
+        {"GetLayout", [](sd_bus_message* m) { sd_bus_message_append(m, "iias", 7, 1, 0); }, false},
         {"AboutToShow", [](sd_bus_message* m) { sd_bus_message_append(m, "i", 0); }, true},
         {"AboutToShow", [](sd_bus_message* m) { sd_bus_message_append(m, "i", 1); }, false},
         {"Event", [](sd_bus_message* m) { sd_bus_message_append(m, "isvu", 0, "opened", "i", 0, 0u); }, true},
