@@ -801,6 +801,18 @@ start_watcher() {
 }
 
 item_registered() { watcher_items | grep -q "\"$1\""; }
+host_registered() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q "boolean true"
+}
+
+# A host that shows the watcher's items in a bar along the top.
+start_host() {
+    spawn gtk-sni-tray-standalone >>"$WORK/host.log" 2>&1
+    HOST_PID=$LAST_PID
+    wait_for 10 host_registered || { fail "the host did not register with the watcher"; return 1; }
+}
 name_owned() {
     dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
         org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
@@ -823,8 +835,7 @@ host_shows_icon() {
 }
 
 check_ostrel_status_notifier_item() {
-    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
-    spawn gtk-sni-tray-standalone >"$WORK/host.log" 2>&1
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id name x y
     name=org.kde.StatusNotifierItem-$pid-1
@@ -834,6 +845,12 @@ check_ostrel_status_notifier_item() {
     item_property "$name" Category | grep -q '"ApplicationStatus"' || fail "Category is not ApplicationStatus"
     item_property "$name" ToolTip | grep -q '"OstPlayer \[Preview\]"' || fail "the tooltip is not the tip"
     item_property "$name" IconPixmap | grep -q "int32 128" || fail "no 128x128 IconPixmap"
+    # An empty menu, for hosts that show no item without one.
+    item_property "$name" Menu | grep -q 'object path "/MenuBar"' || fail "no Menu object path"
+    dbus-send --session --print-reply --dest="$name" /MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 \
+        array:string: >"$WORK/layout" 2>&1 || fail "GetLayout failed: $(cat "$WORK/layout")"
+    grep -q '"children-display"' "$WORK/layout" || fail "the menu's root has no properties: $(cat "$WORK/layout")"
+    [ "$(grep -cw "int32" "$WORK/layout")" -eq 1 ] || fail "the menu has entries: $(cat "$WORK/layout")"
     no_window_named "OstPlayer \[Preview\]" || fail "an XEmbed icon as well"
     wait_for 10 host_shows_icon || fail "the host does not show the icon"
     [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
@@ -865,10 +882,10 @@ check_ostrel_status_notifier_item() {
 }
 
 check_ostrel_bus_gone_falls_back_to_the_tray() {
-    # With a watcher and a system tray, the icon is only the item; when the
-    # bus itself goes, the icon docks in the tray, and the program does not
-    # spin on the dead connection.
-    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    # With a watcher, its host and a system tray, the icon is only the item;
+    # when the bus itself goes, the icon docks in the tray, and the program
+    # does not spin on the dead connection.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host && start_trayer || return 1
     local bus_pid
     bus_pid=$(pgrep -f "dbus-daemon --session --nofork --address=unix:path=$WORK/bus" | head -n1)
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
@@ -894,9 +911,10 @@ check_ostrel_bus_gone_falls_back_to_the_tray() {
 }
 
 check_ostrel_status_notifier_watcher_lost_while_hidden() {
-    # The only tray is a watcher; it goes while the strip is hidden: the strip
-    # is iconified at once and the window manager brings it back.
-    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    # The only tray is a watcher and its host; the watcher goes while the
+    # strip is hidden: the strip is iconified at once and the window manager
+    # brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id name
     name=org.kde.StatusNotifierItem-$pid-1
@@ -908,6 +926,75 @@ check_ostrel_status_notifier_watcher_lost_while_hidden() {
     wait_for 5 is_iconic "$id" || { fail "losing the watcher did not iconify the hidden strip"; return 1; }
     wmctrl -i -a "$id"
     wait_for 5 is_viewable "$id" || fail "wmctrl -a did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_status_notifier_without_host() {
+    # A watcher that no host serves shows nothing: minimize iconifies the
+    # strip. Once a host registers, the item is shown and minimize hides the
+    # strip into it; a click there brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "with no host, minimize did not iconify"; return 1; }
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || { fail "wmctrl -a did not bring the strip back"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip came back unpainted"; return 1; }
+    start_host || return 1
+    wait_for 10 host_shows_icon || { fail "the host does not show the icon"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the strip into the host's icon"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although a host shows its icon"
+    xdotool mousemove 14 14 click 1
+    wait_for 5 is_viewable "$id" || fail "a click on the host's icon did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_status_notifier_refused_docks_in_the_tray() {
+    # A watcher without a host and a system tray: the icon docks in the tray,
+    # and minimize hides the strip into it. When a host comes, the icon is
+    # its item only.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name icon
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in the tray"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the strip into the tray"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although the tray shows its icon"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a click on the tray's icon did not bring the strip back"; return 1; }
+    start_host || return 1
+    wait_for 5 no_window_named "OstPlayer \[Preview\]" || fail "the tray's icon stays next to the host's item"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_second_start_raises_the_first() {
+    # A second start on the same session bus raises the running player, put
+    # away by minimize, and ends with 0: one player, one strip.
+    start_display && start_wm && start_sound && start_bus || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id second
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 name_owned org.mpris.MediaPlayer2.ostrel || { fail "the player's name is not owned"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "minimize did not iconify the strip"; return 1; }
+    spawn "$OSTREL" >"$WORK/out2" 2>"$WORK/ostrel2.log"
+    second=$LAST_PID
+    wait_exit "$second" 10 || { fail "the second start still runs"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "the second start exited with $EXIT_STATUS"
+    wait_for 5 is_viewable "$id" || { fail "the second start did not raise the first player"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || fail "the raised strip is not painted"
+    [ "$(xdotool search --name '^Ostrel$' | wc -l)" -eq 1 ] || fail "more than one strip"
+    kill -0 "$pid" 2>/dev/null || fail "the first player ended"
     close_cleanly "$pid" "$id"
 }
 
