@@ -5,7 +5,7 @@
 #include "app/ot_control.h"
 #include "app/ot_mpris.h"
 #include "app/ot_overlay.h"
-#include "app/ot_strip.h"
+#include "common/ot_layout.h"
 #include "app/ot_tray.h"
 #include "common/ot_messages.h"
 #include "platform/win32/kernel.h"

@@ -6,7 +6,7 @@
 
 #include "app/ot_application.h"
 #include "app/ot_overlay.h"
-#include "app/ot_strip.h"
+#include "common/ot_layout.h"
 #include "app/ot_tray.h"
 #include "common/ot_messages.h"
 #include "controls/ot_buttons.h"

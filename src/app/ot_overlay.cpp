@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/ot_strip.h"
+#include "common/ot_layout.h"
 #include "platform/win32/gdi.h"
 #include "skin/ot_skin.h"
 #include "skin/ot_staticcache.h"
