@@ -19,6 +19,10 @@ struct PointerEvent {
     DWORD time = 0;  // milliseconds, the server's clock
 };
 
+// The longest gap between two presses that still makes a double click, for
+// windows and tray icons alike.
+constexpr DWORD kDoubleClickMs = 500;
+
 void onPointer(NativeWindow window, const PointerEvent& event);
 // Files dropped at `client`; paths are the file system's own bytes.
 void onDrop(NativeWindow window, const std::vector<std::string>& paths, POINT client);
