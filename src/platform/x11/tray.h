@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/x11/tray_sni.h"
+#include "platform/bus/tray_sni.h"
 #include "platform/x11/tray_xembed.h"
 
 namespace x11 {

@@ -2,7 +2,7 @@
 // KDE, GNOME, sway and others write it.
 #include <gtest/gtest.h>
 
-#include "platform/x11/tray_sni.h"
+#include "platform/bus/tray_sni.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The tray item's empty menu as a host sees it, over a private
 // peer-to-peer connection: the root's properties, and unknown items refused
 // or reported the way dbusmenu asks (the layout itself is checked end to end).
-#include "platform/x11/tray_sni_menu.h"
+#include "platform/bus/tray_sni_menu.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

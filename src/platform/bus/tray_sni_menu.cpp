@@ -1,5 +1,5 @@
 // The empty dbusmenu of the StatusNotifierItem; see tray_sni_menu.h.
-#include "platform/x11/tray_sni_menu.h"
+#include "platform/bus/tray_sni_menu.h"
 
 #include <cstdint>
 #include <cstring>

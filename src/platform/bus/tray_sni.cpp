@@ -1,5 +1,5 @@
 // The StatusNotifierItem side of tray icons; see tray_sni.h.
-#include "platform/x11/tray_sni.h"
+#include "platform/bus/tray_sni.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "platform/win32/internal/events.h"
-#include "platform/x11/tray_sni_menu.h"
+#include "platform/bus/tray_sni_menu.h"
 
 namespace x11 {
 
