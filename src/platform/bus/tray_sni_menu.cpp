@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace x11 {
+namespace bus {
 
 namespace {
 
@@ -177,4 +177,4 @@ SniMenu::SniMenu(sd_bus* bus) {
 
 SniMenu::~SniMenu() { sd_bus_slot_unref(m_slot); }
 
-}  // namespace x11
+}  // namespace bus
