@@ -52,13 +52,13 @@ void Tooltip::show(const std::string& text) {
     attributes.border_pixel = 0;
     attributes.event_mask = ExposureMask;
     m_window = XCreateWindow(m_display, m_root, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), 1,
-                              CopyFromParent, InputOutput, CopyFromParent,
-                              CWOverrideRedirect | CWBorderPixel | CWEventMask, &attributes);
+                             CopyFromParent, InputOutput, CopyFromParent,
+                             CWOverrideRedirect | CWBorderPixel | CWEventMask, &attributes);
     if (!m_window) return;
     Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
     Atom tooltip = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
-    XChangeProperty(m_display, m_window, type, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&tooltip), 1);
+    XChangeProperty(m_display, m_window, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&tooltip),
+                    1);
     XMapRaised(m_display, m_window);
 
     // Drawn once into the window's background, so exposures need no answer.
