@@ -24,6 +24,8 @@ public:
     bool owns(::Window xid) const { return m_window != 0 && xid == m_window; }
 
 private:
+    bool createWindow(int width, int height);
+
     Display* m_display;
     int m_screen;
     ::Window m_root;
