@@ -124,7 +124,8 @@ TEST_P(Level, MonoPlaysAtTheSameLevelOnBothSidesWhateverTheDecoder) {
     std::string file = wav.path;
     if (e.ffmpegOptions != nullptr) {
         file = encoded.path;
-        ASSERT_TRUE(encode(wav.path, e.ffmpegOptions, file)) << "needs the ffmpeg command (scripts/install-deps.sh test)";
+        ASSERT_TRUE(encode(wav.path, e.ffmpegOptions, file))
+            << "needs the ffmpeg command (scripts/install-deps.sh test)";
     }
     std::string decoder;
     std::vector<float> pcm = decodeOnce(file, 44100, &decoder);
@@ -137,16 +138,15 @@ TEST_P(Level, MonoPlaysAtTheSameLevelOnBothSidesWhateverTheDecoder) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Decoders, Level,
-    ::testing::Values(Encoding{"wav", ".wav", nullptr, "sndfile", 44100},
-                      Encoding{"flac", ".flac", "-c:a flac", "sndfile", 44100},
-                      // Below 256 kbit/s LAME takes a pure tone down by up to half a dB.
-                      Encoding{"mp3", ".mp3", "-c:a libmp3lame -b:a 320k", "mpg123", 44100},
-                      Encoding{"aac", ".m4a", "-c:a aac -b:a 128k", "ffmpeg", 44100},
-                      Encoding{"wma", ".wma", "-c:a wmav2 -b:a 128k", "ffmpeg", 44100},
-                      Encoding{"alac", ".m4a", "-c:a alac", "ffmpeg", 44100}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Decoders, Level,
+                         ::testing::Values(Encoding{"wav", ".wav", nullptr, "sndfile", 44100},
+                                           Encoding{"flac", ".flac", "-c:a flac", "sndfile", 44100},
+                                           // Below 256 kbit/s LAME takes a pure tone down by up to half a dB.
+                                           Encoding{"mp3", ".mp3", "-c:a libmp3lame -b:a 320k", "mpg123", 44100},
+                                           Encoding{"aac", ".m4a", "-c:a aac -b:a 128k", "ffmpeg", 44100},
+                                           Encoding{"wma", ".wma", "-c:a wmav2 -b:a 128k", "ffmpeg", 44100},
+                                           Encoding{"alac", ".m4a", "-c:a alac", "ffmpeg", 44100}),
+                         caseName);
 
 struct Seamless : ::testing::TestWithParam<Encoding> {
     // Plays `path` looping on the WAV writer at `rate` for `frames` frames;
@@ -196,7 +196,8 @@ struct Seamless : ::testing::TestWithParam<Encoding> {
         std::string file = wav.path;
         if (e.ffmpegOptions != nullptr) {
             file = encoded.path;
-            ASSERT_TRUE(encode(wav.path, e.ffmpegOptions, file)) << "needs the ffmpeg command (scripts/install-deps.sh test)";
+            ASSERT_TRUE(encode(wav.path, e.ffmpegOptions, file))
+                << "needs the ffmpeg command (scripts/install-deps.sh test)";
         }
         std::string decoder;
         std::vector<float> once = decodeOnce(file, e.rate, &decoder);
@@ -223,16 +224,52 @@ struct Seamless : ::testing::TestWithParam<Encoding> {
 TEST_P(Seamless, OneSecondLoopsSampleForSample) { check(1); }
 TEST_P(Seamless, TwelveSecondsLoopSampleForSample) { check(12); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codecs, Seamless,
-    ::testing::Values(Encoding{"wav", ".wav", nullptr, "sndfile", 44100},
-                      Encoding{"flac", ".flac", "-c:a flac", "sndfile", 44100},
-                      Encoding{"vorbis", ".ogg", "-c:a libvorbis -q:a 4", "sndfile", 44100},
-                      Encoding{"opus", ".opus", "-c:a libopus -b:a 96k", "sndfile", 48000},
-                      Encoding{"mp3", ".mp3", "-c:a libmp3lame -b:a 128k", "mpg123", 44100},
-                      Encoding{"aac", ".m4a", "-c:a aac -b:a 128k", "ffmpeg", 44100},
-                      Encoding{"alac", ".m4a", "-c:a alac", "ffmpeg", 44100},
-                      Encoding{"opus_mka", ".mka", "-c:a libopus -b:a 96k", "ffmpeg", 48000}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Codecs, Seamless,
+                         ::testing::Values(Encoding{"wav", ".wav", nullptr, "sndfile", 44100},
+                                           Encoding{"flac", ".flac", "-c:a flac", "sndfile", 44100},
+                                           Encoding{"vorbis", ".ogg", "-c:a libvorbis -q:a 4", "sndfile", 44100},
+                                           Encoding{"opus", ".opus", "-c:a libopus -b:a 96k", "sndfile", 48000},
+                                           Encoding{"mp3", ".mp3", "-c:a libmp3lame -b:a 128k", "mpg123", 44100},
+                                           Encoding{"aac", ".m4a", "-c:a aac -b:a 128k", "ffmpeg", 44100},
+                                           Encoding{"alac", ".m4a", "-c:a alac", "ffmpeg", 44100},
+                                           Encoding{"opus_mka", ".mka", "-c:a libopus -b:a 96k", "ffmpeg", 48000}),
+                         caseName);
+
+TEST(SeamlessDamage, ACutAacFilePlaysWhatIsLeftAndLoopsOn) {
+    // Its index promises packets the file no longer has.
+    TempFile wav("cut_aac.wav");
+    TempFile whole("cut_aac_whole.m4a");
+    TempFile cut("cut_aac.m4a");
+    writeFile(wav.path, monoWav(44100, loopableTone(44100, 2, true)));
+    ASSERT_TRUE(encode(wav.path, "-c:a aac -movflags +faststart", whole.path));
+    std::string bytes = readFile(whole.path);
+    writeFile(cut.path, bytes.substr(0, bytes.size() * 3 / 5));
+    std::string decoder;
+    std::vector<float> once = decodeOnce(cut.path, 44100, &decoder);
+    EXPECT_EQ(decoder, "ffmpeg");
+    EXPECT_GT(once.size() / 2, 44100u * 2 / 5);
+    EXPECT_LT(once.size() / 2, 44100u * 2);
+
+    setOutputOverride(OUTPUTTYPE_NOSOUND_NRT);
+    System* system = nullptr;
+    ASSERT_EQ(System_Create(&system), OK);
+    ASSERT_EQ(system->init(8, INIT_NORMAL, nullptr), OK);
+    Sound* sound = nullptr;
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->createSound(cut.path.c_str(), CREATESTREAM | LOOP_NORMAL, nullptr, &sound), OK);
+    ASSERT_EQ(system->playSound(CHANNEL_FREE, sound, false, &channel), OK);
+    for (int i = 0; i < 60; ++i) {
+        ostaudio::testing::advance(system, 4410);
+        system->update();
+    }
+    bool playing = false;
+    channel->isPlaying(&playing);
+    EXPECT_TRUE(playing);
+    unsigned position = 0;
+    channel->getPosition(&position, TIMEUNIT_PCM);
+    EXPECT_LT(position, once.size() / 2);
+    system->release();
+    setOutputOverride(OUTPUTTYPE_AUTODETECT);
+}
 
 }  // namespace
