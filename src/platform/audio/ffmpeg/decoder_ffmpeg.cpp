@@ -37,6 +37,7 @@ public:
 private:
     Result openInput();
     Result openCodec();
+    bool seekStart();
     void closeInput();
     bool decodeMore();  // false at the end of the file
     bool readPacket();  // false once the input has ended
@@ -207,8 +208,7 @@ bool FfmpegDecoder::rewind() {
     // first audible samples are decoded against; the demuxer then marks it
     // to be skipped again. A fresh decoder makes the first pass's samples
     // again, where a flushed AAC decoder did not.
-    if (m_format != nullptr && m_codec != nullptr && m_startKnown && m_startDts != AV_NOPTS_VALUE &&
-        av_seek_frame(m_format, m_stream, m_startDts, AVSEEK_FLAG_BACKWARD) >= 0 && openCodec() == OK) {
+    if (m_format != nullptr && m_codec != nullptr && m_startKnown && seekStart() && openCodec() == OK) {
         av_frame_unref(m_held);
         m_holding = false;
         m_inputEnded = false;
@@ -218,6 +218,12 @@ bool FfmpegDecoder::rewind() {
         return true;
     }
     return openInput() == OK;
+}
+
+bool FfmpegDecoder::seekStart() {
+    if (m_startDts != AV_NOPTS_VALUE) return av_seek_frame(m_format, m_stream, m_startDts, AVSEEK_FLAG_BACKWARD) >= 0;
+    // Packets without timestamps: time 0, checked by the packet's place.
+    return avformat_seek_file(m_format, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BACKWARD) >= 0;
 }
 
 bool FfmpegDecoder::convert(const AVFrame* frame) {
