@@ -42,9 +42,9 @@ TEST(UnsyncTags, ReadAsTheTaggerWroteThem) {
         const wchar_t* artist;  // null: whatever the plain tag gives
     } cases[] = {
         {"eyed3_v23_utf16", L"\u00C6rtist"},  // 2.3, whole tag, picture first
-        {"eyed3_v23_latin1", nullptr},         // the artist's bytes read as code page 936
+        {"eyed3_v23_latin1", nullptr},        // the artist's bytes read as code page 936
         {"eyed3_v24_utf16", L"\u00C6rtist"},  // 2.4, each frame, data length indicators
-        {"eyed3_v24_latin1", nullptr},         // 2.4, each frame, none
+        {"eyed3_v24_latin1", nullptr},        // 2.4, each frame, none
         {"mid3v2_v24_utf8", L"\u00C6rtist"},  // the first of two artists; the tag flag as well
     };
     for (const Case& c : cases) {
@@ -76,8 +76,8 @@ TEST(UnsyncTags, HostileUnsynchronisedTagsEndQuietly) {
     EXPECT_EQ(ReadTag(huge).title, L"Caf\u00E9 D\u00E9j\u00E0 Vu");
     EXPECT_EQ(ReadTag(std::string("ID3\3\0\x80\0\0\x7F\x7F", 10) + std::string(20000, '\xFF')).title, L"Untitled");
     // A 2.4 frame too short for its data length indicator.
-    const std::string tiny = std::string("ID3\4\0\0\0\0\0\x20", 10) + "TIT2" + std::string("\0\0\0\2\0\3\0\0", 8) +
-                             std::string(12, '\0');
+    const std::string tiny =
+        std::string("ID3\4\0\0\0\0\0\x20", 10) + "TIT2" + std::string("\0\0\0\2\0\3\0\0", 8) + std::string(12, '\0');
     EXPECT_EQ(ReadTag(tiny).title, L"");
 }
 
