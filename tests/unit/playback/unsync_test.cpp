@@ -4,12 +4,11 @@
 // blocks it reads in and the seeks the walk makes.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
-#include "platform/win32/text.h"
 #include "playback/ot_musictag.h"
 #include "playback/ot_unsyncbuf.h"
 
@@ -67,15 +66,11 @@ TEST(UnsyncTags, ReadAsTheTaggerWroteThem) {
 }
 
 TEST(UnsyncTags, HostileUnsynchronisedTagsEndQuietly) {
-    const std::string whole = Fixture("eyed3_v23_utf16.unsync.id3");
-    // Cut anywhere, claiming 256 MiB, or all 0xFF: nothing is read past the
-    // end, and the walk ends.
-    for (std::size_t cut : {10u, 11u, 40u, 300u, 400u}) ReadTag(whole.substr(0, cut));
-    std::string huge = whole;
+    // A tag claiming 256 MiB in a short file; a 2.4 frame too short for its
+    // data length indicator.
+    std::string huge = Fixture("eyed3_v23_utf16.unsync.id3");
     huge.replace(6, 4, "\x7F\x7F\x7F\x7F");
     EXPECT_EQ(ReadTag(huge).title, L"Caf\u00E9 D\u00E9j\u00E0 Vu");
-    EXPECT_EQ(ReadTag(std::string("ID3\3\0\x80\0\0\x7F\x7F", 10) + std::string(20000, '\xFF')).title, L"Untitled");
-    // A 2.4 frame too short for its data length indicator.
     const std::string tiny =
         std::string("ID3\4\0\0\0\0\0\x20", 10) + "TIT2" + std::string("\0\0\0\2\0\3\0\0", 8) + std::string(12, '\0');
     EXPECT_EQ(ReadTag(tiny).title, L"");
@@ -110,12 +105,6 @@ TEST(UnsyncBuffer, UndoesAcrossBlocksAndSeeks) {
     }
     stream.clear();
     EXPECT_FALSE(stream.seekg(static_cast<std::streamoff>(plain.size() + 1))) << "no seek past the end";
-
-    bool afterFF = true;  // a zero right after a 0xFF before the run goes too
-    unsigned char run[] = {0x00, 0x41, 0xFF, 0x00, 0xFF, 0xE0, 0xFF};
-    EXPECT_EQ(RemoveUnsyncZeros(run, sizeof run, afterFF), 5u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(run), 5), "\x41\xFF\xFF\xE0\xFF");
-    EXPECT_TRUE(afterFF);
 }
 
 }  // namespace
