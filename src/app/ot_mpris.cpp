@@ -55,8 +55,9 @@ bus::TrackMetadata OstMpris::metadata() {
     const OstMusicTag& tag = engine->m_tag;
     track.trackId = "/org/ostrel/track/" + std::to_string(m_nTrack);
     track.lengthUs = static_cast<std::int64_t>(engine->GetLengthMs()) * 1000;
-    // From the name as opened: the record's copy is cut to 259 characters
-    // and a name that is not UTF-8 has no text form the URI could be made of.
+    // From the name's own bytes, as opened: the record's wide copy is cut to
+    // 259 characters, and its way back to UTF-8 would replace the bytes of a
+    // name that is not UTF-8.
     track.url = FileUri(engine->GetFileName());
     track.title = TagText(tag.m_szTitle, L"Untitled", L"Ostrel");
     track.artist = TagText(tag.m_szArtist, L"Unknown Artist", L"Vazivizev I");

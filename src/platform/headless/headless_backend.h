@@ -112,7 +112,9 @@ private:
     void trayPointer(int action, int button);
 
     WindowState* find(HWND hwnd);
-    void pointer(HWND hwnd, int action, int x, int y, int button);
+    // `left`: the pointer left the window's shape for (x, y), rather than
+    // acting there.
+    void pointer(HWND hwnd, int action, int x, int y, int button, bool left = false);
     void queue(std::function<void()> event);
 
     win32::DiagnosticsRecording m_recording;
