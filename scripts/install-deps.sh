@@ -18,7 +18,7 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     xvfb xauth openbox xdotool x11-utils x11-apps imagemagick
-    pulseaudio pulseaudio-utils sox python3
+    pulseaudio pulseaudio-utils sox python3 ffmpeg
     trayer picom wmctrl dbus-daemon dbus-bin
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
     playerctl desktop-file-utils weston xwayland

@@ -70,6 +70,16 @@ check_ostrel_mpris_metadata() {
     meta_is xesam:artist "歌手" || fail "GBK artist '$(meta xesam:artist)'"
     meta_is xesam:album "专辑" || fail "GBK album '$(meta xesam:album)'"
 
+    # A name that is not UTF-8, in a path longer than 259 characters: the URL
+    # names that file, byte by byte.
+    local deep latin
+    deep=$dir/$(printf 'd%.0s' {1..120})/$(printf 'e%.0s' {1..120})
+    mkdir -p "$deep"
+    latin=$(printf '%s/caf\xe9.mp3' "$deep")
+    cp "$FIXTURES/audio/tone.mp3" "$latin"
+    drop_file "$latin" || return 1
+    wait_for 10 meta_is xesam:url "file://$deep/caf%E9.mp3" || { fail "url '$(meta xesam:url)'"; return 1; }
+
     drop_file "$FIXTURES/audio/tone.mp3" || return 1
     wait_for 10 meta_is xesam:url "file://$FIXTURES/audio/tone.mp3" || { fail "url '$(meta xesam:url)'"; return 1; }
     local key

@@ -146,7 +146,7 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
     attributes.colormap = argb ? m_argbColormap : m_colormap;
     attributes.border_pixel = 0;
     attributes.background_pixel = 0;  // clear until painted, on the 32-bit visual
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask |
                             StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     const int x = desc.placed ? desc.x : 0;
     const int y = desc.placed ? desc.y : 0;
@@ -312,6 +312,13 @@ void X11Backend::dispatch(XEvent& event) {
     case MotionNotify:
         m_lastTime = event.xmotion.time;
         win32::onPointer(window->xid, pointerFromMotion(event.xmotion));
+        break;
+    case LeaveNotify:
+        // The pointer's own way out of the window's shape; not a grab that
+        // starts or ends, nor a move into a child window.
+        if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
+        m_lastTime = event.xcrossing.time;
+        win32::onPointerLeft(window->xid, pointerFromCrossing(event.xcrossing));
         break;
     case ConfigureNotify:
     case ReparentNotify:
