@@ -364,54 +364,57 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
     if (m_tooltip.owns(event.xany.window)) return true;
     Icon* icon = findIcon(event.xany.window);
     if (!icon) return false;
+    handleIconEvent(*icon, event);
+    return true;
+}
 
+void XEmbedTray::handleIconEvent(Icon& icon, const XEvent& event) {
     switch (event.type) {
     case Expose:
-        if (event.xexpose.count == 0) draw(*icon);
+        if (event.xexpose.count == 0) draw(icon);
         break;
     case ConfigureNotify:
-        if (event.xconfigure.width != icon->width || event.xconfigure.height != icon->height) {
-            icon->width = event.xconfigure.width;
-            icon->height = event.xconfigure.height;
+        if (event.xconfigure.width != icon.width || event.xconfigure.height != icon.height) {
+            icon.width = event.xconfigure.width;
+            icon.height = event.xconfigure.height;
             // A tray sizes its row; a square as tall as the row is the
             // icon's natural shape.
-            if (icon->height > 1 && icon->width != icon->height) requestSize(*icon, icon->height);
-            draw(*icon);
+            if (icon.height > 1 && icon.width != icon.height) requestSize(icon, icon.height);
+            draw(icon);
         }
         break;
     case DestroyNotify:
         // Gone with its tray; the tray's own end reports the loss.
-        icon->xid = 0;
+        icon.xid = 0;
         break;
     case ReparentNotify:
-        icon->embedded = event.xreparent.parent != m_root;
+        icon.embedded = event.xreparent.parent != m_root;
         m_changed();
         break;
     case MapNotify:
     case UnmapNotify:
-        icon->mapped = event.type == MapNotify;
+        icon.mapped = event.type == MapNotify;
         m_changed();
         break;
     case ButtonPress:
     case ButtonRelease: {
-        armTooltip(*icon, false);
+        armTooltip(icon, false);
         hideTooltip();
         win32::PointerEvent pointer;
-        if (pointerFromButton(event.xbutton, &pointer)) win32::onTrayPointer(icon->id, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) win32::onTrayPointer(icon.id, pointer);
         break;
     }
     case MotionNotify:
-        win32::onTrayPointer(icon->id, pointerFromMotion(event.xmotion));
-        if (!m_tooltip.shown()) armTooltip(*icon, true);
+        win32::onTrayPointer(icon.id, pointerFromMotion(event.xmotion));
+        if (!m_tooltip.shown()) armTooltip(icon, true);
         break;
-    case EnterNotify: armTooltip(*icon, true); break;
+    case EnterNotify: armTooltip(icon, true); break;
     case LeaveNotify:
-        armTooltip(*icon, false);
+        armTooltip(icon, false);
         hideTooltip();
         break;
     default: break;
     }
-    return true;
 }
 
 void XEmbedTray::armTooltip(Icon& icon, bool arm) {

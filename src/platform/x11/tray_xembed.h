@@ -55,6 +55,8 @@ private:
     void requestSize(Icon& icon, int side);
     void draw(Icon& icon);
     Icon* findIcon(::Window xid);
+    // An event of the icon's own window: exposure, size, embedding, input.
+    void handleIconEvent(Icon& icon, const XEvent& event);
     void armTooltip(Icon& icon, bool arm);
     void showTooltip();
     void hideTooltip() { m_tooltip.hide(); }
