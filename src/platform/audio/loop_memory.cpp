@@ -6,8 +6,26 @@
 
 namespace ostaudio {
 
+void LoopMemory::passEnded(std::int64_t frames) {
+    if (m_state == State::Waiting) {
+        if (frames > m_maxFrames) {
+            giveUp();
+        } else {
+            m_state = State::Recording;
+        }
+    } else if (m_state == State::Recording) {
+        if (m_pass.empty()) {
+            giveUp();
+            return;
+        }
+        m_pass.shrink_to_fit();
+        m_state = State::Ready;
+        m_pos = 0;
+    }
+}
+
 void LoopMemory::record(const float* data, int frames) {
-    if (m_gaveUp || m_ready) return;
+    if (m_state != State::Recording) return;
     const std::size_t floats = (std::size_t)frames * 2;
     if ((std::int64_t)((m_pass.size() + floats) / 2) > m_maxFrames) {
         giveUp();
@@ -20,23 +38,17 @@ void LoopMemory::record(const float* data, int frames) {
     }
 }
 
-void LoopMemory::giveUp() {
-    std::vector<float>().swap(m_pass);
-    m_gaveUp = true;
-}
-
-bool LoopMemory::finish() {
-    if (!m_gaveUp && !m_pass.empty()) {
-        m_pass.shrink_to_fit();
-        m_ready = true;
-    }
-    m_pos = 0;
-    return m_ready;
-}
-
 void LoopMemory::restart() {
     m_pos = 0;
-    if (!m_ready) m_pass.clear();
+    if (m_state == State::Recording) {
+        m_pass.clear();
+        m_state = State::Waiting;
+    }
+}
+
+void LoopMemory::giveUp() {
+    std::vector<float>().swap(m_pass);
+    m_state = State::GaveUp;
 }
 
 void LoopMemory::play(float* out, int frames) {

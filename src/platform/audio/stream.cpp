@@ -119,8 +119,8 @@ void Stream::run() {
     std::int64_t passDecoded = 0;
     bool firstPass = true;
     bool filling = true;
-    // A loop whose first pass is short plays from memory after it.
-    LoopMemory memory(m_loop ? (std::int64_t)kMemoryPassSeconds * m_rate : 0);
+    // A loop of short passes goes on from memory once one is recorded.
+    LoopMemory memory((std::int64_t)kMemoryPassSeconds * m_rate);
     // The first pass is already open: the ring starts at generation 0.
     unsigned gen = 0;
     for (;;) {
@@ -161,7 +161,7 @@ void Stream::run() {
             memory.play(chunk.data(), n);
         } else {
             n = m_decoder.read(chunk.data(), kChunkFrames, !m_loop);
-            if (firstPass) memory.record(chunk.data(), n);
+            memory.record(chunk.data(), n);
         }
         if (n == 0) {
             // A pass that yields nothing would loop forever: end instead.
@@ -169,8 +169,9 @@ void Stream::run() {
                 if (firstPass) {
                     m_passFrames.store(passDecoded, std::memory_order_release);
                     firstPass = false;
-                    if (memory.finish()) continue;
                 }
+                memory.passEnded(passDecoded);
+                if (memory.ready()) continue;
                 paceShortPass(passStart, passDecoded);
                 passDecoded = 0;
                 passStart = Clock::now();

@@ -23,7 +23,8 @@ public:
     // About 0.75 s at 44.1 kHz: the decoder wakes when half of it is free.
     static constexpr int kRingFrames = 32768;
     static constexpr int kChunkFrames = 4096;
-    // A looping file that decodes to no more than this is decoded once.
+    // A looping file that decodes to no more than this is decoded twice,
+    // then looped from memory.
     static constexpr int kMemoryPassSeconds = 10;
 
     Stream(int outRate, bool loop);

@@ -1,5 +1,6 @@
-// Looping short files: decoded once and played round from memory, sample for
-// sample; and long ones, which keep streaming, just as seamless.
+// Looping short files: kept in memory and played round from it, sample for
+// sample, also through the resampler; and long ones, which keep streaming,
+// just as seamless.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/audio/audio.h"
+#include "platform/audio/native_decoder.h"
 #include "support/audio_testing.h"
 #include "support/files.h"
 
@@ -94,7 +96,7 @@ long firstMismatch(const std::vector<float>& got, const std::vector<float>& pass
     return -1;
 }
 
-TEST(ShortLoop, IsDecodedOnceAndPlaysRoundFromMemory) {
+TEST(ShortLoop, PlaysRoundFromMemory) {
     // Once the first pass is in, the file changing on disk changes nothing:
     // every later pass comes from memory, and each loop point is exact.
     const int rate = 44100;
@@ -113,12 +115,29 @@ TEST(ShortLoop, IsDecodedOnceAndPlaysRoundFromMemory) {
         std::string other = c.file.substr(0, 44) + wav(rate, (std::uint32_t)(c.file.size() - 44) / 4 + 1, 3).substr(44);
         other.resize(c.file.size());
         const long passFrames = (long)pass.size() / 2;
-        const long before = passFrames + rate / 2;
+        // Past the second pass, the one kept.
+        const long before = 2 * passFrames + rate / 2;
         const long total = before + 3 * rate;
         std::vector<float> got = loop(c.file, other, rate, before, total);
         ASSERT_EQ(got.size(), (std::size_t)total * 2) << c.name;
         EXPECT_EQ(firstMismatch(got, pass), -1) << c.name;
     }
+}
+
+TEST(ShortLoop, FromMemoryTheResamplerStillGoesOnAcrossEachLoopPoint) {
+    // 441 frames at 44.1 kHz are 480 at 48 kHz: every pass resamples alike,
+    // and the loop is what resampling the file repeated gives, sample for
+    // sample, with nothing lost at the loop points.
+    const std::string file = wav(44100, 441, 7);
+    std::vector<float> pass = samplesOf(file);
+    std::vector<float> repeated;
+    for (int i = 0; i < 12; ++i) repeated.insert(repeated.end(), pass.begin(), pass.end());
+    Resampler resampler;
+    std::vector<float> expected;
+    resampler.process(repeated.data(), (int)repeated.size() / 2, 44100, 48000, expected);
+    std::vector<float> got = loop(file, "", 48000, 0, 10 * 480);
+    ASSERT_EQ(got.size(), 2u * 10 * 480);
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], expected[i], 1e-5) << "sample " << i;
 }
 
 TEST(ShortLoop, LongFilesStreamAndLoopAsSeamlessly) {
