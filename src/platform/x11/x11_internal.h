@@ -21,7 +21,8 @@ namespace x11 {
 
 struct Atoms {
     Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;
-    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal;
+    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal,
+        netWmStateSticky, netWmDesktop;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
     Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
@@ -43,9 +44,15 @@ struct WindowState {
     bool colorKey = false;
     COLORREF key = 0;
     bool shapeApplied = false;
-    ShapeMask shape;
+    ShapeMask shape;  // in client coordinates, the whole window
+    // The part of the client area the X window covers: all of it, or for a
+    // keyed window the bounding box of what shows, so that compositors that
+    // pick a window by its rectangle and ignore its input shape (mutter,
+    // KWin, wlroots under Xwayland) pass clicks beside it to what lies
+    // below. Client coordinates, positions and sizes stay the core's.
+    RECT box{};
     bool originKnown = false;
-    POINT origin{};
+    POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
     // Mapped by setVisible, and the request that mapped it: focus changes
@@ -109,6 +116,8 @@ private:
     void dispatch(XEvent& event);
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
     void reportOrigin(WindowState& window);
+    // Where the client area of one of our windows (or the top-left of any
+    // other) lies on the root.
     bool rootOrigin(::Window xid, POINT* origin);
     bool wmRunning();
     bool wmSupports(Atom feature);
@@ -130,6 +139,15 @@ private:
     // Stores painted rows [top, bottom), columns [left, right), in the form
     // the window's visual takes.
     void storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
+
+    // box.cpp
+    // Covers `box` (client coordinates) with the X window, the client area
+    // staying where it is.
+    void setBox(WindowState& window, const RECT& box);
+    // The box that shows what the window's shape leaves.
+    void fitBoxToShape(WindowState& window);
+    // Pointer input over the X window, passed up in client coordinates.
+    void onBoxPointer(const WindowState& window, win32::PointerEvent pointer);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
