@@ -19,6 +19,7 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
 
     // The window manager holds the window to the size hints, and places it
     // at the hinted position when it maps it again: both follow the box.
+    window.boxSerial = NextRequest(m_display);
     XSizeHints* size = XAllocSizeHints();
     long supplied = 0;
     XGetWMNormalHints(m_display, window.xid, size, &supplied);
@@ -29,7 +30,23 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
     size->y = y;
     XSetWMNormalHints(m_display, window.xid, size);
     XFree(size);
+    placeXWindow(window, x, y, width, height);
+}
+
+void X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {
+    if (window.mapped && swayPlace(window, x, y, width, height)) return;
     XMoveResizeWindow(m_display, window.xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+}
+
+bool X11Backend::swayPlace(const WindowState& window, int x, int y, int width, int height) {
+    if (!m_sway) return false;
+    // What was asked before (the size hints among it) reaches the server
+    // first, so sway's configure comes after it and its events count.
+    XSync(m_display, False);
+    const std::string command = "[id=" + std::to_string(window.xid) + "] resize set width " + std::to_string(width) +
+                                " px height " + std::to_string(height) + " px, move absolute position " +
+                                std::to_string(x) + " " + std::to_string(y);
+    return m_sway->run(command);
 }
 
 void X11Backend::fitBoxToShape(WindowState& window) {
@@ -41,8 +58,15 @@ void X11Backend::fitBoxToShape(WindowState& window) {
 }
 
 void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent pointer) {
-    pointer.client.x += window.box.left;
-    pointer.client.y += window.box.top;
+    // The event's window coordinates belong to the box the X window had when
+    // the pointer moved, maybe not the latest one asked for; its root
+    // coordinates and the client area's place hold either way.
+    if (window.originKnown) {
+        pointer.client = {pointer.screen.x - window.origin.x, pointer.screen.y - window.origin.y};
+    } else {
+        pointer.client.x += window.box.left;
+        pointer.client.y += window.box.top;
+    }
     win32::onPointer(window.xid, pointer);
 }
 

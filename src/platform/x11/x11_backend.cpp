@@ -28,6 +28,10 @@ namespace {
 // that vanishes mid-conversation must not take us with it.
 int quietErrorHandler(Display*, XErrorEvent*) { return 0; }
 
+// Map, reparent and configure events in which sway has taken a newly mapped
+// window: a few, as it maps and centres the window.
+constexpr int kPlacesAfterMap = 4;
+
 std::string programName() {
     std::string name = program_invocation_short_name ? program_invocation_short_name : "";
     return name.empty() ? std::string("ostrel") : name;
@@ -114,6 +118,8 @@ X11Backend::X11Backend(Display* display)
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, ConnectionNumber(m_display), &watch);
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_pending, &watch);
     }
+
+    m_sway = SwayIpc::connect();
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) m_hostname = host;
@@ -213,6 +219,9 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         // Shown again where it was hidden, not where the window manager
         // would place a new window.
         if (state->originKnown && !state->iconic) setPosition(window, state->origin, false);
+        // sway centres what it maps, whatever the hints say: the first
+        // events of the new showing put it back.
+        state->placesAfterMap = m_sway && state->originKnown && !state->iconic ? kPlacesAfterMap : 0;
         state->iconic = false;
         state->mapSerial = NextRequest(m_display);
         state->mapped = true;
@@ -221,6 +230,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
     } else {
         if (state->desc.popup) popupHidden(*state);
         state->mapped = false;
+        state->placesAfterMap = 0;
         XWithdrawWindow(m_display, state->xid, m_screen);
     }
     XFlush(m_display);
@@ -325,7 +335,7 @@ void X11Backend::dispatch(XEvent& event) {
         break;
     case ConfigureNotify:
     case ReparentNotify:
-    case MapNotify: reportOrigin(*window); break;
+    case MapNotify: reportOrigin(*window, event.xany.serial); break;
     case FocusOut: {
         const XFocusChangeEvent& f = event.xfocus;
         if (f.mode == NotifyGrab || f.mode == NotifyUngrab) break;
@@ -374,16 +384,24 @@ bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
     return true;
 }
 
-void X11Backend::reportOrigin(WindowState& window) {
+void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
-    // A configure made before the latest box change has that box's size and
-    // would be read with the wrong offset: wait for the one that matches.
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(m_display, window.xid, &attributes) ||
-        attributes.width != window.box.right - window.box.left ||
-        attributes.height != window.box.bottom - window.box.top)
+    // Events from before the latest box change do not tell where the new box
+    // lies. (Window managers may hold a window to a size of their own, so its
+    // size cannot tell either.)
+    if (serial < window.boxSerial) return;
+    if (window.placesAfterMap > 0) {
+        // Until sway has taken the window as its own the command finds
+        // nothing; what the window shows meanwhile is sway's place, not one
+        // the person chose.
+        --window.placesAfterMap;
+        const RECT& box = window.box;
+        if (swayPlace(window, window.origin.x + box.left, window.origin.y + box.top, box.right - box.left,
+                      box.bottom - box.top))
+            window.placesAfterMap = 0;
         return;
+    }
     POINT origin;
     if (!rootOrigin(window.xid, &origin)) return;
     if (window.originKnown && origin.x == window.origin.x && origin.y == window.origin.y) return;
@@ -514,7 +532,7 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     size->y = y;
     XSetWMNormalHints(m_display, state->xid, size);
     XFree(size);
-    XMoveWindow(m_display, state->xid, x, y);
+    placeXWindow(*state, x, y, state->box.right - state->box.left, state->box.bottom - state->box.top);
     if (raise) XRaiseWindow(m_display, state->xid);
     state->desc.placed = true;
     // Where a later showing puts it back.

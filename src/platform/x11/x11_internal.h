@@ -15,6 +15,7 @@
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/events.h"
 #include "platform/x11/shape_mask.h"
+#include "platform/x11/sway_ipc.h"
 #include "platform/x11/tray.h"
 
 namespace x11 {
@@ -51,6 +52,9 @@ struct WindowState {
     // KWin, wlroots under Xwayland) pass clicks beside it to what lies
     // below. Client coordinates, positions and sizes stay the core's.
     RECT box{};
+    // The request that last changed the box: the X window's place before the
+    // window manager carried it out is the old box's, read with the new offset.
+    unsigned long boxSerial = 0;
     bool originKnown = false;
     POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
@@ -59,6 +63,9 @@ struct WindowState {
     // the server made before it belong to an earlier showing.
     bool mapped = false;
     unsigned long mapSerial = 0;
+    // Events left in which to put a window sway has just mapped (and so
+    // centred) back where it was hidden.
+    int placesAfterMap = 0;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
@@ -115,7 +122,8 @@ private:
     WindowState* find(::Window xid);
     void dispatch(XEvent& event);
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
-    void reportOrigin(WindowState& window);
+    // `serial` is the event's that prompted it.
+    void reportOrigin(WindowState& window, unsigned long serial);
     // Where the client area of one of our windows (or the top-left of any
     // other) lies on the root.
     bool rootOrigin(::Window xid, POINT* origin);
@@ -146,6 +154,11 @@ private:
     void setBox(WindowState& window, const RECT& box);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
+    // Puts the X window at (x, y) on the root, `width` x `height`.
+    void placeXWindow(WindowState& window, int x, int y, int width, int height);
+    // The same through sway's socket, for a window sway shows; false when
+    // sway did not do it.
+    bool swayPlace(const WindowState& window, int x, int y, int width, int height);
     // Pointer input over the X window, passed up in client coordinates.
     void onBoxPointer(const WindowState& window, win32::PointerEvent pointer);
 
@@ -207,6 +220,7 @@ private:
     ::Window m_popupGrab = 0;
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
+    std::unique_ptr<SwayIpc> m_sway;   // in a sway session
 };
 
 }  // namespace x11
