@@ -1,6 +1,8 @@
 // The X window as the visible part of a larger client area (see
 // WindowState::box): moving and resizing it as what shows changes, the
-// client area staying where the core put it.
+// client area staying where the core put it. Under sway, which centres a
+// floating X window on every request to move or resize it, through sway's
+// own socket instead.
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -34,19 +36,21 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
 }
 
 void X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {
-    if (window.mapped && swayPlace(window, x, y, width, height)) return;
+    if (window.mapped && swayRun(window, swayGeometry(x, y, width, height))) return;
     XMoveResizeWindow(m_display, window.xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
-bool X11Backend::swayPlace(const WindowState& window, int x, int y, int width, int height) {
+std::string X11Backend::swayGeometry(int x, int y, int width, int height) {
+    return "resize set width " + std::to_string(width) + " px height " + std::to_string(height) +
+           " px, move absolute position " + std::to_string(x) + " " + std::to_string(y);
+}
+
+bool X11Backend::swayRun(const WindowState& window, const std::string& commands) {
     if (!m_sway) return false;
     // What was asked before (the size hints among it) reaches the server
     // first, so sway's configure comes after it and its events count.
     XSync(m_display, False);
-    const std::string command = "[id=" + std::to_string(window.xid) + "] resize set width " + std::to_string(width) +
-                                " px height " + std::to_string(height) + " px, move absolute position " +
-                                std::to_string(x) + " " + std::to_string(y);
-    return m_sway->run(command);
+    return m_sway->run("[id=" + std::to_string(window.xid) + "] " + commands);
 }
 
 void X11Backend::fitBoxToShape(WindowState& window) {
@@ -55,6 +59,25 @@ void X11Backend::fitBoxToShape(WindowState& window) {
     // places a new window by the size it is mapped with.
     if (shown.right <= shown.left || shown.bottom <= shown.top) return;
     setBox(window, shown);
+}
+
+void X11Backend::swayAfterMap(WindowState& window) {
+    if (std::chrono::steady_clock::now() > window.swayAfterMapUntil) {
+        window.swayAfterMap = false;
+        return;
+    }
+    // Until sway has taken the window as its own a command finds nothing;
+    // any event of the window's may be the first after that.
+    std::string commands;
+    if (window.placeAfterMap) {
+        const RECT& box = window.box;
+        commands = swayGeometry(window.origin.x + box.left, window.origin.y + box.top, box.right - box.left,
+                                box.bottom - box.top);
+    }
+    // sway keeps no window on every workspace for the hints.
+    if (onEveryWorkspace(window)) commands += commands.empty() ? "sticky enable" : ", sticky enable";
+    if (!commands.empty() && !swayRun(window, commands)) return;
+    window.swayAfterMap = false;
 }
 
 void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent pointer) {

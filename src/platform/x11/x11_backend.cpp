@@ -28,9 +28,8 @@ namespace {
 // that vanishes mid-conversation must not take us with it.
 int quietErrorHandler(Display*, XErrorEvent*) { return 0; }
 
-// Map, reparent and configure events in which sway has taken a newly mapped
-// window: a few, as it maps and centres the window.
-constexpr int kPlacesAfterMap = 4;
+// How long sway may take to show a window mapped.
+constexpr auto kSwayMapTime = std::chrono::seconds(2);
 
 std::string programName() {
     std::string name = program_invocation_short_name ? program_invocation_short_name : "";
@@ -219,9 +218,9 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         // Shown again where it was hidden, not where the window manager
         // would place a new window.
         if (state->originKnown && !state->iconic) setPosition(window, state->origin, false);
-        // sway centres what it maps, whatever the hints say: the first
-        // events of the new showing put it back.
-        state->placesAfterMap = m_sway && state->originKnown && !state->iconic ? kPlacesAfterMap : 0;
+        state->swayAfterMap = m_sway != nullptr;
+        state->placeAfterMap = state->originKnown && !state->iconic;
+        state->swayAfterMapUntil = std::chrono::steady_clock::now() + kSwayMapTime;
         state->iconic = false;
         state->mapSerial = NextRequest(m_display);
         state->mapped = true;
@@ -230,7 +229,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
     } else {
         if (state->desc.popup) popupHidden(*state);
         state->mapped = false;
-        state->placesAfterMap = 0;
+        state->swayAfterMap = false;
         XWithdrawWindow(m_display, state->xid, m_screen);
     }
     XFlush(m_display);
@@ -245,7 +244,7 @@ void X11Backend::setWmState(WindowState& window) {
     }
     // A window kept above all others belongs to every workspace, as one
     // expects of a player strip; window managers without workspaces ignore it.
-    if (window.desc.topmost && !window.desc.popup) {
+    if (onEveryWorkspace(window)) {
         states.push_back(m_atoms.netWmStateSticky);
         unsigned long everyDesktop = 0xFFFFFFFFu;
         XChangeProperty(m_display, window.xid, m_atoms.netWmDesktop, XA_CARDINAL, 32, PropModeReplace,
@@ -316,6 +315,7 @@ void X11Backend::dispatch(XEvent& event) {
     if (m_tray && m_tray->handleEvent(event)) return;
     WindowState* window = find(event.xany.window);
     if (!window) return;
+    if (window->swayAfterMap) swayAfterMap(*window);
 
     switch (event.type) {
     case Expose:
@@ -385,23 +385,14 @@ bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
 }
 
 void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
-    // Under a reparenting window manager the event's coordinates are relative
-    // to the frame, so ask the server where the window lies on the root.
+    // Until then the window shows at sway's place, not one the person chose.
+    if (window.swayAfterMap && window.placeAfterMap) return;
     // Events from before the latest box change do not tell where the new box
     // lies. (Window managers may hold a window to a size of their own, so its
     // size cannot tell either.)
     if (serial < window.boxSerial) return;
-    if (window.placesAfterMap > 0) {
-        // Until sway has taken the window as its own the command finds
-        // nothing; what the window shows meanwhile is sway's place, not one
-        // the person chose.
-        --window.placesAfterMap;
-        const RECT& box = window.box;
-        if (swayPlace(window, window.origin.x + box.left, window.origin.y + box.top, box.right - box.left,
-                      box.bottom - box.top))
-            window.placesAfterMap = 0;
-        return;
-    }
+    // Under a reparenting window manager the event's coordinates are relative
+    // to the frame, so ask the server where the window lies on the root.
     POINT origin;
     if (!rootOrigin(window.xid, &origin)) return;
     if (window.originKnown && origin.x == window.origin.x && origin.y == window.origin.y) return;

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,9 +64,12 @@ struct WindowState {
     // the server made before it belong to an earlier showing.
     bool mapped = false;
     unsigned long mapSerial = 0;
-    // Events left in which to put a window sway has just mapped (and so
-    // centred) back where it was hidden.
-    int placesAfterMap = 0;
+    // Until sway has been told, soon after it mapped the window, what the
+    // hints could not tell it: the place the window was hidden at (sway
+    // centres what it maps) when `placeAfterMap`, and every workspace.
+    bool swayAfterMap = false;
+    bool placeAfterMap = false;
+    std::chrono::steady_clock::time_point swayAfterMapUntil;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
@@ -130,6 +134,8 @@ private:
     bool wmRunning();
     bool wmSupports(Atom feature);
     void setWmState(WindowState& window);
+    // Kept above all others, and so wanted on every workspace.
+    static bool onEveryWorkspace(const WindowState& window) { return window.desc.topmost && !window.desc.popup; }
     void setTitle(::Window xid, const std::string& title);
     void setWindowType(::Window xid, Atom type);
     void setMotifBorderless(::Window xid);
@@ -156,9 +162,11 @@ private:
     void fitBoxToShape(WindowState& window);
     // Puts the X window at (x, y) on the root, `width` x `height`.
     void placeXWindow(WindowState& window, int x, int y, int width, int height);
-    // The same through sway's socket, for a window sway shows; false when
-    // sway did not do it.
-    bool swayPlace(const WindowState& window, int x, int y, int width, int height);
+    // sway commands for a window sway shows; false when sway did not do them.
+    static std::string swayGeometry(int x, int y, int width, int height);
+    bool swayRun(const WindowState& window, const std::string& commands);
+    // Tries to tell sway what WindowState::swayAfterMap says.
+    void swayAfterMap(WindowState& window);
     // Pointer input over the X window, passed up in client coordinates.
     void onBoxPointer(const WindowState& window, win32::PointerEvent pointer);
 
