@@ -21,7 +21,7 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
 
     // The window manager holds the window to the size hints, and places it
     // at the hinted position when it maps it again: both follow the box.
-    window.boxSerial = NextRequest(m_display);
+    window.placeSerial = NextRequest(m_display);
     XSizeHints* size = XAllocSizeHints();
     long supplied = 0;
     XGetWMNormalHints(m_display, window.xid, size, &supplied);

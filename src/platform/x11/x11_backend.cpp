@@ -387,10 +387,10 @@ bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
 void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     // Until then the window shows at sway's place, not one the person chose.
     if (window.swayAfterMap && window.placeAfterMap) return;
-    // Events from before the latest box change do not tell where the new box
-    // lies. (Window managers may hold a window to a size of their own, so its
-    // size cannot tell either.)
-    if (serial < window.boxSerial) return;
+    // Events from before the window was last placed tell nothing new. (Window
+    // managers may hold a window to a size of their own, so the size in an
+    // event cannot tell which box it shows.)
+    if (serial < window.placeSerial) return;
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
     POINT origin;
@@ -521,6 +521,7 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     size->flags |= USPosition | PPosition;
     size->x = x;
     size->y = y;
+    state->placeSerial = NextRequest(m_display);
     XSetWMNormalHints(m_display, state->xid, size);
     XFree(size);
     placeXWindow(*state, x, y, state->box.right - state->box.left, state->box.bottom - state->box.top);

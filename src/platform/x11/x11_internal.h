@@ -53,9 +53,10 @@ struct WindowState {
     // KWin, wlroots under Xwayland) pass clicks beside it to what lies
     // below. Client coordinates, positions and sizes stay the core's.
     RECT box{};
-    // The request that last changed the box: the X window's place before the
-    // window manager carried it out is the old box's, read with the new offset.
-    unsigned long boxSerial = 0;
+    // The request that last placed the X window (moved it, or changed the
+    // box): where the window was before the window manager carried it out
+    // is no news, and read with a new box's offset it would be wrong.
+    unsigned long placeSerial = 0;
     bool originKnown = false;
     POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
