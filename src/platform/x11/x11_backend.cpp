@@ -391,6 +391,7 @@ void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     // managers may hold a window to a size of their own, so the size in an
     // event cannot tell which box it shows.)
     if (serial < window.placeSerial) return;
+    if (boxMoveIgnored(window)) return;
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
     POINT origin;
