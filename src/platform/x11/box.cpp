@@ -13,7 +13,6 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
     POINT client = window.origin;
     // Read before the box changes: the X window's place still holds the old one.
     if (!window.originKnown && !rootOrigin(window.xid, &client)) client = {0, 0};
-    const POINT from = {client.x + old.left, client.y + old.top};
     window.box = box;
     const int x = client.x + box.left;
     const int y = client.y + box.top;
@@ -33,36 +32,12 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
     size->y = y;
     XSetWMNormalHints(m_display, window.xid, size);
     XFree(size);
-    const bool askedX = placeXWindow(window, x, y, width, height);
-    window.boxMoveFrom = from;
-    window.boxMoveAsked = askedX && window.mapped && (from.x != x || from.y != y);
+    placeXWindow(window, x, y, width, height);
 }
 
-bool X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {
-    if (window.mapped && swayRun(window, swayGeometry(x, y, width, height))) return false;
+void X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {
+    if (window.mapped && swayRun(window, swayGeometry(x, y, width, height))) return;
     XMoveResizeWindow(m_display, window.xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    return true;
-}
-
-bool X11Backend::boxMoveIgnored(WindowState& window) {
-    if (!window.boxMoveAsked) return false;
-    window.boxMoveAsked = false;
-    POINT client;
-    if (!rootOrigin(window.xid, &client)) return false;
-    const POINT at = {client.x + window.box.left, client.y + window.box.top};
-    if (at.x != window.boxMoveFrom.x || at.y != window.boxMoveFrom.y) return false;
-    // This window manager (weston's) resizes a mapped window as asked but
-    // leaves it where it was: a box would carry what shows with it as it
-    // changes. The X window covers all of the client area from now on.
-    window.wholeBox = true;
-    setBox(window, RECT{0, 0, window.width, window.height});
-    // The shape and the pixels were sent for the box.
-    if (window.colorKey && m_hasShape) {
-        window.shapeApplied = false;
-        updateShape(window, 0, window.height);
-    }
-    putArea(window, 0, 0, window.width, window.height);
-    return true;
 }
 
 std::string X11Backend::swayGeometry(int x, int y, int width, int height) {
@@ -78,8 +53,20 @@ bool X11Backend::swayRun(const WindowState& window, const std::string& commands)
     return m_sway->run("[id=" + std::to_string(window.xid) + "] " + commands);
 }
 
+bool X11Backend::boxesMove() {
+    // We move it ourselves with no window manager, and sway through its
+    // socket. Window managers that move a managed window at a client's
+    // request say so with _NET_MOVERESIZE_WINDOW; others (weston's) resize a
+    // mapped window as asked but leave it where it was, so what shows would
+    // move with the box.
+    return m_sway || !wmRunning() || wmSupports(m_atoms.netMoveresizeWindow);
+}
+
 void X11Backend::fitBoxToShape(WindowState& window) {
-    if (window.wholeBox) return;
+    if (!boxesMove()) {
+        setBox(window, RECT{0, 0, window.width, window.height});
+        return;
+    }
     const RECT shown = opaqueBounds(window.shape);
     // With nothing to show the window keeps its rectangle: a window manager
     // places a new window by the size it is mapped with.

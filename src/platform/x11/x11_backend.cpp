@@ -87,6 +87,7 @@ X11Backend::X11Backend(Display* display)
         {&a.netSupported, "_NET_SUPPORTED"},
         {&a.netSupportingWmCheck, "_NET_SUPPORTING_WM_CHECK"},
         {&a.netWmMoveresize, "_NET_WM_MOVERESIZE"},
+        {&a.netMoveresizeWindow, "_NET_MOVERESIZE_WINDOW"},
         {&a.netActiveWindow, "_NET_ACTIVE_WINDOW"},
         {&a.netWmIcon, "_NET_WM_ICON"},
         {&a.netWmWindowOpacity, "_NET_WM_WINDOW_OPACITY"},
@@ -391,7 +392,6 @@ void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     // managers may hold a window to a size of their own, so the size in an
     // event cannot tell which box it shows.)
     if (serial < window.placeSerial) return;
-    if (boxMoveIgnored(window)) return;
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
     POINT origin;

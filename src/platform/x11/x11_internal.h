@@ -26,7 +26,8 @@ struct Atoms {
     Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal,
         netWmStateSticky, netWmDesktop;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
-    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
+    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netMoveresizeWindow, netActiveWindow, netWmIcon,
+        netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
     Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection, xdndTypeList,
         xdndActionCopy, uriList, dropProperty, incr;
@@ -57,11 +58,6 @@ struct WindowState {
     // box): where the window was before the window manager carried it out
     // is no news, and read with a new box's offset it would be wrong.
     unsigned long placeSerial = 0;
-    // A mapped X window asked to move from `boxMoveFrom` with its box, until
-    // the window manager's answer is seen; `wholeBox` once it did not move.
-    bool boxMoveAsked = false;
-    POINT boxMoveFrom{};
-    bool wholeBox = false;
     bool originKnown = false;
     POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
@@ -166,12 +162,10 @@ private:
     void setBox(WindowState& window, const RECT& box);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
-    // Puts the X window at (x, y) on the root, `width` x `height`; true when
-    // asked of the window manager through X.
-    bool placeXWindow(WindowState& window, int x, int y, int width, int height);
-    // True when the window manager left the X window where it was at the
-    // latest box change, which then gives up the box.
-    bool boxMoveIgnored(WindowState& window);
+    // Whether the X window follows its box to where it is asked to go.
+    bool boxesMove();
+    // Puts the X window at (x, y) on the root, `width` x `height`.
+    void placeXWindow(WindowState& window, int x, int y, int width, int height);
     // sway commands for a window sway shows; false when sway did not do them.
     static std::string swayGeometry(int x, int y, int width, int height);
     bool swayRun(const WindowState& window, const std::string& commands);
