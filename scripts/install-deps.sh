@@ -18,10 +18,11 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     xvfb xauth openbox xdotool x11-utils x11-apps imagemagick
-    pulseaudio pulseaudio-utils sox python3
+    pulseaudio pulseaudio-utils sox python3 ffmpeg
     trayer picom wmctrl dbus-daemon dbus-bin
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
     playerctl desktop-file-utils weston xwayland
+    lintian appstream
 )
 
 packages=("${run_packages[@]}")
@@ -35,9 +36,12 @@ done
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "Ostrel needs these Debian packages; install them with:" >&2
-    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    echo "  sudo apt-get -o DPkg::Lock::Timeout=900 install -y ${missing[*]}" >&2
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq || true
-apt-get install -y -qq "${missing[@]}"
+# Wait for another apt or dpkg (an unattended upgrade, a parallel job) to
+# finish instead of failing on its lock.
+apt=(apt-get -o DPkg::Lock::Timeout=900)
+"${apt[@]}" update -qq || true
+"${apt[@]}" install -y -qq "${missing[@]}"

@@ -238,6 +238,22 @@ check_drop_hosts_and_incr() {
     close_cleanly "$pid" "$(window_named probe-hosts)"
 }
 
+check_drop_data_never_sent() {
+    # A source that never hands over its list: the drop fails within a few
+    # seconds, even with a leave after it, and the next drop is taken.
+    start_display && start_wm || return 1
+    make_files
+    spawn "$PROBE" --title "probe-stale" >"$WORK/out" 2>"$WORK/probe.log"
+    local pid=$LAST_PID status
+    "$SEND" --name "probe-stale" --timeout 20 --withhold-data --leave-after-drop -- "${FILES[0]}"
+    status=$?
+    [ $status -eq 3 ] || fail "xdnd_send exited with $status, expected 3 (finished without success)"
+    "$SEND" --name "probe-stale" -- "${FILES[1]}" || fail "the drop after a stale one was not taken"
+    wait_for 5 line_count "$WORK/out" 1
+    [ "$(cat "$WORK/out")" = "${FILES[1]}" ] || fail "the probe printed '$(cat "$WORK/out")'"
+    close_cleanly "$pid" "$(window_named probe-stale)"
+}
+
 check_drop_refused() {
     # Nothing local in the list: the target must answer with a failed Finished.
     start_display && start_wm || return 1
@@ -438,8 +454,8 @@ check_ostrel_glass_strip() {
 
 # Drops FILE (the 523 Hz tone) on window ID and records the sink for three
 # seconds, longer than the two-second file, so the loop's wrap is heard too.
-drop_and_hear() {
-    "$SEND" --window "$1" --at "$STRIP_DROP_AT" -- "$2" || { fail "the drop was not taken"; return 1; }
+drop_and_hear() {  # ID FILE [XDND_SEND OPTION...]
+    "$SEND" --window "$1" --at "$STRIP_DROP_AT" "${@:3}" -- "$2" || { fail "the drop was not taken"; return 1; }
     sleep 0.5
     parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
     local recorder=$! verdict
@@ -458,6 +474,17 @@ check_ostrel_plays_dropped_file() {
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" || return 1
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_plays_drop_followed_by_leave() {
+    # A Wayland program's drop, as wlroots forwards it: XdndLeave comes right
+    # after XdndDrop, before the data; the drop still plays.
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" --leave-after-drop || return 1
     close_cleanly "$pid" "$id"
 }
 
@@ -810,6 +837,18 @@ start_watcher() {
 }
 
 item_registered() { watcher_items | grep -q "\"$1\""; }
+host_registered() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q "boolean true"
+}
+
+# A host that shows the watcher's items in a bar along the top.
+start_host() {
+    spawn gtk-sni-tray-standalone >>"$WORK/host.log" 2>&1
+    HOST_PID=$LAST_PID
+    wait_for 10 host_registered || { fail "the host did not register with the watcher"; return 1; }
+}
 name_owned() {
     dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
         org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
@@ -832,8 +871,7 @@ host_shows_icon() {
 }
 
 check_ostrel_status_notifier_item() {
-    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
-    spawn gtk-sni-tray-standalone >"$WORK/host.log" 2>&1
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id name x y
     name=org.kde.StatusNotifierItem-$pid-1
@@ -843,6 +881,12 @@ check_ostrel_status_notifier_item() {
     item_property "$name" Category | grep -q '"ApplicationStatus"' || fail "Category is not ApplicationStatus"
     item_property "$name" ToolTip | grep -q '"OstPlayer \[Preview\]"' || fail "the tooltip is not the tip"
     item_property "$name" IconPixmap | grep -q "int32 128" || fail "no 128x128 IconPixmap"
+    # An empty menu, for hosts that show no item without one.
+    item_property "$name" Menu | grep -q 'object path "/MenuBar"' || fail "no Menu object path"
+    dbus-send --session --print-reply --dest="$name" /MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 \
+        array:string: >"$WORK/layout" 2>&1 || fail "GetLayout failed: $(cat "$WORK/layout")"
+    grep -q '"children-display"' "$WORK/layout" || fail "the menu's root has no properties: $(cat "$WORK/layout")"
+    [ "$(grep -cw "int32" "$WORK/layout")" -eq 1 ] || fail "the menu has entries: $(cat "$WORK/layout")"
     no_window_named "OstPlayer \[Preview\]" || fail "an XEmbed icon as well"
     wait_for 10 host_shows_icon || fail "the host does not show the icon"
     [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
@@ -874,10 +918,10 @@ check_ostrel_status_notifier_item() {
 }
 
 check_ostrel_bus_gone_falls_back_to_the_tray() {
-    # With a watcher and a system tray, the icon is only the item; when the
-    # bus itself goes, the icon docks in the tray, and the program does not
-    # spin on the dead connection.
-    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    # With a watcher, its host and a system tray, the icon is only the item;
+    # when the bus itself goes, the icon docks in the tray, and the program
+    # does not spin on the dead connection.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host && start_trayer || return 1
     local bus_pid
     bus_pid=$(pgrep -f "dbus-daemon --session --nofork --address=unix:path=$WORK/bus" | head -n1)
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
@@ -903,9 +947,10 @@ check_ostrel_bus_gone_falls_back_to_the_tray() {
 }
 
 check_ostrel_status_notifier_watcher_lost_while_hidden() {
-    # The only tray is a watcher; it goes while the strip is hidden: the strip
-    # is iconified at once and the window manager brings it back.
-    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    # The only tray is a watcher and its host; the watcher goes while the
+    # strip is hidden: the strip is iconified at once and the window manager
+    # brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id name
     name=org.kde.StatusNotifierItem-$pid-1
@@ -917,6 +962,75 @@ check_ostrel_status_notifier_watcher_lost_while_hidden() {
     wait_for 5 is_iconic "$id" || { fail "losing the watcher did not iconify the hidden strip"; return 1; }
     wmctrl -i -a "$id"
     wait_for 5 is_viewable "$id" || fail "wmctrl -a did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_status_notifier_without_host() {
+    # A watcher that no host serves shows nothing: minimize iconifies the
+    # strip. Once a host registers, the item is shown and minimize hides the
+    # strip into it; a click there brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "with no host, minimize did not iconify"; return 1; }
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || { fail "wmctrl -a did not bring the strip back"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip came back unpainted"; return 1; }
+    start_host || return 1
+    wait_for 10 host_shows_icon || { fail "the host does not show the icon"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the strip into the host's icon"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although a host shows its icon"
+    xdotool mousemove 14 14 click 1
+    wait_for 5 is_viewable "$id" || fail "a click on the host's icon did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_status_notifier_refused_docks_in_the_tray() {
+    # A watcher without a host and a system tray: the icon docks in the tray,
+    # and minimize hides the strip into it. When a host comes, the icon is
+    # its item only.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name icon
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in the tray"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the strip into the tray"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although the tray shows its icon"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a click on the tray's icon did not bring the strip back"; return 1; }
+    start_host || return 1
+    wait_for 5 no_window_named "OstPlayer \[Preview\]" || fail "the tray's icon stays next to the host's item"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_second_start_raises_the_first() {
+    # A second start on the same session bus raises the running player, put
+    # away by minimize, and ends with 0: one player, one strip.
+    start_display && start_wm && start_sound && start_bus || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id second
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 name_owned org.mpris.MediaPlayer2.ostrel || { fail "the player's name is not owned"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "minimize did not iconify the strip"; return 1; }
+    spawn "$OSTREL" >"$WORK/out2" 2>"$WORK/ostrel2.log"
+    second=$LAST_PID
+    wait_exit "$second" 10 || { fail "the second start still runs"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "the second start exited with $EXIT_STATUS"
+    wait_for 5 is_viewable "$id" || { fail "the second start did not raise the first player"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || fail "the raised strip is not painted"
+    [ "$(xdotool search --name '^Ostrel$' | wc -l)" -eq 1 ] || fail "more than one strip"
+    kill -0 "$pid" 2>/dev/null || fail "the first player ended"
     close_cleanly "$pid" "$id"
 }
 
@@ -1248,6 +1362,86 @@ check_ostrel_volume_menu_without_wm() {
     start_ostrel nowm || return 1
     volume_menu_checks nowm
 }
+
+# --- the README's pictures ------------------------------------------------------------
+
+readonly DESKTOP_BLUE="58 110 165"
+desktop_at() { [ "$(client_pixel "$1" "$2")" = "$DESKTOP_BLUE" ]; }
+player_at() { local p; p=$(client_pixel "$1" "$2") && [ "$p" != "$DESKTOP_BLUE" ]; }
+# Keeps client area WxH+X+Y of the last screenshot as README_PICTURES/NAME.png.
+keep_picture() {  # NAME GEOMETRY
+    [ -n "${README_PICTURES:-}" ] || return 0
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$2"
+    mkdir -p "$README_PICTURES"
+    # Without the time stamps an unchanged picture stays the same file.
+    convert "$WORK/screen.png" -crop "${w}x$h+$((OX + x))+$((OY + y))" +repage -strip \
+        -define png:exclude-chunks=date,time "$README_PICTURES/$1.png" || fail "could not write $1.png"
+}
+
+check_ostrel_readme_pictures() {
+    # The strip playing with the hint bubble, then with the volume menu open,
+    # over a desktop colour that every keyed-out pixel lets through. With
+    # README_PICTURES set the two pictures are kept there (scripts/screenshots.sh).
+    start_display && start_wm || return 1
+    # display's status says nothing: it fails after setting the background.
+    convert -size 1280x800 "xc:rgb(${DESKTOP_BLUE// /,})" "$WORK/desktop.png"
+    display -window root "$WORK/desktop.png" 2>/dev/null
+    shoot && [ "$(root_pixel 0 0)" = "$DESKTOP_BLUE" ] || { fail "could not paint the desktop"; return 1; }
+    start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 10 player_at 60 110 || { fail "the strip is not painted"; return 1; }
+    drop_tone || return 1
+
+    pointer_at 267 115
+    wait_for 5 player_at 267 60 || { fail "no bubble over play/pause"; return 1; }
+    local x
+    for x in 5 140 395 535; do desktop_at $x 60 || fail "client pixel $x,60 beside the bubble hides the desktop"; done
+    desktop_at 267 150 || fail "the desktop does not show below the strip"
+    keep_picture strip-playing 520x128+10+12
+
+    pointer_at 370 108
+    pointer_at 377 110
+    MENU=$(window_named ostmenu) || { fail "no menu window"; return 1; }
+    wait_for 5 is_viewable "$MENU" || { fail "hovering the volume button shows no menu"; return 1; }
+    wait_for 5 player_at 420 160 || { fail "the menu is not painted"; return 1; }
+    desktop_at 267 60 || fail "the bubble stays with the pointer on the volume button"
+    desktop_at 300 160 || fail "the desktop does not show left of the menu"
+    keep_picture volume-menu 520x110+10+90
+    close_cleanly "$PID" "$ID"
+}
+
+# Out of the open menu by ways that cross only see-through pixels, under a
+# window manager (without one the menu's pointer grab already sees them):
+# straight down below its frame, or in one jump far away. Either way the
+# menu closes and the volume button's hover ends with it.
+volume_button_face() { import -window root -crop 55x30+$((OX + 350))+$((OY + 100)) +repage "$WORK/$1.png" 2>/dev/null; }
+volume_button_idle() { volume_button_face now && faces_equal idle now; }
+
+volume_menu_left_by() {  # the screenshot's name, then the way out: a command and its arguments
+    local name=$1
+    shift
+    start_ostrel || return 1
+    pointer_at 420 60
+    volume_button_face idle
+    open_volume_menu || return 1
+    pointer_at 420 166
+    wait_for 5 highlighted_at 420 166 || { fail "the second item does not light up under the pointer"; return 1; }
+    "$@"
+    wait_for 5 is_unmapped "$MENU" || { fail "leaving the menu ($*) leaves it shown"; return 1; }
+    wait_for 5 volume_button_idle || fail "the volume button's hover did not end with the menu"
+    shoot && keep_shot "volume-menu-left-$name"
+    # Hovering the button again opens it again.
+    open_volume_menu || return 1
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_volume_menu_left_downward() { volume_menu_left_by downward pointer_at 420 195; }
+check_ostrel_volume_menu_left_far_away() { volume_menu_left_by far-away xdotool mousemove 5 5; }
 
 # The desktop integration checks (media controls, installation) live in a
 # file of their own.

@@ -93,7 +93,7 @@ void X11Backend::swayAfterMap(WindowState& window) {
     window.swayAfterMap = false;
 }
 
-void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent pointer) {
+win32::PointerEvent X11Backend::inClient(const WindowState& window, win32::PointerEvent pointer) {
     // The event's window coordinates belong to the box the X window had when
     // the pointer moved, maybe not the latest one asked for; its root
     // coordinates and the client area's place hold either way.
@@ -103,7 +103,7 @@ void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent poi
         pointer.client.x += window.box.left;
         pointer.client.y += window.box.top;
     }
-    win32::onPointer(window.xid, pointer);
+    return pointer;
 }
 
 }  // namespace x11

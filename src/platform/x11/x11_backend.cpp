@@ -8,6 +8,7 @@
 #include <X11/extensions/shape.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,6 +118,8 @@ X11Backend::X11Backend(Display* display)
         watch.events = EPOLLIN;
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, ConnectionNumber(m_display), &watch);
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_pending, &watch);
+        m_dropTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_dropTimer >= 0) epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_dropTimer, &watch);
     }
 
     m_sway = SwayIpc::connect();
@@ -136,6 +139,7 @@ X11Backend::~X11Backend() {
     XCloseDisplay(m_display);
     if (m_epoll >= 0) close(m_epoll);
     if (m_pending >= 0) close(m_pending);
+    if (m_dropTimer >= 0) close(m_dropTimer);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -151,7 +155,7 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
     attributes.colormap = argb ? m_argbColormap : m_colormap;
     attributes.border_pixel = 0;
     attributes.background_pixel = 0;  // clear until painted, on the 32-bit visual
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask |
                             StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     const int x = desc.placed ? desc.x : 0;
     const int y = desc.placed ? desc.y : 0;
@@ -307,6 +311,7 @@ void X11Backend::processEvents() {
         dispatch(event);
     }
     if (m_tray) m_tray->processTimers();
+    xdndDataTimer();
     XFlush(m_display);
 }
 
@@ -327,12 +332,19 @@ void X11Backend::dispatch(XEvent& event) {
     case ButtonRelease: {
         m_lastTime = event.xbutton.time;
         win32::PointerEvent pointer;
-        if (pointerFromButton(event.xbutton, &pointer)) onBoxPointer(*window, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) win32::onPointer(window->xid, inClient(*window, pointer));
         break;
     }
     case MotionNotify:
         m_lastTime = event.xmotion.time;
-        onBoxPointer(*window, pointerFromMotion(event.xmotion));
+        win32::onPointer(window->xid, inClient(*window, pointerFromMotion(event.xmotion)));
+        break;
+    case LeaveNotify:
+        // The pointer's own way out of the window's shape; not a grab that
+        // starts or ends, nor a move into a child window.
+        if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
+        m_lastTime = event.xcrossing.time;
+        win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
         break;
     case ConfigureNotify:
     case ReparentNotify:

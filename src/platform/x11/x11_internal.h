@@ -171,8 +171,8 @@ private:
     bool swayRun(const WindowState& window, const std::string& commands);
     // Tries to tell sway what WindowState::swayAfterMap says.
     void swayAfterMap(WindowState& window);
-    // Pointer input over the X window, passed up in client coordinates.
-    void onBoxPointer(const WindowState& window, win32::PointerEvent pointer);
+    // Pointer input over the X window in client coordinates.
+    static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
@@ -183,6 +183,10 @@ private:
     void xdndPropertyNotify(WindowState& window, const XPropertyEvent& event);
     void xdndDeliver(WindowState& window, const std::string& list);
     void xdndFinish(bool success);
+    // The wait for a drop's data: armed by the drop, and a drop still
+    // waiting when it runs out fails.
+    void xdndArmDataTimer(bool arm);
+    void xdndDataTimer();
     // Reads and deletes the drop property; false when it cannot be read.
     bool takeDropProperty(::Window window, Atom* type, std::string* bytes);
     void xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
@@ -210,6 +214,7 @@ private:
     // Xlib call read off the socket into its queue after processEvents.
     int m_epoll = -1;
     int m_pending = -1;
+    int m_dropTimer = -1;  // in m_epoll; see xdndArmDataTimer
     int m_screen;
     ::Window m_root;
     Visual* m_visual = nullptr;
