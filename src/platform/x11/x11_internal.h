@@ -1,7 +1,8 @@
 // The X11 backend's shared state, split over one file per concern:
 // x11_backend.cpp (connection, windows and their hints, events), present.cpp
-// (pixels and the colour-key shape), xdnd.cpp (drops), move.cpp (the system
-// move), popup.cpp (pop-up menu windows), message_box.cpp (the modal dialog).
+// (pixels and the colour-key shape), box.cpp (the X window over what shows,
+// and its place), xdnd.cpp (drops), move.cpp (the system move), popup.cpp
+// (pop-up menu windows), message_box.cpp (the modal dialog).
 #pragma once
 
 #include <X11/Xlib.h>
