@@ -39,7 +39,7 @@ expect_step() {  # PLAYERCTL-COMMAND STATUS SOUND(523|silent) STATES-SO-FAR
     [ "$(change_count)" -eq $((before + 1)) ] || fail "$1: $(($(change_count) - before)) PropertiesChanged for one change"
 }
 
-drop_file() { "$SEND" --window "$ID" --at 110,115 -- "$1" || { fail "the drop of $1 was not taken"; return 1; }; }
+drop_file() { "$SEND" --window "$ID" --at "$STRIP_DROP_AT" -- "$1" || { fail "the drop of $1 was not taken"; return 1; }; }
 
 check_ostrel_mpris_metadata() {
     # The tags of a dropped MP3 (UTF-16 with a character beyond the BMP, and
