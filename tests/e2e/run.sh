@@ -149,8 +149,40 @@ on_argb_visual() {  # ID
     xwininfo -id "$1" | grep -q "Depth: 32"
 }
 
-window_origin() {  # prints "X Y" of a window's top-left on the root
+# A colour-keyed window of ours is an X window over only what shows of it,
+# its client area reaching beyond. What shows, by the X window's size:
+# WIDTH HEIGHT LEFT TOP, the X window's place in the client area: the idle
+# strip, the strip with the bubble over play/pause, the volume menu, the
+# probe's white middle.
+readonly KEYED_BOXES="506 36 17 97
+506 111 17 22
+166 57 7 11
+100 100 100 50"
+readonly STRIP_BOX="506 36 17 97"  # the idle strip and its glow
+readonly STRIP_DROP_AT="93,18"       # client (110, 115), on the strip
+
+x_window_origin() {  # prints "X Y" of the X window's top-left on the root
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
+}
+
+window_origin() {  # prints "X Y" of a window's client area on the root
+    xwininfo -id "$1" | awk -v boxes="$KEYED_BOXES" '
+        /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
+        END {
+            n = split(boxes, line, "\n")
+            for (i = 1; i <= n; i++) {
+                split(line[i], f, " ")
+                if (f[1] == w && f[2] == h) { x -= f[3]; y -= f[4]; break }
+            }
+            print x, y
+        }'
+}
+
+# True once window ID's X window covers BOX ("WIDTH HEIGHT LEFT TOP").
+covers_box() {
+    local width height
+    read -r width height _ <<<"$2"
+    xwininfo -id "$1" 2>/dev/null | grep -q "Width: $width\$" && xwininfo -id "$1" | grep -q "Height: $height\$"
 }
 
 # --- drops ------------------------------------------------------------------
@@ -239,8 +271,10 @@ check_colorkey_shape() {
     spawn "$PROBE" --title "probe-shape" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
     local id
     id=$(window_named "probe-shape") || { fail "no probe window"; return 1; }
-    # The black border is keyed out: the bounding shape is the white middle.
-    wait_for 5 sh -c "xwininfo -shape -id $id | grep -q 'Window shape extents:  100x100+100+50'" ||
+    # The black border is keyed out: the X window and its bounding shape are
+    # the white middle.
+    wait_for 5 sh -c "xwininfo -shape -id $id | grep -q 'Window shape extents:  100x100+0+0'" &&
+        covers_box "$id" "100 100" ||
         { xwininfo -shape -id "$id" >&2; fail "bounding shape is not the opaque middle"; return 1; }
     on_argb_visual "$id" || fail "the keyed window is not on the 32-bit visual"
     local x y
@@ -334,13 +368,15 @@ check_ostrel_window() {
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     wait_for 5 is_viewable "$id" || { fail "the window is not shown"; return 1; }
     wait_for 5 has_property "$id" _NET_FRAME_EXTENTS "0, 0, 0, 0" || fail "the window manager framed it"
-    xwininfo -id "$id" | grep -q "Width: 540" || fail "width is not 540"
-    xwininfo -id "$id" | grep -q "Height: 200" || fail "height is not 200"
+    # The client area is 540 x 200; the X window covers what shows of it.
+    wait_for 5 covers_box "$id" "$STRIP_BOX" || fail "the X window does not cover just the strip"
     on_argb_visual "$id" || fail "the window is not on the 32-bit visual"
     props=$(xprop -id "$id")
     grep -q '_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x2, 0x0, 0x0' <<<"$props" || fail "decorations not turned off"
     grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_ABOVE' <<<"$props" || fail "not above"
     grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_SKIP_TASKBAR' <<<"$props" || fail "not off the taskbar"
+    # Asked for with _NET_WM_STATE_STICKY, which openbox turns into this:
+    grep -q '_NET_WM_DESKTOP(CARDINAL) = 4294967295' <<<"$props" || fail "not on every desktop"
     grep -q '_NET_WM_NAME(UTF8_STRING) = "Ostrel"' <<<"$props" || fail "_NET_WM_NAME is not Ostrel"
     grep -q 'XdndAware' <<<"$props" || fail "not a drop target"
     # What openbox made of the hints: no frame, and the icon it will show.
@@ -366,9 +402,9 @@ check_ostrel_drop() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    "$SEND" --window "$id" --at 110,115 --uri "file:///nonexistent/%E6%AD%8C.mp3" --uri "garbage" \
+    "$SEND" --window "$id" --at "$STRIP_DROP_AT" --uri "file:///nonexistent/%E6%AD%8C.mp3" --uri "garbage" \
         -- "${FILES[@]}" || { fail "xdnd_send exited with $?"; return 1; }
-    "$SEND" --window "$id" --at 110,115 -- "${FILES[1]}" || fail "a second drop was not taken"
+    "$SEND" --window "$id" --at "$STRIP_DROP_AT" -- "${FILES[1]}" || fail "a second drop was not taken"
     kill -0 "$pid" 2>/dev/null || { fail "ostrel died after the drops"; return 1; }
     close_cleanly "$pid" "$id"
 }
@@ -419,7 +455,7 @@ check_ostrel_glass_strip() {
 # Drops FILE (the 523 Hz tone) on window ID and records the sink for three
 # seconds, longer than the two-second file, so the loop's wrap is heard too.
 drop_and_hear() {  # ID FILE [XDND_SEND OPTION...]
-    "$SEND" --window "$1" --at 110,115 "${@:3}" -- "$2" || { fail "the drop was not taken"; return 1; }
+    "$SEND" --window "$1" --at "$STRIP_DROP_AT" "${@:3}" -- "$2" || { fail "the drop was not taken"; return 1; }
     sleep 0.5
     parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
     local recorder=$! verdict
@@ -477,7 +513,7 @@ check_ostrel_without_sound_server() {
     grep -q "Warning: No sound device found." "$WORK/ostrel.log" || fail "the warning's text is not 'No sound device found.'"
     xdotool key --window "$box" Return
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel after the warning"; return 1; }
-    "$SEND" --window "$id" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || fail "the drop was not taken"
+    "$SEND" --window "$id" --at "$STRIP_DROP_AT" -- "$FIXTURES/audio/tone.ogg" || fail "the drop was not taken"
     sleep 0.5
     kill -0 "$pid" 2>/dev/null || { fail "ostrel died playing without sound"; return 1; }
     close_cleanly "$pid" "$id"
@@ -1133,7 +1169,7 @@ play_face() { import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repag
 faces_equal() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1)" = "0" ]; }
 
 drop_tone() {
-    "$SEND" --window "$ID" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
+    "$SEND" --window "$ID" --at "$STRIP_DROP_AT" -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
     wait_for 10 sink_sounds 523 || { fail "the dropped file is not heard: $(cat "$WORK/verdict")"; return 1; }
 }
 
@@ -1151,6 +1187,24 @@ check_ostrel_hint_bubble() {
     dark_at 267 15 || fail "the bubble reaches above y 20"
     pointer_at 157 115
     wait_for 5 dark_at 267 60 || fail "the bubble stays after moving onto previous"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_window_covers_what_shows() {
+    # The X window covers the strip and its glow, and the hint bubble too
+    # while it shows, so compositors that ignore the input shape pass clicks
+    # beside them through; the client area stays where it was.
+    start_ostrel || return 1
+    wait_for 5 covers_box "$ID" "$STRIP_BOX" || fail "the X window is not the strip's box"
+    pointer_at 267 115
+    wait_for 5 covers_box "$ID" "506 111" || { fail "the X window did not grow over the bubble"; return 1; }
+    local x y
+    read -r x y < <(x_window_origin "$ID")
+    [ "$x $y" = "$((OX + 17)) $((OY + 22))" ] || fail "the grown X window is at $x,$y, not $((OX + 17)),$((OY + 22))"
+    lit_at 267 60 || fail "no bubble over play/pause"
+    pointer_at 157 115
+    wait_for 5 covers_box "$ID" "$STRIP_BOX" || fail "the X window did not shrink back when the bubble went"
+    [ "$(window_origin "$ID")" = "$OX $OY" ] || fail "the client area moved from $OX,$OY to $(window_origin "$ID")"
     close_cleanly "$PID" "$ID"
 }
 
@@ -1261,8 +1315,10 @@ volume_menu_checks() {  # the name the screenshots get
     wait_for 5 dark_at 420 160 || fail "the menu is still on screen"
 
     # The strip moved: the menu opens below the button where it now is.
-    xdotool windowmove "$ID" $((OX + 30)) $((OY + 20))
-    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Absolute upper-left X:  $((OX + 30))\$'" ||
+    local bx by
+    read -r bx by < <(x_window_origin "$ID")
+    xdotool windowmove "$ID" $((bx + 30)) $((by + 20))
+    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Absolute upper-left X:  $((bx + 30))\$'" ||
         { fail "the strip did not move"; return 1; }
     read -r OX OY < <(window_origin "$ID")
     open_volume_menu || return 1

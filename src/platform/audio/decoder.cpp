@@ -1,7 +1,15 @@
 // Choosing a decoder for a file.
 #include "platform/audio/decoder.h"
 
+#include <new>
+
+#include "platform/audio/length_scan.h"
+
 namespace ostaudio {
+
+Decoder::Decoder(int outRate) : m_outRate(outRate) {}
+
+Decoder::~Decoder() { close(); }
 
 Result Decoder::open(const std::string& path) {
     close();
@@ -17,6 +25,8 @@ Result Decoder::open(const std::string& path) {
         if (tried == OK) {
             m_funcs = funcs;
             m_handle = handle;
+            m_statedMs = funcs->length(handle);
+            if (funcs->scan != nullptr) m_scan.reset(new (std::nothrow) LengthScan(*funcs, path));
             return OK;
         }
         // A file one decoder recognised and then found damaged says more
@@ -26,7 +36,14 @@ Result Decoder::open(const std::string& path) {
     return rc;
 }
 
+std::uint64_t Decoder::durationMs() const {
+    std::uint64_t scanned = m_scan ? m_scan->lengthMs() : 0;
+    return scanned != 0 ? scanned : m_statedMs;
+}
+
 void Decoder::close() {
+    m_scan.reset();
+    m_statedMs = 0;
     if (m_funcs != nullptr) m_funcs->close(m_handle);
     m_funcs = nullptr;
     m_handle = nullptr;

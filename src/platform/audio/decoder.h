@@ -18,9 +18,15 @@
 //           so a loop is continuous. False if the file no longer reads.
 //   length  required. Milliseconds as the file states them; 0 if unknown.
 //   close   required. Frees the handle.
+//   scan    optional, for formats whose stated length may be an estimate.
+//           The exact length in milliseconds, from a walk through the whole
+//           file at `path` apart from any handle; 0 if it cannot tell or
+//           once `*cancel` is set. Runs on a thread of its own.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +41,7 @@ struct DecoderFuncs {
     bool (*rewind)(void* handle);
     std::uint64_t (*length)(void* handle);
     void (*close)(void* handle);
+    std::uint64_t (*scan)(const char* path, const std::atomic<bool>* cancel);
 };
 
 // The file rates a decoder accepts: below or above these no file is made,
@@ -45,7 +52,7 @@ inline bool usableSampleRate(long long rate) { return rate >= kMinSampleRate && 
 
 // The decoder module's entry point, by this name, takes the interface
 // version the library was built with and returns null if it differs.
-constexpr unsigned kDecoderModuleVersion = 1;
+constexpr unsigned kDecoderModuleVersion = 2;
 using DecoderModuleEntry = const DecoderFuncs* (*)(unsigned version);
 constexpr const char* kDecoderModuleEntry = "ostaudio_decoder_module";
 constexpr const char* kDecoderModuleFile = "ostaudio_ffmpeg.so";
@@ -61,12 +68,14 @@ const DecoderFuncs* moduleDecoder();
 // used only if found again.
 void setModuleSearchDirs(const std::vector<std::string>* dirs);
 
+class LengthScan;
+
 // The decoder a stream uses: the first that opens the file, light ones
-// first. Not thread-safe.
+// first. Not thread-safe, but for durationMs.
 class Decoder {
 public:
-    explicit Decoder(int outRate) : m_outRate(outRate) {}
-    ~Decoder() { close(); }
+    explicit Decoder(int outRate);
+    ~Decoder();
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
@@ -75,7 +84,9 @@ public:
     int read(float* out, int maxFrames, bool drain) {
         return m_funcs != nullptr ? m_funcs->read(m_handle, out, maxFrames, drain) : 0;
     }
-    std::uint64_t durationMs() const { return m_funcs != nullptr ? m_funcs->length(m_handle) : 0; }
+    // The stated length until a scan, started by open, finds the exact one.
+    // Any thread may ask, while another reads.
+    std::uint64_t durationMs() const;
     // The chosen decoder's name ("mpg123", "sndfile", "ffmpeg"); empty if none.
     const char* name() const { return m_funcs != nullptr ? m_funcs->name : ""; }
 
@@ -85,6 +96,8 @@ private:
     int m_outRate;
     const DecoderFuncs* m_funcs = nullptr;
     void* m_handle = nullptr;
+    std::uint64_t m_statedMs = 0;
+    std::unique_ptr<LengthScan> m_scan;
 };
 
 }  // namespace ostaudio

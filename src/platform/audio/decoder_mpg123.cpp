@@ -3,8 +3,10 @@
 // its way through almost any bytes.
 #include <fcntl.h>
 #include <mpg123.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -61,8 +63,9 @@ bool parseHeader(const unsigned char* p, FrameHeader* h) {
     return true;
 }
 
-// True if two consecutive MPEG frames start near the beginning of the file.
-bool looksLikeMpeg(const char* path) {
+// True if two consecutive MPEG frames start near the beginning of the file;
+// `audioStart` is where the ID3v2 tag ends, if there is one.
+bool looksLikeMpeg(const char* path, off_t* audioStart) {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     unsigned char buf[kSyncWindow + kMaxFrameBytes];
@@ -73,6 +76,7 @@ bool looksLikeMpeg(const char* path) {
             10 + (((off_t)(tag[6] & 0x7F) << 21) | ((tag[7] & 0x7F) << 14) | ((tag[8] & 0x7F) << 7) | (tag[9] & 0x7F));
         if (tag[5] & 0x10) start += 10;  // a footer
     }
+    *audioStart = start;
     ssize_t got = ::pread(fd, buf, sizeof buf, start);
     ::close(fd);
     if (got < 4) return false;
@@ -144,16 +148,13 @@ private:
     bool m_failed = false;
 };
 
-std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
-    *result = ERR_FORMAT;
-    if (!looksLikeMpeg(path)) return nullptr;
+// A handle set up as every decode of ours is, so that a scan counts what a
+// decode gives; null if memory ran out.
+mpg123_handle* newHandle() {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
-    if (handle == nullptr) {
-        *result = ERR_MEMORY;
-        return nullptr;
-    }
+    if (handle == nullptr) return nullptr;
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_FORCE_STEREO | MPG123_QUIET | MPG123_GAPLESS,
                  0.0);
     mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimit, 0.0);
@@ -163,6 +164,18 @@ std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
     std::size_t count = 0;
     mpg123_rates(&rates, &count);
     for (std::size_t i = 0; i < count; ++i) mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    return handle;
+}
+
+std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
+    *result = ERR_FORMAT;
+    off_t audioStart = 0;
+    if (!looksLikeMpeg(path, &audioStart)) return nullptr;
+    mpg123_handle* handle = newHandle();
+    if (handle == nullptr) {
+        *result = ERR_MEMORY;
+        return nullptr;
+    }
     auto* source = new (std::nothrow) Mpg123Source(handle);
     if (source == nullptr) {
         mpg123_delete(handle);
@@ -170,18 +183,107 @@ std::unique_ptr<NativeSource> openSource(const char* path, Result* result) {
         return nullptr;
     }
     std::unique_ptr<NativeSource> owned(source);
-    if (mpg123_open(handle, path) != MPG123_OK || !source->start()) {
+    if (mpg123_open(handle, path) != MPG123_OK) {
+        *result = ERR_FILE_BAD;
+        return nullptr;
+    }
+    // Without a header that counts the frames, libmpg123 estimates the
+    // length from the file's size: a large tag is no audio.
+    struct stat st;
+    if (audioStart > 0 && ::stat(path, &st) == 0 && st.st_size > audioStart) {
+        mpg123_set_filesize(handle, st.st_size - audioStart);
+    }
+    if (!source->start()) {
         *result = ERR_FILE_BAD;
         return nullptr;
     }
     return owned;
 }
 
+// The file as the scan reads it: buffered, since libmpg123 asks for each
+// frame's header and body apart, and giving up once told to.
+struct ScanReader {
+    static constexpr std::size_t kBufferBytes = 1 << 16;
+    int fd = -1;
+    const std::atomic<bool>* cancel = nullptr;
+    off_t bufferAt = 0;  // file offset of buffer[0]
+    std::size_t filled = 0;
+    std::size_t used = 0;
+    unsigned char buffer[kBufferBytes];
+
+    static mpg123_ssize_t read(void* self, void* out, std::size_t bytes) {
+        auto& r = *static_cast<ScanReader*>(self);
+        if (r.cancel->load(std::memory_order_relaxed)) return -1;
+        std::size_t done = 0;
+        while (done < bytes) {
+            if (r.used == r.filled) {
+                ssize_t got = ::pread(r.fd, r.buffer, kBufferBytes, r.bufferAt + (off_t)r.filled);
+                if (got < 0) return -1;
+                if (got == 0) break;
+                r.bufferAt += (off_t)r.filled;
+                r.filled = (std::size_t)got;
+                r.used = 0;
+            }
+            std::size_t n = std::min(bytes - done, r.filled - r.used);
+            std::memcpy(static_cast<unsigned char*>(out) + done, r.buffer + r.used, n);
+            r.used += n;
+            done += n;
+        }
+        return (mpg123_ssize_t)done;
+    }
+
+    static off_t seek(void* self, off_t offset, int whence) {
+        auto& r = *static_cast<ScanReader*>(self);
+        off_t at = r.bufferAt + (off_t)r.used;
+        if (whence == SEEK_CUR) {
+            offset += at;
+        } else if (whence == SEEK_END) {
+            struct stat st;
+            if (::fstat(r.fd, &st) != 0) return -1;
+            offset += st.st_size;
+        } else if (whence != SEEK_SET) {
+            return -1;
+        }
+        if (offset < 0) return -1;
+        if (offset >= r.bufferAt && offset <= r.bufferAt + (off_t)r.filled) {
+            r.used = (std::size_t)(offset - r.bufferAt);
+        } else {
+            r.bufferAt = offset;
+            r.filled = 0;
+            r.used = 0;
+        }
+        return offset;
+    }
+};
+
+std::uint64_t scanMpg123(const char* path, const std::atomic<bool>* cancel) {
+    auto reader = std::make_unique<ScanReader>();
+    reader->cancel = cancel;
+    reader->fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (reader->fd < 0) return 0;
+    std::uint64_t lengthMs = 0;
+    mpg123_handle* handle = newHandle();
+    if (handle != nullptr &&
+        mpg123_replace_reader_handle(handle, ScanReader::read, ScanReader::seek, nullptr) == MPG123_OK &&
+        mpg123_open_handle(handle, reader.get()) == MPG123_OK && mpg123_scan(handle) == MPG123_OK) {
+        long rate = 0;
+        int channels = 0;
+        int encoding = 0;
+        off_t samples = mpg123_length(handle);
+        if (mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK && rate > 0 && samples > 0) {
+            lengthMs = (std::uint64_t)samples * 1000 / (std::uint64_t)rate;
+        }
+    }
+    mpg123_delete(handle);
+    ::close(reader->fd);
+    return cancel->load(std::memory_order_relaxed) ? 0 : lengthMs;
+}
+
 Result openMpg123(const char* path, int outRate, void** handle) {
     return openNative(openSource, path, outRate, handle);
 }
 
-const DecoderFuncs kMpg123 = {"mpg123", openMpg123, readNative, rewindNative, lengthNative, closeNative};
+const DecoderFuncs kMpg123 = {"mpg123", openMpg123, readNative, rewindNative, lengthNative, closeNative, scanMpg123};
 
 }  // namespace
 

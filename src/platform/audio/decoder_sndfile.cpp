@@ -93,7 +93,7 @@ Result openSndfile(const char* path, int outRate, void** handle) {
     return openNative(openSource, path, outRate, handle);
 }
 
-const DecoderFuncs kSndfile = {"sndfile", openSndfile, readNative, rewindNative, lengthNative, closeNative};
+const DecoderFuncs kSndfile = {"sndfile", openSndfile, readNative, rewindNative, lengthNative, closeNative, nullptr};
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/audio/loop_memory.h"
+
 namespace ostaudio {
 
 Stream::Stream(int outRate, bool loop) : m_rate(outRate), m_loop(loop), m_decoder(outRate) {}
@@ -20,7 +22,6 @@ Stream::~Stream() {
 Result Stream::open(const std::string& path) {
     Result rc = m_decoder.open(path);
     if (rc != OK) return rc;
-    m_durationMs = m_decoder.durationMs();
     m_ring.assign((std::size_t)kRingFrames * 2, 0.0f);
     try {
         m_thread = std::thread(&Stream::run, this);
@@ -32,7 +33,8 @@ Result Stream::open(const std::string& path) {
 }
 
 std::uint64_t Stream::durationMs() const {
-    if (m_durationMs != 0) return m_durationMs;
+    std::uint64_t stated = m_decoder.durationMs();
+    if (stated != 0) return stated;
     std::int64_t pass = passFrames();
     return pass > 0 ? (std::uint64_t)(pass * 1000 / m_rate) : 0;
 }
@@ -117,6 +119,8 @@ void Stream::run() {
     std::int64_t passDecoded = 0;
     bool firstPass = true;
     bool filling = true;
+    // A loop of short passes goes on from memory once one is recorded.
+    LoopMemory memory((std::int64_t)kMemoryPassSeconds * m_rate);
     // The first pass is already open: the ring starts at generation 0.
     unsigned gen = 0;
     for (;;) {
@@ -133,7 +137,8 @@ void Stream::run() {
             if (m_wantGen != m_haveGen) {
                 unsigned want = m_wantGen;
                 lock.unlock();
-                bool ok = m_decoder.rewind();
+                memory.restart();
+                bool ok = memory.ready() || m_decoder.rewind();
                 lock.lock();
                 if (want == m_wantGen) {
                     m_haveGen = want;
@@ -151,7 +156,13 @@ void Stream::run() {
             gen = m_haveGen;
         }
 
-        int n = m_decoder.read(chunk.data(), kChunkFrames, !m_loop);
+        int n = kChunkFrames;
+        if (memory.ready()) {
+            memory.play(chunk.data(), n);
+        } else {
+            n = m_decoder.read(chunk.data(), kChunkFrames, !m_loop);
+            memory.record(chunk.data(), n);
+        }
         if (n == 0) {
             // A pass that yields nothing would loop forever: end instead.
             if (m_loop && passDecoded > 0) {
@@ -159,6 +170,8 @@ void Stream::run() {
                     m_passFrames.store(passDecoded, std::memory_order_release);
                     firstPass = false;
                 }
+                memory.passEnded(passDecoded);
+                if (memory.ready()) continue;
                 paceShortPass(passStart, passDecoded);
                 passDecoded = 0;
                 passStart = Clock::now();

@@ -23,6 +23,9 @@ public:
     // About 0.75 s at 44.1 kHz: the decoder wakes when half of it is free.
     static constexpr int kRingFrames = 32768;
     static constexpr int kChunkFrames = 4096;
+    // A looping file that decodes to no more than this is decoded twice,
+    // then looped from memory.
+    static constexpr int kMemoryPassSeconds = 10;
 
     Stream(int outRate, bool loop);
     ~Stream();
@@ -46,6 +49,7 @@ public:
     // ends; otherwise takes what is buffered.
     ReadResult read(float* out, int frames, bool wait);
 
+    // As the decoder has it: stated, then exact once its scan is done.
     std::uint64_t durationMs() const;
     // Output frames in one pass of a looping stream, once the first pass has
     // been decoded; 0 before.
@@ -63,7 +67,6 @@ private:
     const int m_rate;
     const bool m_loop;
     Decoder m_decoder;
-    std::uint64_t m_durationMs = 0;
     std::atomic<std::int64_t> m_passFrames{0};
 
     std::mutex m_mutex;

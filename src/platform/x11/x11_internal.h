@@ -1,12 +1,14 @@
 // The X11 backend's shared state, split over one file per concern:
 // x11_backend.cpp (connection, windows and their hints, events), present.cpp
-// (pixels and the colour-key shape), xdnd.cpp (drops), move.cpp (the system
-// move), popup.cpp (pop-up menu windows), message_box.cpp (the modal dialog).
+// (pixels and the colour-key shape), box.cpp (the X window over what shows,
+// and its place), xdnd.cpp (drops), move.cpp (the system move), popup.cpp
+// (pop-up menu windows), message_box.cpp (the modal dialog).
 #pragma once
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,15 +17,18 @@
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/events.h"
 #include "platform/x11/shape_mask.h"
+#include "platform/x11/sway_ipc.h"
 #include "platform/x11/tray.h"
 
 namespace x11 {
 
 struct Atoms {
     Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;
-    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal;
+    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal,
+        netWmStateSticky, netWmDesktop;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
-    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
+    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netMoveresizeWindow, netActiveWindow, netWmIcon,
+        netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
     Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection, xdndTypeList,
         xdndActionCopy, uriList, dropProperty, incr;
@@ -43,15 +48,31 @@ struct WindowState {
     bool colorKey = false;
     COLORREF key = 0;
     bool shapeApplied = false;
-    ShapeMask shape;
+    ShapeMask shape;  // in client coordinates, the whole window
+    // The part of the client area the X window covers: all of it, or for a
+    // keyed window the bounding box of what shows, so that compositors that
+    // pick a window by its rectangle and ignore its input shape (mutter,
+    // KWin, wlroots under Xwayland) pass clicks beside it to what lies
+    // below. Client coordinates, positions and sizes stay the core's.
+    RECT box{};
+    // The request that last placed the X window (moved it, or changed the
+    // box): where the window was before the window manager carried it out
+    // is no news, and read with a new box's offset it would be wrong.
+    unsigned long placeSerial = 0;
     bool originKnown = false;
-    POINT origin{};
+    POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
     // Mapped by setVisible, and the request that mapped it: focus changes
     // the server made before it belong to an earlier showing.
     bool mapped = false;
     unsigned long mapSerial = 0;
+    // Until sway has been told, soon after it mapped the window, what the
+    // hints could not tell it: the place the window was hidden at (sway
+    // centres what it maps) when `placeAfterMap`, and every workspace.
+    bool swayAfterMap = false;
+    bool placeAfterMap = false;
+    std::chrono::steady_clock::time_point swayAfterMapUntil;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
@@ -108,11 +129,16 @@ private:
     WindowState* find(::Window xid);
     void dispatch(XEvent& event);
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
-    void reportOrigin(WindowState& window);
+    // `serial` is the event's that prompted it.
+    void reportOrigin(WindowState& window, unsigned long serial);
+    // Where the client area of one of our windows (or the top-left of any
+    // other) lies on the root.
     bool rootOrigin(::Window xid, POINT* origin);
     bool wmRunning();
     bool wmSupports(Atom feature);
     void setWmState(WindowState& window);
+    // Kept above all others, and so wanted on every workspace.
+    static bool onEveryWorkspace(const WindowState& window) { return window.desc.topmost && !window.desc.popup; }
     void setTitle(::Window xid, const std::string& title);
     void setWindowType(::Window xid, Atom type);
     void setMotifBorderless(::Window xid);
@@ -130,6 +156,24 @@ private:
     // Stores painted rows [top, bottom), columns [left, right), in the form
     // the window's visual takes.
     void storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
+
+    // box.cpp
+    // Covers `box` (client coordinates) with the X window, the client area
+    // staying where it is.
+    void setBox(WindowState& window, const RECT& box);
+    // The box that shows what the window's shape leaves.
+    void fitBoxToShape(WindowState& window);
+    // Whether the X window follows its box to where it is asked to go.
+    bool boxesMove();
+    // Puts the X window at (x, y) on the root, `width` x `height`.
+    void placeXWindow(WindowState& window, int x, int y, int width, int height);
+    // sway commands for a window sway shows; false when sway did not do them.
+    static std::string swayGeometry(int x, int y, int width, int height);
+    bool swayRun(const WindowState& window, const std::string& commands);
+    // Tries to tell sway what WindowState::swayAfterMap says.
+    void swayAfterMap(WindowState& window);
+    // Pointer input over the X window in client coordinates.
+    static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
@@ -194,6 +238,7 @@ private:
     ::Window m_popupGrab = 0;
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
+    std::unique_ptr<SwayIpc> m_sway;   // in a sway session
 };
 
 }  // namespace x11

@@ -413,7 +413,7 @@ std::uint64_t lengthFfmpeg(void* handle) { return static_cast<FfmpegDecoder*>(ha
 
 void closeFfmpeg(void* handle) { delete static_cast<FfmpegDecoder*>(handle); }
 
-const DecoderFuncs kFfmpeg = {"ffmpeg", openFfmpeg, readFfmpeg, rewindFfmpeg, lengthFfmpeg, closeFfmpeg};
+const DecoderFuncs kFfmpeg = {"ffmpeg", openFfmpeg, readFfmpeg, rewindFfmpeg, lengthFfmpeg, closeFfmpeg, nullptr};
 
 }  // namespace
 }  // namespace ostaudio
