@@ -138,15 +138,6 @@ check_ostrel_mpris_raise_and_quit() {
     mpris_call org.mpris.MediaPlayer2 Raise || fail "Raise failed"
     wait_for 5 is_viewable "$ID" || { fail "Raise did not bring back the minimized strip"; return 1; }
     wait_for 10 lit_at 60 110 || fail "the strip came back unpainted"
-    # A second copy takes a name of its own, and Quit there ends only it.
-    spawn "$OSTREL" >"$WORK/out2" 2>"$WORK/ostrel2.log"
-    local second=$LAST_PID
-    wait_for 10 name_owned "$MPRIS_NAME.instance$second" || { fail "the second copy has no instance name"; return 1; }
-    dbus-send --session --print-reply --dest="$MPRIS_NAME.instance$second" $MPRIS_PATH org.mpris.MediaPlayer2.Quit \
-        >/dev/null || fail "Quit on the second copy failed"
-    wait_exit "$second" 10 || { fail "the second copy still runs after Quit"; return 1; }
-    [ "$EXIT_STATUS" -eq 0 ] || fail "the second copy exited with $EXIT_STATUS after Quit"
-    kill -0 "$PID" 2>/dev/null || { fail "Quit on the second copy ended the first"; return 1; }
     mpris_call org.mpris.MediaPlayer2 Quit || fail "Quit failed"
     wait_exit "$PID" 10 || { fail "still running after Quit"; return 1; }
     [ "$EXIT_STATUS" -eq 0 ] || fail "exited with $EXIT_STATUS after Quit"

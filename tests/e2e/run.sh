@@ -149,8 +149,40 @@ on_argb_visual() {  # ID
     xwininfo -id "$1" | grep -q "Depth: 32"
 }
 
-window_origin() {  # prints "X Y" of a window's top-left on the root
+# A colour-keyed window of ours is an X window over only what shows of it,
+# its client area reaching beyond. What shows, by the X window's size:
+# WIDTH HEIGHT LEFT TOP, the X window's place in the client area: the idle
+# strip, the strip with the bubble over play/pause, the volume menu, the
+# probe's white middle.
+readonly KEYED_BOXES="506 36 17 97
+506 111 17 22
+166 57 7 11
+100 100 100 50"
+readonly STRIP_BOX="506 36 17 97"  # the idle strip and its glow
+readonly STRIP_DROP_AT="93,18"       # client (110, 115), on the strip
+
+x_window_origin() {  # prints "X Y" of the X window's top-left on the root
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
+}
+
+window_origin() {  # prints "X Y" of a window's client area on the root
+    xwininfo -id "$1" | awk -v boxes="$KEYED_BOXES" '
+        /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
+        END {
+            n = split(boxes, line, "\n")
+            for (i = 1; i <= n; i++) {
+                split(line[i], f, " ")
+                if (f[1] == w && f[2] == h) { x -= f[3]; y -= f[4]; break }
+            }
+            print x, y
+        }'
+}
+
+# True once window ID's X window covers BOX ("WIDTH HEIGHT LEFT TOP").
+covers_box() {
+    local width height
+    read -r width height _ <<<"$2"
+    xwininfo -id "$1" 2>/dev/null | grep -q "Width: $width\$" && xwininfo -id "$1" | grep -q "Height: $height\$"
 }
 
 # --- drops ------------------------------------------------------------------
@@ -223,8 +255,10 @@ check_colorkey_shape() {
     spawn "$PROBE" --title "probe-shape" --colorkey >"$WORK/out" 2>"$WORK/probe.log"
     local id
     id=$(window_named "probe-shape") || { fail "no probe window"; return 1; }
-    # The black border is keyed out: the bounding shape is the white middle.
-    wait_for 5 sh -c "xwininfo -shape -id $id | grep -q 'Window shape extents:  100x100+100+50'" ||
+    # The black border is keyed out: the X window and its bounding shape are
+    # the white middle.
+    wait_for 5 sh -c "xwininfo -shape -id $id | grep -q 'Window shape extents:  100x100+0+0'" &&
+        covers_box "$id" "100 100" ||
         { xwininfo -shape -id "$id" >&2; fail "bounding shape is not the opaque middle"; return 1; }
     on_argb_visual "$id" || fail "the keyed window is not on the 32-bit visual"
     local x y
@@ -318,13 +352,15 @@ check_ostrel_window() {
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     wait_for 5 is_viewable "$id" || { fail "the window is not shown"; return 1; }
     wait_for 5 has_property "$id" _NET_FRAME_EXTENTS "0, 0, 0, 0" || fail "the window manager framed it"
-    xwininfo -id "$id" | grep -q "Width: 540" || fail "width is not 540"
-    xwininfo -id "$id" | grep -q "Height: 200" || fail "height is not 200"
+    # The client area is 540 x 200; the X window covers what shows of it.
+    wait_for 5 covers_box "$id" "$STRIP_BOX" || fail "the X window does not cover just the strip"
     on_argb_visual "$id" || fail "the window is not on the 32-bit visual"
     props=$(xprop -id "$id")
     grep -q '_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x2, 0x0, 0x0' <<<"$props" || fail "decorations not turned off"
     grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_ABOVE' <<<"$props" || fail "not above"
     grep -q '_NET_WM_STATE(ATOM) = .*_NET_WM_STATE_SKIP_TASKBAR' <<<"$props" || fail "not off the taskbar"
+    # Asked for with _NET_WM_STATE_STICKY, which openbox turns into this:
+    grep -q '_NET_WM_DESKTOP(CARDINAL) = 4294967295' <<<"$props" || fail "not on every desktop"
     grep -q '_NET_WM_NAME(UTF8_STRING) = "Ostrel"' <<<"$props" || fail "_NET_WM_NAME is not Ostrel"
     grep -q 'XdndAware' <<<"$props" || fail "not a drop target"
     # What openbox made of the hints: no frame, and the icon it will show.
@@ -350,9 +386,9 @@ check_ostrel_drop() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    "$SEND" --window "$id" --at 110,115 --uri "file:///nonexistent/%E6%AD%8C.mp3" --uri "garbage" \
+    "$SEND" --window "$id" --at "$STRIP_DROP_AT" --uri "file:///nonexistent/%E6%AD%8C.mp3" --uri "garbage" \
         -- "${FILES[@]}" || { fail "xdnd_send exited with $?"; return 1; }
-    "$SEND" --window "$id" --at 110,115 -- "${FILES[1]}" || fail "a second drop was not taken"
+    "$SEND" --window "$id" --at "$STRIP_DROP_AT" -- "${FILES[1]}" || fail "a second drop was not taken"
     kill -0 "$pid" 2>/dev/null || { fail "ostrel died after the drops"; return 1; }
     close_cleanly "$pid" "$id"
 }
@@ -403,7 +439,7 @@ check_ostrel_glass_strip() {
 # Drops FILE (the 523 Hz tone) on window ID and records the sink for three
 # seconds, longer than the two-second file, so the loop's wrap is heard too.
 drop_and_hear() {
-    "$SEND" --window "$1" --at 110,115 -- "$2" || { fail "the drop was not taken"; return 1; }
+    "$SEND" --window "$1" --at "$STRIP_DROP_AT" -- "$2" || { fail "the drop was not taken"; return 1; }
     sleep 0.5
     parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
     local recorder=$! verdict
@@ -450,7 +486,7 @@ check_ostrel_without_sound_server() {
     grep -q "Warning: No sound device found." "$WORK/ostrel.log" || fail "the warning's text is not 'No sound device found.'"
     xdotool key --window "$box" Return
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel after the warning"; return 1; }
-    "$SEND" --window "$id" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || fail "the drop was not taken"
+    "$SEND" --window "$id" --at "$STRIP_DROP_AT" -- "$FIXTURES/audio/tone.ogg" || fail "the drop was not taken"
     sleep 0.5
     kill -0 "$pid" 2>/dev/null || { fail "ostrel died playing without sound"; return 1; }
     close_cleanly "$pid" "$id"
@@ -774,6 +810,18 @@ start_watcher() {
 }
 
 item_registered() { watcher_items | grep -q "\"$1\""; }
+host_registered() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q "boolean true"
+}
+
+# A host that shows the watcher's items in a bar along the top.
+start_host() {
+    spawn gtk-sni-tray-standalone >>"$WORK/host.log" 2>&1
+    HOST_PID=$LAST_PID
+    wait_for 10 host_registered || { fail "the host did not register with the watcher"; return 1; }
+}
 name_owned() {
     dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
         org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
@@ -796,8 +844,7 @@ host_shows_icon() {
 }
 
 check_ostrel_status_notifier_item() {
-    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
-    spawn gtk-sni-tray-standalone >"$WORK/host.log" 2>&1
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id name x y
     name=org.kde.StatusNotifierItem-$pid-1
@@ -807,6 +854,12 @@ check_ostrel_status_notifier_item() {
     item_property "$name" Category | grep -q '"ApplicationStatus"' || fail "Category is not ApplicationStatus"
     item_property "$name" ToolTip | grep -q '"OstPlayer \[Preview\]"' || fail "the tooltip is not the tip"
     item_property "$name" IconPixmap | grep -q "int32 128" || fail "no 128x128 IconPixmap"
+    # An empty menu, for hosts that show no item without one.
+    item_property "$name" Menu | grep -q 'object path "/MenuBar"' || fail "no Menu object path"
+    dbus-send --session --print-reply --dest="$name" /MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 \
+        array:string: >"$WORK/layout" 2>&1 || fail "GetLayout failed: $(cat "$WORK/layout")"
+    grep -q '"children-display"' "$WORK/layout" || fail "the menu's root has no properties: $(cat "$WORK/layout")"
+    [ "$(grep -cw "int32" "$WORK/layout")" -eq 1 ] || fail "the menu has entries: $(cat "$WORK/layout")"
     no_window_named "OstPlayer \[Preview\]" || fail "an XEmbed icon as well"
     wait_for 10 host_shows_icon || fail "the host does not show the icon"
     [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"
@@ -838,10 +891,10 @@ check_ostrel_status_notifier_item() {
 }
 
 check_ostrel_bus_gone_falls_back_to_the_tray() {
-    # With a watcher and a system tray, the icon is only the item; when the
-    # bus itself goes, the icon docks in the tray, and the program does not
-    # spin on the dead connection.
-    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    # With a watcher, its host and a system tray, the icon is only the item;
+    # when the bus itself goes, the icon docks in the tray, and the program
+    # does not spin on the dead connection.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host && start_trayer || return 1
     local bus_pid
     bus_pid=$(pgrep -f "dbus-daemon --session --nofork --address=unix:path=$WORK/bus" | head -n1)
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
@@ -867,9 +920,10 @@ check_ostrel_bus_gone_falls_back_to_the_tray() {
 }
 
 check_ostrel_status_notifier_watcher_lost_while_hidden() {
-    # The only tray is a watcher; it goes while the strip is hidden: the strip
-    # is iconified at once and the window manager brings it back.
-    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    # The only tray is a watcher and its host; the watcher goes while the
+    # strip is hidden: the strip is iconified at once and the window manager
+    # brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_host || return 1
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id name
     name=org.kde.StatusNotifierItem-$pid-1
@@ -881,6 +935,75 @@ check_ostrel_status_notifier_watcher_lost_while_hidden() {
     wait_for 5 is_iconic "$id" || { fail "losing the watcher did not iconify the hidden strip"; return 1; }
     wmctrl -i -a "$id"
     wait_for 5 is_viewable "$id" || fail "wmctrl -a did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_status_notifier_without_host() {
+    # A watcher that no host serves shows nothing: minimize iconifies the
+    # strip. Once a host registers, the item is shown and minimize hides the
+    # strip into it; a click there brings it back.
+    start_display && start_wm && start_sound && start_bus && start_watcher || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "with no host, minimize did not iconify"; return 1; }
+    wmctrl -i -a "$id"
+    wait_for 5 is_viewable "$id" || { fail "wmctrl -a did not bring the strip back"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip came back unpainted"; return 1; }
+    start_host || return 1
+    wait_for 10 host_shows_icon || { fail "the host does not show the icon"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the strip into the host's icon"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although a host shows its icon"
+    xdotool mousemove 14 14 click 1
+    wait_for 5 is_viewable "$id" || fail "a click on the host's icon did not bring the strip back"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_status_notifier_refused_docks_in_the_tray() {
+    # A watcher without a host and a system tray: the icon docks in the tray,
+    # and minimize hides the strip into it. When a host comes, the icon is
+    # its item only.
+    start_display && start_wm && start_sound && start_bus && start_watcher && start_trayer || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id name icon
+    name=org.kde.StatusNotifierItem-$pid-1
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 item_registered "$name" || { fail "the item did not register with the watcher"; return 1; }
+    icon=$(docked_icon "OstPlayer \[Preview\]") || { fail "the icon did not dock in the tray"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_unmapped "$id" || { fail "minimize did not hide the strip into the tray"; return 1; }
+    is_iconic "$id" && fail "minimize iconified the strip although the tray shows its icon"
+    click_icon "$icon"
+    wait_for 5 is_viewable "$id" || { fail "a click on the tray's icon did not bring the strip back"; return 1; }
+    start_host || return 1
+    wait_for 5 no_window_named "OstPlayer \[Preview\]" || fail "the tray's icon stays next to the host's item"
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_second_start_raises_the_first() {
+    # A second start on the same session bus raises the running player, put
+    # away by minimize, and ends with 0: one player, one strip.
+    start_display && start_wm && start_sound && start_bus || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id second
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 name_owned org.mpris.MediaPlayer2.ostrel || { fail "the player's name is not owned"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
+    click_minimize "$id"
+    wait_for 5 is_iconic "$id" || { fail "minimize did not iconify the strip"; return 1; }
+    spawn "$OSTREL" >"$WORK/out2" 2>"$WORK/ostrel2.log"
+    second=$LAST_PID
+    wait_exit "$second" 10 || { fail "the second start still runs"; return 1; }
+    [ "$EXIT_STATUS" -eq 0 ] || fail "the second start exited with $EXIT_STATUS"
+    wait_for 5 is_viewable "$id" || { fail "the second start did not raise the first player"; return 1; }
+    wait_for 10 painted_at "$id" 60 110 || fail "the raised strip is not painted"
+    [ "$(xdotool search --name '^Ostrel$' | wc -l)" -eq 1 ] || fail "more than one strip"
+    kill -0 "$pid" 2>/dev/null || fail "the first player ended"
     close_cleanly "$pid" "$id"
 }
 
@@ -1019,7 +1142,7 @@ play_face() { import -window root -crop 55x26+$((OX + 240))+$((OY + 100)) +repag
 faces_equal() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1)" = "0" ]; }
 
 drop_tone() {
-    "$SEND" --window "$ID" --at 110,115 -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
+    "$SEND" --window "$ID" --at "$STRIP_DROP_AT" -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
     wait_for 10 sink_sounds 523 || { fail "the dropped file is not heard: $(cat "$WORK/verdict")"; return 1; }
 }
 
@@ -1037,6 +1160,24 @@ check_ostrel_hint_bubble() {
     dark_at 267 15 || fail "the bubble reaches above y 20"
     pointer_at 157 115
     wait_for 5 dark_at 267 60 || fail "the bubble stays after moving onto previous"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_window_covers_what_shows() {
+    # The X window covers the strip and its glow, and the hint bubble too
+    # while it shows, so compositors that ignore the input shape pass clicks
+    # beside them through; the client area stays where it was.
+    start_ostrel || return 1
+    wait_for 5 covers_box "$ID" "$STRIP_BOX" || fail "the X window is not the strip's box"
+    pointer_at 267 115
+    wait_for 5 covers_box "$ID" "506 111" || { fail "the X window did not grow over the bubble"; return 1; }
+    local x y
+    read -r x y < <(x_window_origin "$ID")
+    [ "$x $y" = "$((OX + 17)) $((OY + 22))" ] || fail "the grown X window is at $x,$y, not $((OX + 17)),$((OY + 22))"
+    lit_at 267 60 || fail "no bubble over play/pause"
+    pointer_at 157 115
+    wait_for 5 covers_box "$ID" "$STRIP_BOX" || fail "the X window did not shrink back when the bubble went"
+    [ "$(window_origin "$ID")" = "$OX $OY" ] || fail "the client area moved from $OX,$OY to $(window_origin "$ID")"
     close_cleanly "$PID" "$ID"
 }
 
@@ -1147,8 +1288,10 @@ volume_menu_checks() {  # the name the screenshots get
     wait_for 5 dark_at 420 160 || fail "the menu is still on screen"
 
     # The strip moved: the menu opens below the button where it now is.
-    xdotool windowmove "$ID" $((OX + 30)) $((OY + 20))
-    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Absolute upper-left X:  $((OX + 30))\$'" ||
+    local bx by
+    read -r bx by < <(x_window_origin "$ID")
+    xdotool windowmove "$ID" $((bx + 30)) $((by + 20))
+    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Absolute upper-left X:  $((bx + 30))\$'" ||
         { fail "the strip did not move"; return 1; }
     read -r OX OY < <(window_origin "$ID")
     open_volume_menu || return 1

@@ -62,6 +62,7 @@ bool X11Backend::iconify(win32::NativeWindow native) {
         // A withdrawn window is mapped straight into the icon state.
         std::vector<Atom> states;
         if (window->desc.topmost) states.push_back(m_atoms.netWmStateAbove);
+        if (onEveryWorkspace(*window)) states.push_back(m_atoms.netWmStateSticky);
         XChangeProperty(m_display, window->xid, m_atoms.netWmState, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
         setInitialState(*window, IconicState);

@@ -52,8 +52,9 @@ bool X11Backend::handleMoveEvent(const XEvent& event) {
     }
     const int rootX = event.type == MotionNotify ? event.xmotion.x_root : event.xbutton.x_root;
     const int rootY = event.type == MotionNotify ? event.xmotion.y_root : event.xbutton.y_root;
-    XMoveWindow(m_display, state->xid, m_move->startOrigin.x + rootX - m_move->startPointer.x,
-                m_move->startOrigin.y + rootY - m_move->startPointer.y);
+    // The origin is the client area's; the X window starts at its box.
+    XMoveWindow(m_display, state->xid, m_move->startOrigin.x + state->box.left + rootX - m_move->startPointer.x,
+                m_move->startOrigin.y + state->box.top + rootY - m_move->startPointer.y);
     if (event.type == ButtonRelease && event.xbutton.button == Button1) {
         XUngrabPointer(m_display, event.xbutton.time);
         m_move.reset();

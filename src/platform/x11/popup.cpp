@@ -43,7 +43,8 @@ bool X11Backend::handlePopupEvent(const XEvent& event) {
         return false;
     }
     const XButtonEvent& press = event.xbutton;
-    if (press.window == popup->xid && insideShape(*popup, press.x, press.y)) return false;
+    if (press.window == popup->xid && insideShape(*popup, popup->box.left + press.x, popup->box.top + press.y))
+        return false;
     const ::Window xid = popup->xid;
     XUngrabPointer(m_display, press.time);
     m_popupGrab = 0;

@@ -29,8 +29,9 @@ void X11Backend::present(win32::NativeWindow window, const win32::PixelView& sur
     if (right <= left || bottom <= top) return;
 
     storeArea(*state, surface, left, top, right, bottom);
-    putArea(*state, left, top, right - left, bottom - top);
+    // The shape first: it may grow the X window over what is put next.
     if (state->colorKey && m_hasShape) updateShape(*state, top, bottom);
+    putArea(*state, left, top, right - left, bottom - top);
     XFlush(m_display);
 }
 
@@ -49,10 +50,14 @@ void X11Backend::storeArea(WindowState& window, const win32::PixelView& surface,
 }
 
 void X11Backend::putArea(WindowState& window, int x, int y, int width, int height) {
-    x = std::max(0, x);
-    y = std::max(0, y);
-    width = std::min(width, window.width - x);
-    height = std::min(height, window.height - y);
+    // Only what the X window covers reaches the screen.
+    const RECT& box = window.box;
+    const int right = std::min({x + width, window.width, static_cast<int>(box.right)});
+    const int bottom = std::min({y + height, window.height, static_cast<int>(box.bottom)});
+    x = std::max({0, x, static_cast<int>(box.left)});
+    y = std::max({0, y, static_cast<int>(box.top)});
+    width = right - x;
+    height = bottom - y;
     if (width <= 0 || height <= 0 || window.pixels.empty()) return;
 
     // The image points into our copy; Xlib splits it into requests as needed.
@@ -64,8 +69,8 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
     // The bytes are in host order; Xlib swaps them for a server of the other.
     const std::uint32_t probe = 1;
     image->byte_order = *reinterpret_cast<const std::uint8_t*>(&probe) ? LSBFirst : MSBFirst;
-    XPutImage(m_display, window.xid, window.argb ? m_argbGc : m_gc, image, 0, 0, x, y, static_cast<unsigned>(width),
-              static_cast<unsigned>(height));
+    XPutImage(m_display, window.xid, window.argb ? m_argbGc : m_gc, image, 0, 0, x - box.left, y - box.top,
+              static_cast<unsigned>(width), static_cast<unsigned>(height));
     image->data = nullptr;  // not ours to free
     XDestroyImage(image);
 }
@@ -88,6 +93,9 @@ void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF 
         XShapeCombineMask(m_display, state->xid, ShapeBounding, 0, 0, None, ShapeSet);
         XShapeCombineMask(m_display, state->xid, ShapeInput, 0, 0, None, ShapeSet);
         state->shapeApplied = false;
+        // All of it shows now.
+        setBox(*state, RECT{0, 0, state->width, state->height});
+        putArea(*state, 0, 0, state->width, state->height);
     }
     XFlush(m_display);
 }
@@ -104,6 +112,7 @@ void X11Backend::updateShape(WindowState& window, int top, int bottom) {
         window.shape = buildShapeMask(view, test);
     }
     const ShapeMask& mask = window.shape;
+    fitBoxToShape(window);
     Pixmap bitmap = XCreateBitmapFromData(m_display, window.xid, reinterpret_cast<const char*>(mask.bits.data()),
                                           static_cast<unsigned>(mask.width), static_cast<unsigned>(mask.height));
     if (!bitmap) {
@@ -111,8 +120,11 @@ void X11Backend::updateShape(WindowState& window, int top, int bottom) {
         window.shape = ShapeMask{};
         return;
     }
-    XShapeCombineMask(m_display, window.xid, ShapeBounding, 0, 0, bitmap, ShapeSet);
-    XShapeCombineMask(m_display, window.xid, ShapeInput, 0, 0, bitmap, ShapeSet);
+    // The mask covers the client area; the X window starts at the box.
+    const int x = -window.box.left;
+    const int y = -window.box.top;
+    XShapeCombineMask(m_display, window.xid, ShapeBounding, x, y, bitmap, ShapeSet);
+    XShapeCombineMask(m_display, window.xid, ShapeInput, x, y, bitmap, ShapeSet);
     XFreePixmap(m_display, bitmap);
     window.shapeApplied = true;
 }

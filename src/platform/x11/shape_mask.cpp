@@ -3,6 +3,7 @@
 #include "platform/x11/shape_mask.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace x11 {
@@ -57,6 +58,29 @@ bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface, KeyTe
         }
     }
     return changed;
+}
+
+RECT opaqueBounds(const ShapeMask& mask) {
+    RECT bounds{mask.width, mask.height, 0, 0};
+    const int rowBytes = mask.bytesPerRow();
+    for (int y = 0; y < mask.height; ++y) {
+        const std::uint8_t* row = &mask.bits[static_cast<size_t>(y) * rowBytes];
+        int first = 0;
+        while (first < rowBytes && !row[first]) ++first;
+        if (first == rowBytes) continue;
+        int last = rowBytes - 1;
+        while (!row[last]) --last;
+        // Bits run least significant first: the lowest set bit of the first
+        // byte is the leftmost pixel, the highest of the last the rightmost.
+        const int left = first * 8 + std::countr_zero(row[first]);
+        const int right = last * 8 + 8 - std::countl_zero(row[last]);
+        bounds.left = std::min<LONG>(bounds.left, left);
+        bounds.right = std::max<LONG>(bounds.right, right);
+        bounds.top = std::min<LONG>(bounds.top, y);
+        bounds.bottom = y + 1;
+    }
+    if (bounds.right <= bounds.left) return RECT{};
+    return bounds;
 }
 
 void keyToAlpha(const std::uint32_t* from, std::uint32_t* to, int count, bool keyed, COLORREF key) {

@@ -47,6 +47,10 @@ inline bool updateShapeMaskRows(ShapeMask& mask, const win32::PixelView& surface
     return updateShapeMaskRows(mask, surface, colourKeyTest(key), top, bottom);
 }
 
+// The smallest rectangle holding every set bit; empty (all zero) when no bit
+// is set.
+RECT opaqueBounds(const ShapeMask& mask);
+
 // For a 32-bit visual, whose alpha a compositor reads: `count` painted
 // pixels become keyed 0 (clear, premultiplied) or opaque with their colour
 // bytes kept, the colours a 24-bit visual shows. Unkeyed, all are opaque.

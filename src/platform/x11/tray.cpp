@@ -7,7 +7,7 @@
 namespace x11 {
 
 TrayHost::TrayHost(Display* display, int screen, ::Window root, int epoll)
-    : m_xembed(display, screen, root, epoll, [this](unsigned) { update(); }) {
+    : m_xembed(display, screen, root, epoll, [this] { update(); }) {
     if (sd_bus* bus = bus::sessionBus()) m_sni = std::make_unique<SniTray>(bus, [this] { update(); });
     m_xembed.setActive(!(m_sni && m_sni->watcherPresent()));
 }
@@ -15,8 +15,10 @@ TrayHost::TrayHost(Display* display, int screen, ::Window root, int epoll)
 bool TrayHost::add(unsigned id, const win32::TrayIconDesc& desc) {
     if (m_sni) m_sni->set(id, desc);
     m_xembed.set(id, desc);
-    m_shown[id] = shown(id);
-    return m_shown[id];
+    m_shown.try_emplace(id, false);
+    update();
+    // Whether a tray can show it; that one does is known only later.
+    return (m_sni && m_sni->watcherPresent()) || m_xembed.trayExists();
 }
 
 void TrayHost::remove(unsigned id) {
@@ -25,10 +27,18 @@ void TrayHost::remove(unsigned id) {
     m_shown.erase(id);
 }
 
-bool TrayHost::shown(unsigned id) const { return (m_sni && m_sni->shown(id)) || m_xembed.docked(id); }
+bool TrayHost::shown(unsigned id) const { return (m_sni && m_sni->shown(id)) || m_xembed.shown(id); }
+
+bool TrayHost::sniHoldsIcons() const {
+    if (!m_sni) return false;
+    if (m_sni->settling()) return true;
+    for (const auto& [id, wasShown] : m_shown)
+        if (m_sni->shown(id)) return true;
+    return false;
+}
 
 void TrayHost::update() {
-    m_xembed.setActive(!(m_sni && m_sni->watcherPresent()));
+    m_xembed.setActive(!sniHoldsIcons());
     for (auto& [id, wasShown] : m_shown) {
         bool now = shown(id);
         if (wasShown && !now) win32::onTrayLost(id);

@@ -1,7 +1,9 @@
 // Tray icons on an X11 desktop: a StatusNotifierItem on the session bus
 // where a watcher runs, otherwise the freedesktop system tray (XEmbed), never
-// both, so no desktop shows two icons. The host follows trays and watchers
-// as they come and go, and reports an icon that no longer shows anywhere
+// both, so no desktop shows two icons. Where a watcher runs but no host
+// shows the item (none registered, or it refused the item), the icon docks
+// in the system tray instead. The host follows trays, watchers and hosts as
+// they come and go, and reports an icon that no longer shows anywhere
 // through onTrayLost. UI thread only.
 #pragma once
 
@@ -27,6 +29,8 @@ public:
 private:
     // Picks the host after a change and reports icons that were lost.
     void update();
+    // The item holds the icons, or may once its watcher has answered.
+    bool sniHoldsIcons() const;
 
     XEmbedTray m_xembed;
     std::unique_ptr<SniTray> m_sni;    // null without a session bus

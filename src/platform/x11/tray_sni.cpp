@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "platform/win32/internal/events.h"
+#include "platform/x11/tray_sni_menu.h"
 
 namespace x11 {
 
@@ -16,9 +18,13 @@ constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 constexpr const char* kItemPath = "/StatusNotifierItem";
 constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
+constexpr const char* kShellName = "org.gnome.Shell";
 // A watcher may own its name a moment before it serves it.
 constexpr int kRetries = 25;
 constexpr std::uint64_t kRetryMs = 200;
+// A watcher that does not answer for this long is taken not to show the
+// item, so that another tray may.
+constexpr std::uint64_t kCallTimeoutUs = 5'000'000;
 
 std::uint64_t monotonicMs() {
     timespec now{};
@@ -35,9 +41,21 @@ struct SniTray::Item {
     int width = 0, height = 0;
     std::vector<std::uint8_t> pixmap;  // A, R, G, B bytes, row by row
     sd_bus_slot* object = nullptr;
+    std::unique_ptr<SniMenu> menu;
     bool nameOwned = false;
-    bool registered = false;
+    bool registered = false;  // the watcher accepted the registration
 };
+
+bool sniItemListed(const std::vector<std::string>& listed, const std::string& wellKnown, const std::string& unique) {
+    auto names = [&](const std::string& entry, const std::string& name) {
+        if (name.empty() || entry.compare(0, name.size(), name) != 0) return false;
+        const std::string rest = entry.substr(name.size());
+        return rest.empty() || rest == kItemPath || rest == std::string("@") + kItemPath;
+    };
+    for (const std::string& entry : listed)
+        if (names(entry, wellKnown) || names(entry, unique)) return true;
+    return false;
+}
 
 namespace {
 
@@ -80,6 +98,9 @@ struct SniVtable {
     static int getWindowId(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
                            sd_bus_error*) {
         return sd_bus_message_append(reply, "i", 0);
+    }
+    static int getMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+        return sd_bus_message_append(reply, "o", SniMenu::kPath);
     }
     static int getFalse(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
         return sd_bus_message_append(reply, "b", 0);
@@ -141,6 +162,7 @@ const sd_bus_vtable SniVtable::table[] = {
     SD_BUS_PROPERTY("IconThemePath", "s", getEmpty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", getToolTip, 0, SD_BUS_VTABLE_PROPERTY_EMITS_INVALIDATION),
     SD_BUS_PROPERTY("ItemIsMenu", "b", getFalse, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Menu", "o", getMenu, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_METHOD("Activate", "ii", "", activate, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("SecondaryActivate", "ii", "", nothing, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("ContextMenu", "ii", "", nothing, SD_BUS_VTABLE_UNPRIVILEGED),
@@ -160,6 +182,13 @@ SniTray::SniTray(sd_bus* bus, std::function<void()> changed) : m_bus(sd_bus_ref(
                            "member='NameOwnerChanged',arg0='") +
                        kWatcherName + "'";
     sd_bus_add_match(m_bus, &m_watch, rule.c_str(), onOwnerChanged, this);
+    // Items and hosts coming and going. sd-bus cannot check a well-known
+    // sender itself, so the watcher's signals are told by path and interface.
+    std::string signals = std::string("type='signal',path='") + kWatcherPath + "',interface='" + kWatcherName + "'";
+    sd_bus_add_match(m_bus, &m_watcherSignals, signals.c_str(), onWatcherChanged, this);
+    std::string properties = std::string("type='signal',path='") + kWatcherPath +
+                             "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'";
+    sd_bus_add_match(m_bus, &m_watcherProperties, properties.c_str(), onWatcherChanged, this);
     sd_bus_match_signal(m_bus, &m_disconnect, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local",
                         "Disconnected", onDisconnected, this);
     int has = 0;
@@ -175,12 +204,20 @@ SniTray::~SniTray() {
     scheduleRetry(false);
     dropItem();
     sd_bus_slot_unref(m_watch);
+    sd_bus_slot_unref(m_watcherSignals);
+    sd_bus_slot_unref(m_watcherProperties);
     sd_bus_slot_unref(m_disconnect);
     sd_bus_flush(m_bus);
     sd_bus_unref(m_bus);
 }
 
-bool SniTray::shown(unsigned id) const { return m_item && m_item->id == id && m_item->registered; }
+bool SniTray::shown(unsigned id) const {
+    return m_item && m_item->id == id && m_item->registered && m_listed && m_hostPresent;
+}
+
+bool SniTray::settling() const {
+    return m_item && m_watcherPresent && (m_pendingRegistration || m_pendingState || m_retryDue);
+}
 
 void SniTray::set(unsigned id, const win32::TrayIconDesc& desc) {
     if (m_item && m_item->id != id) return;  // one item per process
@@ -206,7 +243,9 @@ void SniTray::set(unsigned id, const win32::TrayIconDesc& desc) {
         }
     }
     if (fresh) {
-        if (sd_bus_add_object_vtable(m_bus, &item.object, kItemPath, kItemInterface, SniVtable::table, &item) < 0 ||
+        item.menu = std::make_unique<SniMenu>(m_bus);
+        if (!item.menu->exported() ||
+            sd_bus_add_object_vtable(m_bus, &item.object, kItemPath, kItemInterface, SniVtable::table, &item) < 0 ||
             sd_bus_request_name(m_bus, item.name.c_str(), 0) < 0) {
             dropItem();
             return;
@@ -228,20 +267,43 @@ void SniTray::dropItem() {
     if (!m_item) return;
     scheduleRetry(false);
     m_pendingRegistration = sd_bus_slot_unref(m_pendingRegistration);
+    m_pendingState = sd_bus_slot_unref(m_pendingState);
     // The watcher forgets an item whose name loses its owner.
     if (m_item->nameOwned) sd_bus_release_name(m_bus, m_item->name.c_str());
     sd_bus_slot_unref(m_item->object);
     m_item.reset();
+    m_listed = false;
+}
+
+bool SniTray::watcherIsShell() {
+    // GNOME's watcher lives in the shell and, in the versions that need it,
+    // only shows an item registered by its object path.
+    auto owner = [this](const char* name) {
+        std::string unique;
+        sd_bus_message* reply = nullptr;
+        const char* text = nullptr;
+        if (sd_bus_call_method(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                               "GetNameOwner", nullptr, &reply, "s", name) >= 0 &&
+            sd_bus_message_read(reply, "s", &text) > 0)
+            unique = text;
+        sd_bus_message_unref(reply);
+        return unique;
+    };
+    std::string watcher = owner(kWatcherName);
+    return !watcher.empty() && watcher == owner(kShellName);
 }
 
 void SniTray::registerItem() {
     if (!m_item || !m_watcherPresent) return;
-    // Counted as shown from the request on: a final refusal takes it back.
-    m_item->registered = true;
+    m_item->registered = false;
     m_pendingRegistration = sd_bus_slot_unref(m_pendingRegistration);
-    if (sd_bus_call_method_async(m_bus, &m_pendingRegistration, kWatcherName, kWatcherPath, kWatcherName,
-                                 "RegisterStatusNotifierItem", onRegistered, this, "s", m_item->name.c_str()) < 0)
-        m_item->registered = false;
+    const std::string service = watcherIsShell() ? std::string(kItemPath) : m_item->name;
+    sd_bus_message* call = nullptr;
+    if (sd_bus_message_new_method_call(m_bus, &call, kWatcherName, kWatcherPath, kWatcherName,
+                                       "RegisterStatusNotifierItem") >= 0 &&
+        sd_bus_message_append(call, "s", service.c_str()) >= 0)
+        sd_bus_call_async(m_bus, &m_pendingRegistration, call, onRegistered, this, kCallTimeoutUs);
+    sd_bus_message_unref(call);
 }
 
 int SniTray::onRegistered(sd_bus_message* reply, void* data, sd_bus_error*) {
@@ -250,16 +312,91 @@ int SniTray::onRegistered(sd_bus_message* reply, void* data, sd_bus_error*) {
     if (!self->m_item) return 0;
     if (!sd_bus_message_is_method_error(reply, nullptr)) {
         self->m_retriesLeft = 0;
+        self->m_item->registered = true;
+        self->askWatcherState();
         return 0;
     }
-    // Still counted as shown while tries remain; the last refusal takes it back.
     if (self->m_watcherPresent && self->m_retriesLeft > 0) {
         --self->m_retriesLeft;
         self->scheduleRetry(true);
         return 0;
     }
-    self->m_item->registered = false;
+    self->m_changed();  // refused for good
+    return 0;
+}
+
+void SniTray::askWatcherState() {
+    if (!m_item || !m_watcherPresent) return;
+    if (m_pendingState) {
+        m_stateStale = true;  // asked again once this answer is in
+        return;
+    }
+    m_stateStale = false;
+    sd_bus_message* call = nullptr;
+    if (sd_bus_message_new_method_call(m_bus, &call, kWatcherName, kWatcherPath, "org.freedesktop.DBus.Properties",
+                                       "GetAll") >= 0 &&
+        sd_bus_message_append(call, "s", kWatcherName) >= 0)
+        sd_bus_call_async(m_bus, &m_pendingState, call, onWatcherState, this, kCallTimeoutUs);
+    sd_bus_message_unref(call);
+}
+
+namespace {
+
+// Reads the list and the host flag out of the watcher's GetAll answer.
+int readWatcherState(sd_bus_message* reply, std::vector<std::string>* listed, bool* hostPresent) {
+    int r = sd_bus_message_enter_container(reply, 'a', "{sv}");
+    if (r < 0) return r;
+    while ((r = sd_bus_message_enter_container(reply, 'e', "sv")) > 0) {
+        const char* key = nullptr;
+        if ((r = sd_bus_message_read(reply, "s", &key)) < 0) return r;
+        if (std::string(key) == "RegisteredStatusNotifierItems") {
+            if ((r = sd_bus_message_enter_container(reply, 'v', "as")) < 0) return r;
+            char** items = nullptr;
+            if ((r = sd_bus_message_read_strv(reply, &items)) < 0) return r;
+            for (char** item = items; item && *item; ++item) {
+                listed->push_back(*item);
+                free(*item);
+            }
+            free(items);
+            if ((r = sd_bus_message_exit_container(reply)) < 0) return r;
+        } else if (std::string(key) == "IsStatusNotifierHostRegistered") {
+            int value = 0;
+            if ((r = sd_bus_message_read(reply, "v", "b", &value)) < 0) return r;
+            *hostPresent = value != 0;
+        } else if ((r = sd_bus_message_skip(reply, "v")) < 0) {
+            return r;
+        }
+        if ((r = sd_bus_message_exit_container(reply)) < 0) return r;
+    }
+    if (r < 0) return r;
+    return sd_bus_message_exit_container(reply);
+}
+
+}  // namespace
+
+int SniTray::onWatcherState(sd_bus_message* reply, void* data, sd_bus_error*) {
+    auto* self = static_cast<SniTray*>(data);
+    self->m_pendingState = sd_bus_slot_unref(self->m_pendingState);
+    if (!self->m_item) return 0;
+    std::vector<std::string> listed;
+    bool hostPresent = false;
+    const char* unique = nullptr;
+    sd_bus_get_unique_name(self->m_bus, &unique);
+    // An error or an unreadable answer: not shown, as far as anyone can tell.
+    if (!sd_bus_message_is_method_error(reply, nullptr) && readWatcherState(reply, &listed, &hostPresent) >= 0) {
+        self->m_listed = sniItemListed(listed, self->m_item->name, unique ? unique : "");
+        self->m_hostPresent = hostPresent;
+    } else {
+        self->m_listed = self->m_hostPresent = false;
+    }
+    if (self->m_stateStale) self->askWatcherState();
     self->m_changed();
+    return 0;
+}
+
+int SniTray::onWatcherChanged(sd_bus_message*, void* data, sd_bus_error*) {
+    auto* self = static_cast<SniTray*>(data);
+    if (self->m_item && self->m_item->registered) self->askWatcherState();
     return 0;
 }
 
@@ -287,7 +424,10 @@ int SniTray::onDisconnected(sd_bus_message*, void* data, sd_bus_error*) {
     auto* self = static_cast<SniTray*>(data);
     self->m_watcherPresent = false;
     self->scheduleRetry(false);
+    self->m_pendingRegistration = sd_bus_slot_unref(self->m_pendingRegistration);
+    self->m_pendingState = sd_bus_slot_unref(self->m_pendingState);
     if (self->m_item) self->m_item->registered = false;
+    self->m_listed = self->m_hostPresent = false;
     self->m_changed();
     return 0;
 }
@@ -297,10 +437,12 @@ int SniTray::onOwnerChanged(sd_bus_message* message, void* data, sd_bus_error*) 
     const char *name = nullptr, *before = nullptr, *after = nullptr;
     if (sd_bus_message_read(message, "sss", &name, &before, &after) < 0) return 0;
     self->m_watcherPresent = after && *after;
-    if (self->m_item) self->m_item->registered = false;
+    self->m_listed = self->m_hostPresent = false;
+    self->m_pendingState = sd_bus_slot_unref(self->m_pendingState);
     self->scheduleRetry(false);
     self->m_retriesLeft = kRetries;
     // A new watcher (also one that restarted) knows nothing of us yet.
+    if (self->m_item) self->m_item->registered = false;
     self->registerItem();
     self->m_changed();
     return 0;

@@ -1,10 +1,13 @@
 // Tray icons as a StatusNotifierItem on the session bus, for desktops whose
 // tray is a StatusNotifierWatcher and its hosts: the item is exported at
-// /StatusNotifierItem under the name org.kde.StatusNotifierItem-<pid>-<id>
-// and registered with the watcher, again whenever the watcher restarts.
-// Activate is a left press on the icon; there is no menu. One item per
-// process (the first icon set): the item's path is fixed by the protocol.
-// UI thread only; the bus is served by the message loop.
+// /StatusNotifierItem, with an empty menu, under the name
+// org.kde.StatusNotifierItem-<pid>-<id>, and registered with the watcher,
+// again whenever the watcher restarts. The item counts as shown only while
+// the watcher lists it and a host is registered to show what it lists,
+// which is asked again whenever the watcher announces a change. Activate is
+// a left press on the icon. One item per process (the first icon set): the
+// item's path is fixed by the protocol. UI thread only; the bus is served by
+// the message loop.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -20,11 +23,19 @@
 
 namespace x11 {
 
+// True when `listed` (a watcher's RegisteredStatusNotifierItems) names the
+// item owned under `wellKnown` or `unique` at /StatusNotifierItem. Watchers
+// list an item by the name it registered with, alone or followed by its
+// path ("/path", or "@/path" in GNOME's), or by the sender's unique name
+// and the path when it registered a path.
+bool sniItemListed(const std::vector<std::string>& listed, const std::string& wellKnown, const std::string& unique);
+
 // A poll source only while a registration waits to be tried again.
 class SniTray : private win32::PollSource {
 public:
-    // `changed` is called when the watcher comes, restarts or goes, or a
-    // registration failed: what the item shows may have changed.
+    // `changed` is called whenever what the item shows may have changed: the
+    // watcher came, restarted or went, a registration was answered, or the
+    // watcher's list or hosts changed.
     SniTray(sd_bus* bus, std::function<void()> changed);
     ~SniTray();
     SniTray(const SniTray&) = delete;
@@ -34,16 +45,23 @@ public:
     // Exports (or updates) the item and registers it while a watcher runs.
     void set(unsigned id, const win32::TrayIconDesc& desc);
     void remove(unsigned id);
-    // True while a watcher holds the registered item.
+    // True while the watcher lists the registered item and a host shows it.
     bool shown(unsigned id) const;
+    // True while the watcher has not yet answered for the item: a
+    // registration or a question about its list is on its way.
+    bool settling() const;
 
     struct Item;  // the exported item, the bus's view of an icon
 
 private:
     static int onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
     static int onRegistered(sd_bus_message* reply, void* self, sd_bus_error* error);
+    static int onWatcherChanged(sd_bus_message* message, void* self, sd_bus_error* error);
+    static int onWatcherState(sd_bus_message* reply, void* self, sd_bus_error* error);
     static int onDisconnected(sd_bus_message* message, void* self, sd_bus_error* error);
     void registerItem();
+    void askWatcherState();
+    bool watcherIsShell();
     void dropItem();
     void scheduleRetry(bool on);
     // PollSource: the retry's timer
@@ -55,9 +73,15 @@ private:
     sd_bus* m_bus;
     std::function<void()> m_changed;
     sd_bus_slot* m_watch = nullptr;
+    sd_bus_slot* m_watcherSignals = nullptr;
+    sd_bus_slot* m_watcherProperties = nullptr;
     sd_bus_slot* m_disconnect = nullptr;
     sd_bus_slot* m_pendingRegistration = nullptr;
+    sd_bus_slot* m_pendingState = nullptr;
+    bool m_stateStale = false;  // a change was announced while the state was being asked
     bool m_watcherPresent = false;
+    bool m_listed = false;       // the watcher's list names the item
+    bool m_hostPresent = false;  // the watcher has a host
     std::unique_ptr<Item> m_item;
     int m_retriesLeft = 0;
     std::uint64_t m_retryDue = 0;  // monotonic ms; 0 for none

@@ -59,11 +59,13 @@ struct XEmbedTray::Icon {
     GC gc = nullptr;
     int width = kInitialSize;
     int height = kInitialSize;
-    bool docked = false;
+    bool docked = false;    // asked the tray to embed it
+    bool embedded = false;  // the tray took it: its parent is no longer the root
+    bool mapped = false;
 };
 
-XEmbedTray::XEmbedTray(Display* display, int screen, ::Window root, int epoll, std::function<void(unsigned)> lost)
-    : m_display(display), m_screen(screen), m_root(root), m_epoll(epoll), m_lost(std::move(lost)) {
+XEmbedTray::XEmbedTray(Display* display, int screen, ::Window root, int epoll, std::function<void()> changed)
+    : m_display(display), m_screen(screen), m_root(root), m_epoll(epoll), m_changed(std::move(changed)) {
     std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
     m_selection = XInternAtom(display, selection.c_str(), False);
     m_opcode = XInternAtom(display, "_NET_SYSTEM_TRAY_OPCODE", False);
@@ -119,9 +121,9 @@ void XEmbedTray::adoptManager(::Window manager) {
     }
 }
 
-bool XEmbedTray::docked(unsigned id) const {
+bool XEmbedTray::shown(unsigned id) const {
     auto it = m_icons.find(id);
-    return it != m_icons.end() && it->second->docked;
+    return it != m_icons.end() && it->second->docked && it->second->embedded && it->second->mapped;
 }
 
 void XEmbedTray::set(unsigned id, const win32::TrayIconDesc& desc) {
@@ -279,7 +281,7 @@ void XEmbedTray::undock(Icon& icon) {
     icon.gc = nullptr;
     icon.xid = 0;
     icon.colormap = 0;
-    icon.docked = false;
+    icon.docked = icon.embedded = icon.mapped = false;
     icon.width = icon.height = kInitialSize;
 }
 
@@ -343,15 +345,10 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
     }
     if (event.type == DestroyNotify && m_manager && event.xdestroywindow.window == m_manager) {
         m_manager = 0;
-        std::vector<unsigned> lost;
-        for (auto& [id, icon] : m_icons) {
-            if (icon->docked) lost.push_back(id);
-            undock(*icon);
-        }
+        for (auto& [id, icon] : m_icons) undock(*icon);
         XFlush(m_display);
         findManager();  // another tray may already be waiting
-        for (unsigned id : lost)
-            if (!docked(id)) m_lost(id);
+        m_changed();
         return true;
     }
     if (m_tooltip && event.xany.window == m_tooltip) return true;
@@ -375,6 +372,15 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
     case DestroyNotify:
         // Gone with its tray; the tray's own end reports the loss.
         icon->xid = 0;
+        break;
+    case ReparentNotify:
+        icon->embedded = event.xreparent.parent != m_root;
+        m_changed();
+        break;
+    case MapNotify:
+    case UnmapNotify:
+        icon->mapped = event.type == MapNotify;
+        m_changed();
         break;
     case ButtonPress:
     case ButtonRelease: {

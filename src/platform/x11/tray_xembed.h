@@ -2,7 +2,8 @@
 // window docked into the owner of _NET_SYSTEM_TRAY_S<screen>, drawn with the
 // icon scaled to the size the tray gives it, its tip shown as a tooltip
 // while the pointer rests on it. Icons dock again whenever a tray appears
-// (the MANAGER message on the root window), also after a tray restarts.
+// (the MANAGER message on the root window), also after a tray restarts. An
+// icon counts as shown only once the tray has embedded and mapped it.
 // Everything runs on the UI thread, inside the X11 backend's event handling.
 #pragma once
 
@@ -18,8 +19,9 @@ namespace x11 {
 
 class XEmbedTray {
 public:
-    // `lost` is called for each docked icon whose tray went away.
-    XEmbedTray(Display* display, int screen, ::Window root, int epoll, std::function<void(unsigned)> lost);
+    // `changed` is called whenever an icon may have been shown or hidden:
+    // embedded, mapped or unmapped by its tray, or its tray went away.
+    XEmbedTray(Display* display, int screen, ::Window root, int epoll, std::function<void()> changed);
     ~XEmbedTray();
     XEmbedTray(const XEmbedTray&) = delete;
     XEmbedTray& operator=(const XEmbedTray&) = delete;
@@ -27,11 +29,11 @@ public:
     // Keeps the icon and docks it while active and a tray exists.
     void set(unsigned id, const win32::TrayIconDesc& desc);
     void remove(unsigned id);
-    // While inactive (another host shows the icons) nothing is docked and no
-    // loss is reported.
+    // While inactive (another host shows the icons) nothing is docked.
     void setActive(bool active);
     bool trayExists() const { return m_manager != 0; }
-    bool docked(unsigned id) const;
+    // True while a tray holds the icon embedded and mapped.
+    bool shown(unsigned id) const;
 
     // Handles the event if it is the tray's; true then.
     bool handleEvent(const XEvent& event);
@@ -56,7 +58,7 @@ private:
     int m_screen;
     ::Window m_root;
     int m_epoll;
-    std::function<void(unsigned)> m_lost;
+    std::function<void()> m_changed;
     bool m_active = true;
     ::Window m_manager = 0;
     Atom m_selection, m_opcode, m_managerAtom, m_visualAtom, m_xembedInfo, m_netWmName, m_utf8;

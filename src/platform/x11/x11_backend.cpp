@@ -10,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -26,6 +27,9 @@ namespace {
 // Xlib's default handler ends the process; a drag source or window manager
 // that vanishes mid-conversation must not take us with it.
 int quietErrorHandler(Display*, XErrorEvent*) { return 0; }
+
+// How long sway may take to show a window mapped.
+constexpr auto kSwayMapTime = std::chrono::seconds(2);
 
 std::string programName() {
     std::string name = program_invocation_short_name ? program_invocation_short_name : "";
@@ -74,6 +78,8 @@ X11Backend::X11Backend(Display* display)
         {&a.netWmStateSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR"},
         {&a.netWmStateSkipPager, "_NET_WM_STATE_SKIP_PAGER"},
         {&a.netWmStateModal, "_NET_WM_STATE_MODAL"},
+        {&a.netWmStateSticky, "_NET_WM_STATE_STICKY"},
+        {&a.netWmDesktop, "_NET_WM_DESKTOP"},
         {&a.netWmWindowType, "_NET_WM_WINDOW_TYPE"},
         {&a.netWmWindowTypeUtility, "_NET_WM_WINDOW_TYPE_UTILITY"},
         {&a.netWmWindowTypePopupMenu, "_NET_WM_WINDOW_TYPE_POPUP_MENU"},
@@ -111,6 +117,8 @@ X11Backend::X11Backend(Display* display)
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, ConnectionNumber(m_display), &watch);
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_pending, &watch);
     }
+
+    m_sway = SwayIpc::connect();
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) m_hostname = host;
@@ -161,6 +169,7 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
     state->width = desc.width;
     state->height = desc.height;
     state->argb = argb;
+    state->box = {0, 0, desc.width, desc.height};
     state->pixels.assign(static_cast<size_t>(desc.width) * desc.height, 0);
 
     setFixedSizeHints(xid, x, y, desc.width, desc.height, desc.placed ? USPosition | PPosition : 0, true);
@@ -209,6 +218,9 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         // Shown again where it was hidden, not where the window manager
         // would place a new window.
         if (state->originKnown && !state->iconic) setPosition(window, state->origin, false);
+        state->swayAfterMap = m_sway != nullptr;
+        state->placeAfterMap = state->originKnown && !state->iconic;
+        state->swayAfterMapUntil = std::chrono::steady_clock::now() + kSwayMapTime;
         state->iconic = false;
         state->mapSerial = NextRequest(m_display);
         state->mapped = true;
@@ -217,6 +229,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
     } else {
         if (state->desc.popup) popupHidden(*state);
         state->mapped = false;
+        state->swayAfterMap = false;
         XWithdrawWindow(m_display, state->xid, m_screen);
     }
     XFlush(m_display);
@@ -228,6 +241,14 @@ void X11Backend::setWmState(WindowState& window) {
     if (window.desc.toolWindow) {
         states.push_back(m_atoms.netWmStateSkipTaskbar);
         states.push_back(m_atoms.netWmStateSkipPager);
+    }
+    // A window kept above all others belongs to every workspace, as one
+    // expects of a player strip; window managers without workspaces ignore it.
+    if (onEveryWorkspace(window)) {
+        states.push_back(m_atoms.netWmStateSticky);
+        unsigned long everyDesktop = 0xFFFFFFFFu;
+        XChangeProperty(m_display, window.xid, m_atoms.netWmDesktop, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&everyDesktop), 1);
     }
     if (states.empty()) {
         XDeleteProperty(m_display, window.xid, m_atoms.netWmState);
@@ -294,23 +315,27 @@ void X11Backend::dispatch(XEvent& event) {
     if (m_tray && m_tray->handleEvent(event)) return;
     WindowState* window = find(event.xany.window);
     if (!window) return;
+    if (window->swayAfterMap) swayAfterMap(*window);
 
     switch (event.type) {
-    case Expose: putArea(*window, event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height); break;
+    case Expose:
+        putArea(*window, window->box.left + event.xexpose.x, window->box.top + event.xexpose.y, event.xexpose.width,
+                event.xexpose.height);
+        break;
     case ButtonPress:
     case ButtonRelease: {
         m_lastTime = event.xbutton.time;
         win32::PointerEvent pointer;
-        if (pointerFromButton(event.xbutton, &pointer)) win32::onPointer(window->xid, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) onBoxPointer(*window, pointer);
         break;
     }
     case MotionNotify:
         m_lastTime = event.xmotion.time;
-        win32::onPointer(window->xid, pointerFromMotion(event.xmotion));
+        onBoxPointer(*window, pointerFromMotion(event.xmotion));
         break;
     case ConfigureNotify:
     case ReparentNotify:
-    case MapNotify: reportOrigin(*window); break;
+    case MapNotify: reportOrigin(*window, event.xany.serial); break;
     case FocusOut: {
         const XFocusChangeEvent& f = event.xfocus;
         if (f.mode == NotifyGrab || f.mode == NotifyUngrab) break;
@@ -349,14 +374,23 @@ void X11Backend::handleClientMessage(WindowState& window, const XClientMessageEv
 }
 
 bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
+    const WindowState* window = find(xid);
+    const int left = window ? static_cast<int>(window->box.left) : 0;
+    const int top = window ? static_cast<int>(window->box.top) : 0;
     int x = 0, y = 0;
     ::Window child;
-    if (!XTranslateCoordinates(m_display, xid, m_root, 0, 0, &x, &y, &child)) return false;
+    if (!XTranslateCoordinates(m_display, xid, m_root, -left, -top, &x, &y, &child)) return false;
     *origin = {x, y};
     return true;
 }
 
-void X11Backend::reportOrigin(WindowState& window) {
+void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
+    // Until then the window shows at sway's place, not one the person chose.
+    if (window.swayAfterMap && window.placeAfterMap) return;
+    // Events from before the latest box change do not tell where the new box
+    // lies. (Window managers may hold a window to a size of their own, so its
+    // size cannot tell either.)
+    if (serial < window.boxSerial) return;
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
     POINT origin;
@@ -482,12 +516,14 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     XSizeHints* size = XAllocSizeHints();
     long supplied = 0;
     XGetWMNormalHints(m_display, state->xid, size, &supplied);
+    const int x = screen.x + state->box.left;
+    const int y = screen.y + state->box.top;
     size->flags |= USPosition | PPosition;
-    size->x = screen.x;
-    size->y = screen.y;
+    size->x = x;
+    size->y = y;
     XSetWMNormalHints(m_display, state->xid, size);
     XFree(size);
-    XMoveWindow(m_display, state->xid, screen.x, screen.y);
+    placeXWindow(*state, x, y, state->box.right - state->box.left, state->box.bottom - state->box.top);
     if (raise) XRaiseWindow(m_display, state->xid);
     state->desc.placed = true;
     // Where a later showing puts it back.
@@ -499,16 +535,7 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
 void X11Backend::setSize(win32::NativeWindow window, int width, int height) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state || width <= 0 || height <= 0 || width > 32767 || height > 32767) return;
-    // The window manager holds the window to the size hints: move them along.
-    XSizeHints* size = XAllocSizeHints();
-    long supplied = 0;
-    XGetWMNormalHints(m_display, state->xid, size, &supplied);
-    size->flags |= PSize | PMinSize | PMaxSize;
-    size->width = size->min_width = size->max_width = width;
-    size->height = size->min_height = size->max_height = height;
-    XSetWMNormalHints(m_display, state->xid, size);
-    XFree(size);
-    XResizeWindow(m_display, state->xid, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    setBox(*state, RECT{0, 0, width, height});
     state->width = width;
     state->height = height;
     state->pixels.assign(static_cast<size_t>(width) * height, 0);
@@ -539,12 +566,16 @@ void X11Backend::setBlurRegion(win32::NativeWindow window, const std::vector<REC
     WindowState* state = find(static_cast<::Window>(window));
     if (!state) return;
     std::vector<unsigned long> values;
+    const RECT& box = state->box;
     for (const RECT& r : rects) {
-        if (r.right <= r.left || r.bottom <= r.top) continue;
-        values.push_back(static_cast<unsigned long>(r.left));
-        values.push_back(static_cast<unsigned long>(r.top));
-        values.push_back(static_cast<unsigned long>(r.right - r.left));
-        values.push_back(static_cast<unsigned long>(r.bottom - r.top));
+        // What lies outside the X window is not on screen to blur.
+        const LONG left = std::max(r.left, box.left), right = std::min(r.right, box.right);
+        const LONG top = std::max(r.top, box.top), bottom = std::min(r.bottom, box.bottom);
+        if (right <= left || bottom <= top) continue;
+        values.push_back(static_cast<unsigned long>(left - box.left));
+        values.push_back(static_cast<unsigned long>(top - box.top));
+        values.push_back(static_cast<unsigned long>(right - left));
+        values.push_back(static_cast<unsigned long>(bottom - top));
     }
     if (values.empty()) {
         XDeleteProperty(m_display, state->xid, m_atoms.kdeBlurBehindRegion);

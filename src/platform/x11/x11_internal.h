@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,13 +16,15 @@
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/events.h"
 #include "platform/x11/shape_mask.h"
+#include "platform/x11/sway_ipc.h"
 #include "platform/x11/tray.h"
 
 namespace x11 {
 
 struct Atoms {
     Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;
-    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal;
+    Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal,
+        netWmStateSticky, netWmDesktop;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
     Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
@@ -43,15 +46,30 @@ struct WindowState {
     bool colorKey = false;
     COLORREF key = 0;
     bool shapeApplied = false;
-    ShapeMask shape;
+    ShapeMask shape;  // in client coordinates, the whole window
+    // The part of the client area the X window covers: all of it, or for a
+    // keyed window the bounding box of what shows, so that compositors that
+    // pick a window by its rectangle and ignore its input shape (mutter,
+    // KWin, wlroots under Xwayland) pass clicks beside it to what lies
+    // below. Client coordinates, positions and sizes stay the core's.
+    RECT box{};
+    // The request that last changed the box: the X window's place before the
+    // window manager carried it out is the old box's, read with the new offset.
+    unsigned long boxSerial = 0;
     bool originKnown = false;
-    POINT origin{};
+    POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
     // Mapped by setVisible, and the request that mapped it: focus changes
     // the server made before it belong to an earlier showing.
     bool mapped = false;
     unsigned long mapSerial = 0;
+    // Until sway has been told, soon after it mapped the window, what the
+    // hints could not tell it: the place the window was hidden at (sway
+    // centres what it maps) when `placeAfterMap`, and every workspace.
+    bool swayAfterMap = false;
+    bool placeAfterMap = false;
+    std::chrono::steady_clock::time_point swayAfterMapUntil;
 };
 
 // One drag at a time can be over us; XDND serialises them per source.
@@ -108,11 +126,16 @@ private:
     WindowState* find(::Window xid);
     void dispatch(XEvent& event);
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
-    void reportOrigin(WindowState& window);
+    // `serial` is the event's that prompted it.
+    void reportOrigin(WindowState& window, unsigned long serial);
+    // Where the client area of one of our windows (or the top-left of any
+    // other) lies on the root.
     bool rootOrigin(::Window xid, POINT* origin);
     bool wmRunning();
     bool wmSupports(Atom feature);
     void setWmState(WindowState& window);
+    // Kept above all others, and so wanted on every workspace.
+    static bool onEveryWorkspace(const WindowState& window) { return window.desc.topmost && !window.desc.popup; }
     void setTitle(::Window xid, const std::string& title);
     void setWindowType(::Window xid, Atom type);
     void setMotifBorderless(::Window xid);
@@ -130,6 +153,22 @@ private:
     // Stores painted rows [top, bottom), columns [left, right), in the form
     // the window's visual takes.
     void storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
+
+    // box.cpp
+    // Covers `box` (client coordinates) with the X window, the client area
+    // staying where it is.
+    void setBox(WindowState& window, const RECT& box);
+    // The box that shows what the window's shape leaves.
+    void fitBoxToShape(WindowState& window);
+    // Puts the X window at (x, y) on the root, `width` x `height`.
+    void placeXWindow(WindowState& window, int x, int y, int width, int height);
+    // sway commands for a window sway shows; false when sway did not do them.
+    static std::string swayGeometry(int x, int y, int width, int height);
+    bool swayRun(const WindowState& window, const std::string& commands);
+    // Tries to tell sway what WindowState::swayAfterMap says.
+    void swayAfterMap(WindowState& window);
+    // Pointer input over the X window, passed up in client coordinates.
+    void onBoxPointer(const WindowState& window, win32::PointerEvent pointer);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
@@ -189,6 +228,7 @@ private:
     ::Window m_popupGrab = 0;
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
+    std::unique_ptr<SwayIpc> m_sway;   // in a sway session
 };
 
 }  // namespace x11

@@ -1,0 +1,96 @@
+// The X window as the visible part of a larger client area (see
+// WindowState::box): moving and resizing it as what shows changes, the
+// client area staying where the core put it. Under sway, which centres a
+// floating X window on every request to move or resize it, through sway's
+// own socket instead.
+#include "platform/x11/x11_internal.h"
+
+namespace x11 {
+
+void X11Backend::setBox(WindowState& window, const RECT& box) {
+    const RECT& old = window.box;
+    if (box.left == old.left && box.top == old.top && box.right == old.right && box.bottom == old.bottom) return;
+    POINT client = window.origin;
+    // Read before the box changes: the X window's place still holds the old one.
+    if (!window.originKnown && !rootOrigin(window.xid, &client)) client = {0, 0};
+    window.box = box;
+    const int x = client.x + box.left;
+    const int y = client.y + box.top;
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+
+    // The window manager holds the window to the size hints, and places it
+    // at the hinted position when it maps it again: both follow the box.
+    window.boxSerial = NextRequest(m_display);
+    XSizeHints* size = XAllocSizeHints();
+    long supplied = 0;
+    XGetWMNormalHints(m_display, window.xid, size, &supplied);
+    size->flags |= PSize | PMinSize | PMaxSize;
+    size->width = size->min_width = size->max_width = width;
+    size->height = size->min_height = size->max_height = height;
+    size->x = x;
+    size->y = y;
+    XSetWMNormalHints(m_display, window.xid, size);
+    XFree(size);
+    placeXWindow(window, x, y, width, height);
+}
+
+void X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {
+    if (window.mapped && swayRun(window, swayGeometry(x, y, width, height))) return;
+    XMoveResizeWindow(m_display, window.xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+}
+
+std::string X11Backend::swayGeometry(int x, int y, int width, int height) {
+    return "resize set width " + std::to_string(width) + " px height " + std::to_string(height) +
+           " px, move absolute position " + std::to_string(x) + " " + std::to_string(y);
+}
+
+bool X11Backend::swayRun(const WindowState& window, const std::string& commands) {
+    if (!m_sway) return false;
+    // What was asked before (the size hints among it) reaches the server
+    // first, so sway's configure comes after it and its events count.
+    XSync(m_display, False);
+    return m_sway->run("[id=" + std::to_string(window.xid) + "] " + commands);
+}
+
+void X11Backend::fitBoxToShape(WindowState& window) {
+    const RECT shown = opaqueBounds(window.shape);
+    // With nothing to show the window keeps its rectangle: a window manager
+    // places a new window by the size it is mapped with.
+    if (shown.right <= shown.left || shown.bottom <= shown.top) return;
+    setBox(window, shown);
+}
+
+void X11Backend::swayAfterMap(WindowState& window) {
+    if (std::chrono::steady_clock::now() > window.swayAfterMapUntil) {
+        window.swayAfterMap = false;
+        return;
+    }
+    // Until sway has taken the window as its own a command finds nothing;
+    // any event of the window's may be the first after that.
+    std::string commands;
+    if (window.placeAfterMap) {
+        const RECT& box = window.box;
+        commands = swayGeometry(window.origin.x + box.left, window.origin.y + box.top, box.right - box.left,
+                                box.bottom - box.top);
+    }
+    // sway keeps no window on every workspace for the hints.
+    if (onEveryWorkspace(window)) commands += commands.empty() ? "sticky enable" : ", sticky enable";
+    if (!commands.empty() && !swayRun(window, commands)) return;
+    window.swayAfterMap = false;
+}
+
+void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent pointer) {
+    // The event's window coordinates belong to the box the X window had when
+    // the pointer moved, maybe not the latest one asked for; its root
+    // coordinates and the client area's place hold either way.
+    if (window.originKnown) {
+        pointer.client = {pointer.screen.x - window.origin.x, pointer.screen.y - window.origin.y};
+    } else {
+        pointer.client.x += window.box.left;
+        pointer.client.y += window.box.top;
+    }
+    win32::onPointer(window.xid, pointer);
+}
+
+}  // namespace x11
