@@ -122,9 +122,21 @@ compositor_windows() {
 # What a person does on the icon to show or hide the strip.
 click_icon() {
     case $DESKTOP in
-    gnome) pointer "$1" "$2" double ;;  # the AppIndicator host sends Activate on a double click
-    *) pointer "$1" "$2" click ;;
+    gnome) press_at "$1" "$2" double ;;  # the AppIndicator host sends Activate on a double click
+    *) press_at "$1" "$2" ;;
     esac
+}
+
+# Clicks the icon until the strip's window is STATE (is_viewable,
+# is_unmapped). GNOME's host now and then misses a double click of the
+# virtual pointer; a person would click again, and so does this, once.
+icon_until() {
+    click_icon "$ICON_X" "$ICON_Y"
+    wait_for 3 "$1" "$ID" && return 0
+    [ "$DESKTOP" = gnome ] || return 1
+    log "the double click on the icon was missed; once more"
+    click_icon "$ICON_X" "$ICON_Y"
+    wait_for 3 "$1" "$ID"
 }
 
 session_call() {  # DEST PATH INTERFACE.METHOD ARGS...
@@ -136,13 +148,13 @@ watcher_items() {
         org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems
 }
 
-# The player's item in the watcher's list: an entry whose bus name belongs to
-# process PID.
+# The player's item in the watcher's list: an entry whose bus name (before
+# the object path; GNOME's host writes NAME@PATH) belongs to process PID.
 item_of() {
     local entry owner
     for entry in $(watcher_items | grep -o "'[^']*'" | tr -d "'"); do
         owner=$(session_call org.freedesktop.DBus /org/freedesktop/DBus \
-            org.freedesktop.DBus.GetConnectionUnixProcessID "${entry%%/*}" 2>/dev/null | sed -n 's/.*uint32 \([0-9]*\).*/\1/p')
+            org.freedesktop.DBus.GetConnectionUnixProcessID "${entry%%[/@]*}" 2>/dev/null | sed -n 's/.*uint32 \([0-9]*\).*/\1/p')
         [ "$owner" = "$1" ] && { echo "$entry"; return 0; }
     done
     return 1
@@ -195,9 +207,16 @@ client_origin() {
         }'
 }
 
-# The strip shows its glass left of the buttons in the compositor's picture.
+# The strip shows its glass left of the buttons in the compositor's picture,
+# where it was.
 strip_painted() { shoot && [ "$(pixel $((OX + 60)) $((OY + 110)))" = "210 210 210" ]; }
 strip_gone() { shoot && [ "$(pixel $((OX + 60)) $((OY + 110)))" != "210 210 210" ]; }
+strip_back() {
+    wait_for 5 is_viewable "$ID" || return 1
+    wait_for 5 strip_painted && return 0
+    log "the strip is at $(client_origin "$ID") now, was at $OX $OY"
+    return 1
+}
 
 # The process has exited (a zombie child counts as ended).
 ended() { local st; st=$(ps -o stat= -p "$1" 2>/dev/null); [ -z "$st" ] || [ "${st#Z}" != "$st" ]; }
@@ -283,10 +302,10 @@ wayland_saw() { tail -n +$(($2 + 1)) "$DIR/wayland.out" | grep -q "^$1"; }
 # then the button goes down. (Both compositors pass a bare motion of their
 # fake pointer on only with the next event, so there is no arrival to wait
 # for; a press in the same instant as the jump is not what a person does.)
-press_at() {
+press_at() {  # X Y [click|double]
     pointer "$1" "$2" move
     sleep 0.3
-    pointer "$1" "$2" click
+    pointer "$1" "$2" "${3:-click}"
 }
 
 # Presses at X Y, on the see-through part WHERE (above|below) the strip, and
@@ -369,20 +388,17 @@ check_tray_icon() {
     convert "$DIR/screen.png" -crop "$(tray_area)" +repage "$DIR/tray.png"
     keep_shot tray
     log "icon shown at $ICON_X,$ICON_Y"
-    click_icon "$ICON_X" "$ICON_Y"
-    wait_for 5 is_unmapped "$ID" || { fail "a click on the icon did not hide the strip"; return 1; }
-    wait_for 5 strip_gone || fail "the compositor still shows the hidden strip"
-    click_icon "$ICON_X" "$ICON_Y"
-    wait_for 5 is_viewable "$ID" || { fail "a second click on the icon did not bring the strip back"; return 1; }
-    wait_for 5 strip_painted || fail "the strip came back unpainted"
+    icon_until is_unmapped || { fail "a click on the icon did not hide the strip"; return 1; }
+    wait_for 5 strip_gone || { fail "the compositor still shows the hidden strip"; keep_shot hidden; }
+    icon_until is_viewable
+    strip_back || fail "a second click on the icon did not bring the strip back painted in its place"
 
     # The minimize button puts it into the tray, not onto the taskbar.
-    pointer $((OX + 496)) $((OY + 108)) click
+    press_at $((OX + 496)) $((OY + 108))
     wait_for 5 is_unmapped "$ID" || { fail "the minimize button did not hide the strip"; return 1; }
     xprop -id "$ID" WM_STATE | grep -q Iconic && fail "minimize iconified the strip although the tray shows its icon"
-    click_icon "$ICON_X" "$ICON_Y"
-    wait_for 5 is_viewable "$ID" || { fail "a click on the icon did not restore the minimized strip"; return 1; }
-    wait_for 5 strip_painted || fail "the minimized strip came back unpainted"
+    icon_until is_viewable
+    strip_back || fail "a click on the icon did not restore the minimized strip painted in its place"
     keep_shot restored
     stop_ostrel
 }
@@ -392,12 +408,12 @@ check_one_player() {
     # strip and leave one player.
     start_ostrel || return 1
     wait_for 10 name_owned "$MPRIS_NAME" || { fail "the player is not on the bus as $MPRIS_NAME"; return 1; }
-    pointer $((OX + 496)) $((OY + 108)) click
+    press_at $((OX + 496)) $((OY + 108))
     wait_for 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
     mpris_call Raise || fail "Raise failed"
     wait_for 5 is_viewable "$ID" && wait_for 5 strip_painted || { fail "Raise did not bring back the strip"; return 1; }
 
-    pointer $((OX + 496)) $((OY + 108)) click
+    press_at $((OX + 496)) $((OY + 108))
     wait_for 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
     "$OSTREL" >>"$DIR/log/ostrel2.log" 2>&1 &
     local second=$! status
@@ -434,7 +450,7 @@ gnome_media_controls_raise() {
     local app="imports.gi.Shell.AppSystem.get_default().lookup_app('ostrel.desktop')"
     wait_for 10 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval \"$app !== null\" | grep -q \"'true'\"" ||
         { fail "the shell does not know the desktop entry"; return 1; }
-    pointer $((OX + 496)) $((OY + 108)) click
+    press_at $((OX + 496)) $((OY + 108))
     wait_for 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
     shell_eval "$app.activate(); true" >/dev/null || { fail "Shell.App.activate failed"; return 1; }
     # Only the started copy's Raise brings the strip back: then it ends.
