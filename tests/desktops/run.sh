@@ -148,6 +148,8 @@ watcher_items() {
         org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems
 }
 
+no_items() { watcher_items | grep -q "@as \[\]\|\[\]"; }
+
 # The player's item in the watcher's list: an entry whose bus name (before
 # the object path; GNOME's host writes NAME@PATH) belongs to process PID.
 item_of() {
@@ -268,7 +270,7 @@ ostrel_unfocused() {
 }
 
 # The player's tray icon: the centre (ICON_X, ICON_Y) of what appeared in the
-# desktop's tray area since $DIR/before.png (all the pixels that changed there).
+# desktop's tray area since $DIR/before.png, taken at the start (all the pixels that changed there).
 find_icon() {
     local area box
     shoot || return 1
@@ -380,7 +382,8 @@ check_clicks_pass_through() {
 check_tray_icon() {
     # The desktop shows the icon; a click on it hides the strip, the next
     # brings it back painted.
-    shoot && cp "$DIR/screen.png" "$DIR/before.png" || { fail "no screenshot"; return 1; }
+    # No item left from an earlier player: the tray shows what it showed at the start.
+    wait_for 10 no_items || fail "the watcher still lists $(watcher_items)"
     start_ostrel || return 1
     wait_for 10 item_of "$PID" || { fail "the watcher does not list the player's item: $(watcher_items)"; return 1; }
     log "watcher lists $(item_of "$PID")"
@@ -476,6 +479,8 @@ log "up in $(($(ms) - t0)) ms"
 unset PULSE_SERVER
 read -r SCREEN_W SCREEN_H < <(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')
 start_sound || exit 1
+# The tray before any player, to find the player's icon in.
+shoot && cp "$DIR/screen.png" "$DIR/before.png" || { fail "no screenshot of the desktop"; exit 1; }
 
 for check in "$@"; do
     declare -F "check_$check" >/dev/null || { fail "no such check: $check"; continue; }
