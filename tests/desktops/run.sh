@@ -167,10 +167,13 @@ item_of() {
 # A private PulseAudio server with one null sink, "e2e", at the session's
 # default place, so that whatever the desktop starts finds it too.
 start_sound() {
-    mkdir -p "$XDG_RUNTIME_DIR/pulse"
-    spawn pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+    local dir=$XDG_RUNTIME_DIR/pulse
+    # sway's runtime directory belongs to its own uid, which PulseAudio refuses.
+    [ "$DESKTOP" = sway ] && { dir=$DIR/pulse; PULSE_HOME=$DIR; export PULSE_SERVER=unix:$dir/native; }
+    mkdir -p "$dir"
+    spawn env XDG_RUNTIME_DIR="${dir%/pulse}" HOME="${PULSE_HOME:-$HOME}" pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
         --load="module-null-sink sink_name=e2e" \
-        --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native auth-anonymous=1" \
+        --load="module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
         --log-target=file:"$DIR/log/pulse.log"
     wait_for 10 pactl info || { fail "PulseAudio did not start"; return 1; }
 }
@@ -204,8 +207,10 @@ client_origin() {
             for (i = 1; i <= n; i++) {
                 split(line[i], f, " ")
                 if (f[1] == w && f[2] == h) { print x - f[3], y - f[4]; exit }
+                # sway makes a floating window at least 50 high, growing it downwards
+                if (f[1] == w && f[2] < h && f[2] > best) { best = f[2]; bx = f[3]; by = f[4] }
             }
-            print "unknown box " w "x" h
+            if (best) print x - bx, y - by; else print "unknown box " w "x" h
         }'
 }
 
@@ -325,7 +330,10 @@ xev_placed() {
     local x y
     read -r x y < <(window_origin "$1")
     [ "$x" -ge $((OX + 10)) ] && [ "$x" -le $((OX + 60)) ] && [ "$y" -lt $((OY + 55)) ] && [ $((y + 90)) -gt $((OY + 65)) ] && return 0
-    xdotool windowmove "$1" $((OX + 20)) $((OY - 10))
+    case $DESKTOP in
+    sway) swaymsg "[title=\"^e2e-xev\$\"] floating enable, move absolute position $((OX + 18)) $((OY - 10))" >/dev/null ;;
+    *) xdotool windowmove "$1" $((OX + 20)) $((OY - 10)) ;;
+    esac
     return 1
 }
 
