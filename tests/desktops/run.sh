@@ -246,6 +246,9 @@ start_ostrel() {
     wait_for 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || { fail "no window titled Ostrel"; return 1; }
     ID=$(xdotool search --all --pid "$PID" --name '^Ostrel$' | head -n1)
     wait_for 10 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    # Mapped whole, then cut to what shows (which sway re-centres): read the
+    # place once the window is cut to the strip.
+    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Width: 506\$'"
     read -r OX OY < <(client_origin "$ID")
     [[ $OX$OY =~ ^-?[0-9]+-?[0-9]+$ ]] || { fail "the player's X window is an $OX $OY"; return 1; }
     wait_for 10 strip_painted || { fail "the compositor does not show the strip painted at $OX,$OY"; return 1; }
@@ -400,7 +403,7 @@ check_tray_icon() {
     keep_shot tray
     log "icon shown at $ICON_X,$ICON_Y"
     icon_until is_unmapped || { fail "a click on the icon did not hide the strip"; return 1; }
-    wait_for 5 strip_gone || { fail "the compositor still shows the hidden strip"; keep_shot hidden; }
+    wait_for 5 strip_gone || { fail "the compositor still shows the hidden strip"; keep_shot hidden; log "$(compositor_windows)"; }
     icon_until is_viewable
     strip_back || fail "a second click on the icon did not bring the strip back painted in its place"
 
