@@ -74,7 +74,8 @@ cleanup() {
     for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null; done
     PIDS=()
     if [ -n "$DIR" ]; then
-        local t=$(ms)
+        local t
+        t=$(ms)
         "$HERE/$DESKTOP-down.sh" "$DIR" >"$DIR/down.out" 2>&1 || log "$DESKTOP-down.sh failed: $(tail -n 3 "$DIR/down.out")"
         log "down in $(($(ms) - t)) ms"
         if [ -n "${E2E_KEEP:-}" ] || [ $FAILED -ne 0 ]; then log "work directory kept: $DIR"; else rm -rf "$DIR"; fi
@@ -363,12 +364,12 @@ check_clicks_pass_through() {
     # The X window covers the left half of the window above the strip.
     helper xev -geometry 220x90+$((OX + 20))+$((OY - 10)) -name e2e-xev >"$DIR/xev.out" 2>&1
     wait_for 10 sh -c "xdotool search --name '^e2e-xev\$'" || { fail "no xev window"; return 1; }
-    local xev ax ay
+    local xev ax
     xev=$(xdotool search --name '^e2e-xev$' | head -n1)
     wait_for 10 is_viewable "$xev" || { fail "xev is not shown"; return 1; }
     # Window managers may place it elsewhere at first (mutter now and then).
     wait_for 5 xev_placed "$xev" || { fail "xev's client area $(window_origin "$xev") is not under the strip's top margin"; return 1; }
-    read -r ax ay < <(window_origin "$xev")
+    read -r ax _ < <(window_origin "$xev")
     # A window mapped while another is active may be stacked below it.
     wait_for 5 activated e2e-xev "$xev" || { fail "xev is not activated above the Wayland window"; return 1; }
 
