@@ -18,10 +18,11 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     xvfb xauth openbox xdotool x11-utils x11-apps imagemagick
-    pulseaudio pulseaudio-utils sox python3
+    pulseaudio pulseaudio-utils sox python3 ffmpeg
     trayer picom wmctrl dbus-daemon dbus-bin
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
     playerctl desktop-file-utils weston xwayland
+    lintian appstream
 )
 # The desktops the end-to-end checks bring up headless (tests/desktops), with
 # what builds their pointer tools; without recommends, which are whole
@@ -52,11 +53,14 @@ mapfile -t missing_lean < <(not_installed "${lean[@]}")
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "Ostrel needs these Debian packages; install them with:" >&2
-    [[ ${#missing[@]} -eq 0 ]] || echo "  sudo apt-get install -y ${missing[*]}" >&2
-    [[ ${#missing_lean[@]} -eq 0 ]] || echo "  sudo apt-get install -y --no-install-recommends ${missing_lean[*]}" >&2
+    [[ ${#missing[@]} -eq 0 ]] || echo "  sudo apt-get -o DPkg::Lock::Timeout=900 install -y ${missing[*]}" >&2
+    [[ ${#missing_lean[@]} -eq 0 ]] ||
+        echo "  sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends ${missing_lean[*]}" >&2
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+# Wait for another apt or dpkg (an unattended upgrade, a parallel job) to
+# finish instead of failing on its lock.
 apt=(apt-get -o DPkg::Lock::Timeout=900)
 "${apt[@]}" update -qq || true
 [[ ${#missing[@]} -eq 0 ]] || "${apt[@]}" install -y -qq "${missing[@]}"

@@ -13,7 +13,7 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOSTREL_TESTS=OFF
 fi
 build=$(cd "$build" && pwd)
-cmake --build "$build" -j"${JOBS:-$(nproc)}" --target ostrel
+cmake --build "$build" -j"${JOBS:-$(nproc)}" --target ostrel ostrel_docs
 rm -f "$build"/ostrel_*.deb
 (cd "$build" && cpack -G DEB >"$build/cpack.log") || { cat "$build/cpack.log" >&2; exit 1; }
 ls "$build"/ostrel_*.deb

@@ -55,7 +55,10 @@ bus::TrackMetadata OstMpris::metadata() {
     const OstMusicTag& tag = engine->m_tag;
     track.trackId = "/org/ostrel/track/" + std::to_string(m_nTrack);
     track.lengthUs = static_cast<std::int64_t>(engine->GetLengthMs()) * 1000;
-    track.url = FileUri(tag.m_szPath);
+    // From the name's own bytes, as opened: the record's wide copy is cut to
+    // 259 characters, and its way back to UTF-8 would replace the bytes of a
+    // name that is not UTF-8.
+    track.url = FileUri(engine->GetFileName());
     track.title = TagText(tag.m_szTitle, L"Untitled", L"Ostrel");
     track.artist = TagText(tag.m_szArtist, L"Unknown Artist", L"Vazivizev I");
     track.album = TagText(tag.m_szAlbum, L"Unknown Album", L"@ OT Dev. T");
@@ -108,14 +111,12 @@ void OstMpris::RepaintPlayButton() {
     InvalidateRect(Window(), &rc, TRUE);
 }
 
-std::string OstMpris::FileUri(LPCWSTR pwszPath) {
-    char szPath[MAX_PATH * 4];
-    if (WideCharToMultiByte(CP_UTF8, 0, pwszPath, -1, szPath, sizeof(szPath), NULL, NULL) == 0 || szPath[0] == '\0')
-        return std::string();
+std::string OstMpris::FileUri(const std::string& path) {
+    if (path.empty()) return std::string();
     static const char kHex[] = "0123456789ABCDEF";
     std::string uri = "file://";
-    for (const char* p = szPath; *p; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
+    for (char byte : path) {
+        unsigned char c = static_cast<unsigned char>(byte);
         bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                      c == '.' || c == '_' || c == '~' || c == '/';
         if (plain) {

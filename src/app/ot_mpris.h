@@ -36,9 +36,10 @@ public:
     void raise() override;
     void quit() override;
 
-    // A file URI for a local path: every byte outside the unreserved set and
-    // '/' percent-encoded, so any name survives.
-    static std::string FileUri(LPCWSTR pwszPath);
+    // A file URI for a local path given as the file system's bytes: every
+    // byte outside the unreserved set and '/' percent-encoded, so any name
+    // survives, whatever its encoding.
+    static std::string FileUri(const std::string& path);
 
 private:
     HWND Window() const;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/text.h"
+#include "playback/ot_unsyncbuf.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ constexpr UINT kCpLatin1 = 28591;
 // Enough of a frame for 63 characters in any encoding: the encoding byte, a
 // byte-order mark and four bytes a character, with room to spare.
 constexpr std::size_t kFrameBytes = 512;
+// The data length indicator some 2.4 frames carry ahead of their data.
+constexpr std::size_t kDataLengthBytes = 4;
 // 63 characters of code page 936 take at most two bytes each.
 constexpr std::size_t kGbkBytes = 2 * (OstMusicTag::kTextChars + 1);
 
@@ -141,14 +144,15 @@ std::wstring DecodeFrameText(const unsigned char* s, std::size_t n, bool cut) {
 
 bool IsFrameIdByte(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-// True if a frame ending at `at` (from the first byte after the tag header)
-// is followed by what may follow a frame: the tag's end, another frame's
-// header, or padding, zeros up to the tag's end (or the file's).
-bool LandsWell(std::istream& stream, std::uint64_t at, std::uint64_t bound) {
+// True if a frame ending at `at` (counted from the first byte after the tag
+// header, which lies at `origin` in the stream) is followed by what may
+// follow a frame: the tag's end, another frame's header, or padding, zeros
+// up to the tag's end (or the file's).
+bool LandsWell(std::istream& stream, std::uint64_t origin, std::uint64_t at, std::uint64_t bound) {
     if (at == bound) return true;
     if (at > bound) return false;
     stream.clear();
-    if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + at))) return false;
+    if (!stream.seekg(static_cast<std::streamoff>(origin + at))) return false;
     unsigned char id[4] = {};
     stream.read(reinterpret_cast<char*>(id), sizeof id);
     const auto got = static_cast<std::size_t>(stream.gcount());
@@ -223,11 +227,29 @@ void OstMusicTag::ReadFrames(std::istream& stream) {
     if (!stream.seekg(0)) return;
     unsigned char header[kHeaderSize] = {};
     if (!ReadExact(stream, header, kHeaderSize)) return;
-    const unsigned major = header[3];
     const std::uint64_t tagSize = Synchsafe(header + 6);
     if (tagSize < kHeaderSize) return;  // no room for a single frame
-    const std::uint64_t bound = tagSize - kHeaderSize;
 
+    // A 2.3 tag is unsynchronised whole, extended header and frame headers
+    // included, and its sizes count the bytes as they were before: the walk
+    // goes over the bytes with the inserted zeros taken out. (2.4 marks each
+    // frame instead; see WalkFrames.)
+    if (header[3] == 3 && (header[5] & 0x80) != 0) {
+        OstUnsyncBuf restored(stream, kHeaderSize, kHeaderSize + tagSize);
+        std::istream body(&restored);
+        WalkFrames(body, 0, header);
+        return;
+    }
+    WalkFrames(stream, kHeaderSize, header);
+}
+
+void OstMusicTag::WalkFrames(std::istream& stream, std::uint64_t origin, const unsigned char* header) {
+    const unsigned major = header[3];
+    const bool tagUnsynchronised = (header[5] & 0x80) != 0;
+    const std::uint64_t bound = Synchsafe(header + 6) - kHeaderSize;
+
+    stream.clear();
+    if (!stream.seekg(static_cast<std::streamoff>(origin))) return;
     // R: offset from the first byte after the tag header.
     std::uint64_t pos = 0;
     if ((header[5] & 0x40) != 0 && (major == 3 || major == 4)) {
@@ -243,10 +265,12 @@ void OstMusicTag::ReadFrames(std::istream& stream) {
             pos = extSize;
     }
 
-    unsigned char frame[kFrameBytes];
+    // Room for the data length indicator and, unsynchronised, for twice
+    // the bytes kept.
+    unsigned char frame[kDataLengthBytes + 2 * kFrameBytes];
     while (pos < bound) {
         unsigned char fh[kHeaderSize] = {};
-        if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos)) || !ReadExact(stream, fh, kHeaderSize))
+        if (!stream.seekg(static_cast<std::streamoff>(origin + pos)) || !ReadExact(stream, fh, kHeaderSize))
             return;  // past the end of the file: nothing more to find
         pos += kHeaderSize;
         std::uint64_t size = major == 4 ? Synchsafe(fh + 4) : BigEndian(fh + 4);
@@ -255,10 +279,11 @@ void OstMusicTag::ReadFrames(std::istream& stream) {
             // reading only where the synchsafe one lands amid a frame's data
             // and the plain one does not.
             const std::uint64_t plain = BigEndian(fh + 4);
-            if (plain != size && !LandsWell(stream, pos + size, bound) && LandsWell(stream, pos + plain, bound))
+            if (plain != size && !LandsWell(stream, origin, pos + size, bound) &&
+                LandsWell(stream, origin, pos + plain, bound))
                 size = plain;
             stream.clear();
-            if (!stream.seekg(static_cast<std::streamoff>(kHeaderSize + pos))) return;
+            if (!stream.seekg(static_cast<std::streamoff>(origin + pos))) return;
         }
 
         WCHAR* field = nullptr;
@@ -271,10 +296,26 @@ void OstMusicTag::ReadFrames(std::istream& stream) {
                 field = m_szAlbum;
         }
         if (field != nullptr) {
-            const std::size_t want = size < kFrameBytes ? static_cast<std::size_t>(size) : kFrameBytes;
+            // A 2.4 frame may carry its data length ahead of the data, and
+            // may be unsynchronised on its own (or with the whole tag).
+            const bool unsynchronised = major == 4 && (tagUnsynchronised || (fh[9] & 0x02) != 0);
+            const std::size_t skip = major == 4 && (fh[9] & 0x01) != 0 ? kDataLengthBytes : 0;
+            const std::size_t room = skip + (unsynchronised ? 2 * kFrameBytes : kFrameBytes);
+            const std::size_t want = size < room ? static_cast<std::size_t>(size) : room;
             stream.read(reinterpret_cast<char*>(frame), static_cast<std::streamsize>(want));
             const auto got = static_cast<std::size_t>(stream.gcount());
-            const std::wstring text = DecodeFrameText(frame, got, got < size);
+            unsigned char* data = frame + (got < skip ? got : skip);
+            std::size_t n = got - static_cast<std::size_t>(data - frame);
+            bool cut = got < size;
+            if (unsynchronised) {
+                bool afterFF = false;
+                n = RemoveUnsyncZeros(data, n, afterFF);
+            }
+            if (n > kFrameBytes) {
+                n = kFrameBytes;
+                cut = true;
+            }
+            const std::wstring text = DecodeFrameText(data, n, cut);
             CopyText(field, kTextChars, text.data(), text.size());
         }
         pos += size;

@@ -4,6 +4,7 @@
 // the fields. Not thread-safe: one owner, one thread.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 
 #include "platform/win32/types.h"
@@ -26,6 +27,8 @@ public:
 
     // Walks the tag's frames from the start of the stream and stores the
     // text of the wanted frames; never reads past the tag or the stream.
+    // Unsynchronisation is undone, so the frames read as their tagger wrote
+    // them.
     void ReadFrames(std::istream& stream);
 
     // Points m_szCover at "covers/<artist> - <title>.jpg" if that file exists.
@@ -38,4 +41,9 @@ public:
     WCHAR m_szArtist[kTextChars];
     WCHAR m_szCover[MAX_PATH];
     WCHAR m_szPath[MAX_PATH];
+
+private:
+    // The walk proper, over a stream whose tag body (what follows the
+    // 10-byte tag header) starts at `origin`.
+    void WalkFrames(std::istream& stream, std::uint64_t origin, const unsigned char* header);
 };

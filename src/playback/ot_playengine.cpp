@@ -104,10 +104,12 @@ bool OstPlayEngine::Open(LPCWSTR pwszUrl, bool bPlay, bool bLoop) {
         m_pSound->release();
         m_pSound = nullptr;
     }
+    m_strFileName.clear();
     // Without a system (Init failed or never ran) nothing can be opened.
     if (m_pSystem == nullptr) return false;
     Mode mode = bLoop ? (ostaudio::CREATESTREAM | ostaudio::LOOP_NORMAL) : ostaudio::CREATESTREAM;
     if (m_pSystem->createSound(name.c_str(), mode, nullptr, &m_pSound) != ostaudio::OK) return false;
+    m_strFileName = name;
 
     m_tag.Read(pwszUrl);
     if (bPlay) Play();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/audio/audio.h"
 #include "platform/win32/types.h"
@@ -41,6 +42,9 @@ public:
     bool IsLoaded() const;
     std::uint32_t GetLengthMs();
     std::uint32_t GetPositionMs();
+    // The loaded file's name as the file system's bytes, whole, as it was
+    // opened; empty while nothing is loaded.
+    const std::string& GetFileName() const;
 
 protected:
     friend ostaudio::Result ChannelCallback(ostaudio::Channel*, ostaudio::ChannelCallbackType, void*, void*);
@@ -57,4 +61,5 @@ public:
 protected:
     std::uint32_t m_nPositionMs;
     std::uint32_t m_nLengthMs;
+    std::string m_strFileName;
 };

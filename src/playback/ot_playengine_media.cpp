@@ -14,3 +14,5 @@ std::uint32_t OstPlayEngine::GetPositionMs() {
     if (!m_bStopped && m_pChannel->getPosition(&position, ostaudio::TIMEUNIT_MS) != ostaudio::OK) position = 0;
     return position;
 }
+
+const std::string& OstPlayEngine::GetFileName() const { return m_strFileName; }

@@ -128,6 +128,31 @@ TEST_F(VolumeMenu, TheMenuClosingEndsTheHoverWithTheButtonsExactRectangle) {
     EXPECT_TRUE(MenuShown()) << "hovering again opens it again";
 }
 
+// Out of the menu by a way that crosses only see-through pixels (straight
+// down, or in one jump far away): the menu window only learns that the
+// pointer left its shape, and where the pointer went.
+TEST_F(VolumeMenu, LeavingTheShapeAnyWayClosesItAndEndsTheHover) {
+    struct {
+        const char* name;
+        POINT to;  // menu client point
+        bool shown;
+    } cases[] = {
+        {"down below the frame", {90, 78}, false},
+        {"far away", {-400, 900}, false},
+        {"onto a see-through pixel inside the body", {90, 40}, true},
+    };
+    for (const auto& c : cases) {
+        Hover(kVolume);
+        ASSERT_TRUE(MenuShown()) << c.name;
+        display.moveTo(menu, 90, 55);
+        Settle();
+        display.leave(menu, c.to.x, c.to.y);
+        Settle();
+        EXPECT_EQ(MenuShown(), c.shown) << c.name;
+        EXPECT_EQ(widget->GetHover(), c.shown ? kVolumeIndex : -1) << c.name;
+    }
+}
+
 TEST_F(VolumeMenu, AClickOnTheButtonOpensNothingMoreAndPressesNothing) {
     Hover(kVolume);
     POINT corner = MenuCorner();

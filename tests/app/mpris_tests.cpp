@@ -93,7 +93,7 @@ TEST_F(Mpris, MetadataShowsTheTagsReadAndLeavesOutWhatIsMissing) {
         EXPECT_EQ(track.title, c.title);
         EXPECT_EQ(track.artist, c.artist);
         EXPECT_EQ(track.album, c.album);
-        EXPECT_EQ(track.url, OstMpris::FileUri(std::wstring(path.begin(), path.end()).c_str()));
+        EXPECT_EQ(track.url, OstMpris::FileUri(path));
         EXPECT_GT(track.lengthUs, 1900000);
         EXPECT_LT(track.lengthUs, 2300000);
         EXPECT_NE(track.trackId, previousId) << "each drop is a new track";
@@ -107,15 +107,46 @@ TEST_F(Mpris, MetadataShowsTheTagsReadAndLeavesOutWhatIsMissing) {
 
 TEST_F(Mpris, FileUrisEncodeEveryByteButTheUnreservedAndSlashes) {
     struct {
-        const wchar_t* path;
+        std::string path;
         const char* uri;
     } cases[] = {
-        {L"/a/b-c_d.e~f.mp3", "file:///a/b-c_d.e~f.mp3"},
-        {L"/x y/#1 %41?&'.ogg", "file:///x%20y/%231%20%2541%3F%26%27.ogg"},
-        {L"/\u6B4C/\u00FC", "file:///%E6%AD%8C/%C3%BC"},
-        {L"", ""},
+        {"/a/b-c_d.e~f.mp3", "file:///a/b-c_d.e~f.mp3"},
+        {"/x y/#1 %41?&'.ogg", "file:///x%20y/%231%20%2541%3F%26%27.ogg"},
+        {"/\xE6\xAD\x8C/\xC3\xBC", "file:///%E6%AD%8C/%C3%BC"},
+        {"/caf\xE9/\xFF\x80", "file:///caf%E9/%FF%80"},
+        {"/a\nb\x7F", "file:///a%0Ab%7F"},
+        {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(OstMpris::FileUri(c.path), c.uri);
+}
+
+// The URL names the file dropped, byte for byte, whatever its name's
+// encoding and however long its path.
+TEST_F(Mpris, UrlNamesTheDroppedFileWithItsOwnBytes) {
+    ASSERT_NE(mpris, nullptr);
+    const std::string tone = readFile(std::string(OST_FIXTURES) + "/audio/tone.mp3");
+    const std::string folder = tempPath("names");
+    const std::string deep = folder + "/" + std::string(120, 'd') + "/" + std::string(120, 'e');
+    ASSERT_EQ(std::system(("mkdir -p '" + deep + "'").c_str()), 0);
+    struct Case {
+        std::string path;
+        std::string url;
+    } cases[] = {
+        {folder + "/caf\xE9.mp3", "caf%E9.mp3"},                 // Latin-1
+        {folder + "/\x95\x5C\x8E\xA6.mp3", "%95%5C%8E%A6.mp3"},  // Shift-JIS, a backslash byte within
+        {deep + "/" + std::string(60, 'f') + ".mp3", std::string(60, 'f') + ".mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        writeFile(c.path, tone);
+        Drop(c.path);
+        ASSERT_TRUE(mpris->loaded());
+        // The folders' names are plain: they stand in the URL as they are.
+        EXPECT_EQ(mpris->metadata().url, "file://" + c.path.substr(0, c.path.rfind('/') + 1) + c.url);
+        std::remove(c.path.c_str());
+    }
+    EXPECT_GT(cases[2].path.size(), 300u);
+    EXPECT_EQ(std::system(("rm -rf '" + folder + "'").c_str()), 0);
 }
 
 TEST_F(Mpris, ActionsDoWhatTheButtonsDoAndRepaintPlayPause) {

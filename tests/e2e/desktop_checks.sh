@@ -39,7 +39,7 @@ expect_step() {  # PLAYERCTL-COMMAND STATUS SOUND(523|silent) STATES-SO-FAR
     [ "$(change_count)" -eq $((before + 1)) ] || fail "$1: $(($(change_count) - before)) PropertiesChanged for one change"
 }
 
-drop_file() { "$SEND" --window "$ID" --at 110,115 -- "$1" || { fail "the drop of $1 was not taken"; return 1; }; }
+drop_file() { "$SEND" --window "$ID" --at "$STRIP_DROP_AT" -- "$1" || { fail "the drop of $1 was not taken"; return 1; }; }
 
 check_ostrel_mpris_metadata() {
     # The tags of a dropped MP3 (UTF-16 with a character beyond the BMP, and
@@ -69,6 +69,16 @@ check_ostrel_mpris_metadata() {
     wait_for 10 meta_is xesam:title "中文标题" || { fail "GBK title '$(meta xesam:title)'"; return 1; }
     meta_is xesam:artist "歌手" || fail "GBK artist '$(meta xesam:artist)'"
     meta_is xesam:album "专辑" || fail "GBK album '$(meta xesam:album)'"
+
+    # A name that is not UTF-8, in a path longer than 259 characters: the URL
+    # names that file, byte by byte.
+    local deep latin
+    deep=$dir/$(printf 'd%.0s' {1..120})/$(printf 'e%.0s' {1..120})
+    mkdir -p "$deep"
+    latin=$(printf '%s/caf\xe9.mp3' "$deep")
+    cp "$FIXTURES/audio/tone.mp3" "$latin"
+    drop_file "$latin" || return 1
+    wait_for 10 meta_is xesam:url "file://$deep/caf%E9.mp3" || { fail "url '$(meta xesam:url)'"; return 1; }
 
     drop_file "$FIXTURES/audio/tone.mp3" || return 1
     wait_for 10 meta_is xesam:url "file://$FIXTURES/audio/tone.mp3" || { fail "url '$(meta xesam:url)'"; return 1; }
@@ -184,6 +194,11 @@ desktop_files_valid() {  # PREFIX
     grep -qx "Exec=ostrel" "$entry" || fail "the entry does not start ostrel"
     grep -qx "Icon=ostrel" "$entry" || fail "the entry does not name the ostrel icon"
     [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = 128x128 ] || fail "no 128x128 icon at $icon"
+    local metainfo=$1/share/metainfo/org.example.ostrel.metainfo.xml
+    appstreamcli validate --no-net --pedantic "$metainfo" >&2 || fail "appstreamcli rejects $metainfo"
+    grep -q '<launchable type="desktop-id">ostrel.desktop</launchable>' "$metainfo" ||
+        fail "the AppStream metadata does not name the desktop entry"
+    [ -s "$1/share/man/man1/ostrel.1.gz" ] || fail "no manual page"
 }
 
 # The installed program starts, and plays a tracker module through the
@@ -219,6 +234,10 @@ check_ostrel_debian_package() {
     local deb
     deb=$(ls "$BUILD"/ostrel_*.deb 2>/dev/null | head -n1)
     [ -n "$deb" ] || { fail "no package in $BUILD (scripts/package.sh builds it)"; return 1; }
+    # Debian's own checks: any error or warning fails (a warning that cannot
+    # be fixed belongs in an override the package ships).
+    lintian --fail-on error,warning "$deb" >"$WORK/lintian.log" 2>&1 ||
+        fail "lintian: $(grep -E '^[EW]:' "$WORK/lintian.log" | tr '\n' ' ')"
     if [ "$(id -u)" -ne 0 ]; then
         log "skipped: installing $deb needs root"
         return 0
@@ -229,11 +248,11 @@ check_ostrel_debian_package() {
     for lib in libpulse0 libavformat libmpg123 libsndfile1 libcairo2 libx11-6 libsystemd0; do
         grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
     done
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$WORK/apt.log" 2>&1 ||
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" >"$WORK/apt.log" 2>&1 ||
         { fail "apt-get install $deb failed"; return 1; }
     desktop_files_valid /usr
     run_installed /usr/bin/ostrel /usr/lib/ostrel
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq ostrel >>"$WORK/apt.log" 2>&1 || fail "apt-get purge failed"
 }
 
 # --- Wayland desktops, through Xwayland -------------------------------------------

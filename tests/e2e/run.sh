@@ -238,6 +238,22 @@ check_drop_hosts_and_incr() {
     close_cleanly "$pid" "$(window_named probe-hosts)"
 }
 
+check_drop_data_never_sent() {
+    # A source that never hands over its list: the drop fails within a few
+    # seconds, even with a leave after it, and the next drop is taken.
+    start_display && start_wm || return 1
+    make_files
+    spawn "$PROBE" --title "probe-stale" >"$WORK/out" 2>"$WORK/probe.log"
+    local pid=$LAST_PID status
+    "$SEND" --name "probe-stale" --timeout 20 --withhold-data --leave-after-drop -- "${FILES[0]}"
+    status=$?
+    [ $status -eq 3 ] || fail "xdnd_send exited with $status, expected 3 (finished without success)"
+    "$SEND" --name "probe-stale" -- "${FILES[1]}" || fail "the drop after a stale one was not taken"
+    wait_for 5 line_count "$WORK/out" 1
+    [ "$(cat "$WORK/out")" = "${FILES[1]}" ] || fail "the probe printed '$(cat "$WORK/out")'"
+    close_cleanly "$pid" "$(window_named probe-stale)"
+}
+
 check_drop_refused() {
     # Nothing local in the list: the target must answer with a failed Finished.
     start_display && start_wm || return 1
@@ -438,8 +454,8 @@ check_ostrel_glass_strip() {
 
 # Drops FILE (the 523 Hz tone) on window ID and records the sink for three
 # seconds, longer than the two-second file, so the loop's wrap is heard too.
-drop_and_hear() {
-    "$SEND" --window "$1" --at "$STRIP_DROP_AT" -- "$2" || { fail "the drop was not taken"; return 1; }
+drop_and_hear() {  # ID FILE [XDND_SEND OPTION...]
+    "$SEND" --window "$1" --at "$STRIP_DROP_AT" "${@:3}" -- "$2" || { fail "the drop was not taken"; return 1; }
     sleep 0.5
     parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
     local recorder=$! verdict
@@ -458,6 +474,17 @@ check_ostrel_plays_dropped_file() {
     local pid=$LAST_PID id
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
     drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" || return 1
+    close_cleanly "$pid" "$id"
+}
+
+check_ostrel_plays_drop_followed_by_leave() {
+    # A Wayland program's drop, as wlroots forwards it: XdndLeave comes right
+    # after XdndDrop, before the data; the drop still plays.
+    start_display && start_wm && start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    local pid=$LAST_PID id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    drop_and_hear "$id" "$FIXTURES/audio/tone.ogg" --leave-after-drop || return 1
     close_cleanly "$pid" "$id"
 }
 
@@ -1335,6 +1362,86 @@ check_ostrel_volume_menu_without_wm() {
     start_ostrel nowm || return 1
     volume_menu_checks nowm
 }
+
+# --- the README's pictures ------------------------------------------------------------
+
+readonly DESKTOP_BLUE="58 110 165"
+desktop_at() { [ "$(client_pixel "$1" "$2")" = "$DESKTOP_BLUE" ]; }
+player_at() { local p; p=$(client_pixel "$1" "$2") && [ "$p" != "$DESKTOP_BLUE" ]; }
+# Keeps client area WxH+X+Y of the last screenshot as README_PICTURES/NAME.png.
+keep_picture() {  # NAME GEOMETRY
+    [ -n "${README_PICTURES:-}" ] || return 0
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$2"
+    mkdir -p "$README_PICTURES"
+    # Without the time stamps an unchanged picture stays the same file.
+    convert "$WORK/screen.png" -crop "${w}x$h+$((OX + x))+$((OY + y))" +repage -strip \
+        -define png:exclude-chunks=date,time "$README_PICTURES/$1.png" || fail "could not write $1.png"
+}
+
+check_ostrel_readme_pictures() {
+    # The strip playing with the hint bubble, then with the volume menu open,
+    # over a desktop colour that every keyed-out pixel lets through. With
+    # README_PICTURES set the two pictures are kept there (scripts/screenshots.sh).
+    start_display && start_wm || return 1
+    # display's status says nothing: it fails after setting the background.
+    convert -size 1280x800 "xc:rgb(${DESKTOP_BLUE// /,})" "$WORK/desktop.png"
+    display -window root "$WORK/desktop.png" 2>/dev/null
+    shoot && [ "$(root_pixel 0 0)" = "$DESKTOP_BLUE" ] || { fail "could not paint the desktop"; return 1; }
+    start_sound || return 1
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 10 player_at 60 110 || { fail "the strip is not painted"; return 1; }
+    drop_tone || return 1
+
+    pointer_at 267 115
+    wait_for 5 player_at 267 60 || { fail "no bubble over play/pause"; return 1; }
+    local x
+    for x in 5 140 395 535; do desktop_at $x 60 || fail "client pixel $x,60 beside the bubble hides the desktop"; done
+    desktop_at 267 150 || fail "the desktop does not show below the strip"
+    keep_picture strip-playing 520x128+10+12
+
+    pointer_at 370 108
+    pointer_at 377 110
+    MENU=$(window_named ostmenu) || { fail "no menu window"; return 1; }
+    wait_for 5 is_viewable "$MENU" || { fail "hovering the volume button shows no menu"; return 1; }
+    wait_for 5 player_at 420 160 || { fail "the menu is not painted"; return 1; }
+    desktop_at 267 60 || fail "the bubble stays with the pointer on the volume button"
+    desktop_at 300 160 || fail "the desktop does not show left of the menu"
+    keep_picture volume-menu 520x110+10+90
+    close_cleanly "$PID" "$ID"
+}
+
+# Out of the open menu by ways that cross only see-through pixels, under a
+# window manager (without one the menu's pointer grab already sees them):
+# straight down below its frame, or in one jump far away. Either way the
+# menu closes and the volume button's hover ends with it.
+volume_button_face() { import -window root -crop 55x30+$((OX + 350))+$((OY + 100)) +repage "$WORK/$1.png" 2>/dev/null; }
+volume_button_idle() { volume_button_face now && faces_equal idle now; }
+
+volume_menu_left_by() {  # the screenshot's name, then the way out: a command and its arguments
+    local name=$1
+    shift
+    start_ostrel || return 1
+    pointer_at 420 60
+    volume_button_face idle
+    open_volume_menu || return 1
+    pointer_at 420 166
+    wait_for 5 highlighted_at 420 166 || { fail "the second item does not light up under the pointer"; return 1; }
+    "$@"
+    wait_for 5 is_unmapped "$MENU" || { fail "leaving the menu ($*) leaves it shown"; return 1; }
+    wait_for 5 volume_button_idle || fail "the volume button's hover did not end with the menu"
+    shoot && keep_shot "volume-menu-left-$name"
+    # Hovering the button again opens it again.
+    open_volume_menu || return 1
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_volume_menu_left_downward() { volume_menu_left_by downward pointer_at 420 195; }
+check_ostrel_volume_menu_left_far_away() { volume_menu_left_by far-away xdotool mousemove 5 5; }
 
 # The desktop integration checks (media controls, installation) live in a
 # file of their own.

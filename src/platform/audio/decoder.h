@@ -11,7 +11,9 @@
 //   read    required. Up to `maxFrames` frames at `outRate`; 0 at the end
 //           of the file. `drain` at the end flushes the resampler's tail
 //           (the stream is not going to loop); without it the tail is kept
-//           for the next pass.
+//           for the next pass. A pass is the audio alone: an encoder's delay
+//           and padding, where the file states them, are left out, so that
+//           a file made to loop does so without a seam.
 //   rewind  required. Back to the beginning, keeping the resampler's state
 //           so a loop is continuous. False if the file no longer reads.
 //   length  required. Milliseconds as the file states them; 0 if unknown.

@@ -50,7 +50,7 @@ void HeadlessBackend::queue(std::function<void()> event) {
     win32::wakeMessageLoop();
 }
 
-void HeadlessBackend::pointer(HWND hwnd, int action, int x, int y, int button) {
+void HeadlessBackend::pointer(HWND hwnd, int action, int x, int y, int button, bool left) {
     WindowState* w = find(hwnd);
     if (!w) return;
     NativeWindow native = win32::findWindow(hwnd)->native;
@@ -61,7 +61,14 @@ void HeadlessBackend::pointer(HWND hwnd, int action, int x, int y, int button) {
     e.screen = POINT{w->position.x + x, w->position.y + y};
     e.time = m_clock;
     m_cursor = e.screen;
-    queue([native, e] { win32::onPointer(native, e); });
+    if (left)
+        queue([native, e] { win32::onPointerLeft(native, e); });
+    else
+        queue([native, e] { win32::onPointer(native, e); });
+}
+
+void HeadlessBackend::leave(HWND hwnd, int x, int y) {
+    pointer(hwnd, static_cast<int>(win32::PointerAction::Move), x, y, 0, true);
 }
 
 void HeadlessBackend::moveTo(HWND hwnd, int x, int y) {

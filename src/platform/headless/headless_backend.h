@@ -57,6 +57,9 @@ public:
     void press(HWND hwnd, int x, int y, int button = 1);
     void release(HWND hwnd, int x, int y, int button = 1);
     void click(HWND hwnd, int x, int y);  // press and release, far in time from the last press
+    // The pointer leaves the window's shape for client point (x, y), a
+    // see-through pixel or a place outside the window.
+    void leave(HWND hwnd, int x, int y);
     void dropFiles(HWND hwnd, const std::vector<std::string>& paths, POINT at = {270, 115});
     void requestClose(HWND hwnd);
     // Another window takes the activation away from hwnd (a click elsewhere).
@@ -109,7 +112,9 @@ private:
     void trayPointer(int action, int button);
 
     WindowState* find(HWND hwnd);
-    void pointer(HWND hwnd, int action, int x, int y, int button);
+    // `left`: the pointer left the window's shape for (x, y), rather than
+    // acting there.
+    void pointer(HWND hwnd, int action, int x, int y, int button, bool left = false);
     void queue(std::function<void()> event);
 
     win32::DiagnosticsRecording m_recording;

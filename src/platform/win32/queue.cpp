@@ -260,6 +260,15 @@ WakeBatch::~WakeBatch() {
 
 void onPointer(NativeWindow window, const PointerEvent& event) { queue().input.push_back({window, event}); }
 
+void onPointerLeft(NativeWindow native, const PointerEvent& event) {
+    auto window = findWindow(windowForNative(native));
+    if (!window || !(window->style & WS_POPUP)) return;
+    PointerEvent move = event;
+    move.action = PointerAction::Move;
+    move.button = 0;
+    queue().input.push_back({native, move});
+}
+
 void onMoved(NativeWindow native, POINT screen) {
     if (auto window = findWindow(windowForNative(native))) window->origin = screen;
 }

@@ -21,7 +21,7 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
 
     // The window manager holds the window to the size hints, and places it
     // at the hinted position when it maps it again: both follow the box.
-    window.boxSerial = NextRequest(m_display);
+    window.placeSerial = NextRequest(m_display);
     XSizeHints* size = XAllocSizeHints();
     long supplied = 0;
     XGetWMNormalHints(m_display, window.xid, size, &supplied);
@@ -53,7 +53,20 @@ bool X11Backend::swayRun(const WindowState& window, const std::string& commands)
     return m_sway->run("[id=" + std::to_string(window.xid) + "] " + commands);
 }
 
+bool X11Backend::boxesMove() {
+    // We move it ourselves with no window manager, and sway through its
+    // socket. Window managers that move a managed window at a client's
+    // request say so with _NET_MOVERESIZE_WINDOW; others (weston's) resize a
+    // mapped window as asked but leave it where it was, so what shows would
+    // move with the box.
+    return m_sway || !wmRunning() || wmSupports(m_atoms.netMoveresizeWindow);
+}
+
 void X11Backend::fitBoxToShape(WindowState& window) {
+    if (!boxesMove()) {
+        setBox(window, RECT{0, 0, window.width, window.height});
+        return;
+    }
     const RECT shown = opaqueBounds(window.shape);
     // With nothing to show the window keeps its rectangle: a window manager
     // places a new window by the size it is mapped with.
@@ -80,7 +93,7 @@ void X11Backend::swayAfterMap(WindowState& window) {
     window.swayAfterMap = false;
 }
 
-void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent pointer) {
+win32::PointerEvent X11Backend::inClient(const WindowState& window, win32::PointerEvent pointer) {
     // The event's window coordinates belong to the box the X window had when
     // the pointer moved, maybe not the latest one asked for; its root
     // coordinates and the client area's place hold either way.
@@ -90,7 +103,7 @@ void X11Backend::onBoxPointer(const WindowState& window, win32::PointerEvent poi
         pointer.client.x += window.box.left;
         pointer.client.y += window.box.top;
     }
-    win32::onPointer(window.xid, pointer);
+    return pointer;
 }
 
 }  // namespace x11

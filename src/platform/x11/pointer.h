@@ -27,4 +27,13 @@ inline win32::PointerEvent pointerFromMotion(const XMotionEvent& m) {
     return pointer;
 }
 
+// The pointer's place as it left the window (a LeaveNotify).
+inline win32::PointerEvent pointerFromCrossing(const XCrossingEvent& c) {
+    win32::PointerEvent pointer;
+    pointer.screen = {c.x_root, c.y_root};
+    pointer.client = {c.x, c.y};
+    pointer.time = static_cast<DWORD>(c.time);
+    return pointer;
+}
+
 }  // namespace x11

@@ -8,6 +8,7 @@
 #include <X11/extensions/shape.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -87,6 +88,7 @@ X11Backend::X11Backend(Display* display)
         {&a.netSupported, "_NET_SUPPORTED"},
         {&a.netSupportingWmCheck, "_NET_SUPPORTING_WM_CHECK"},
         {&a.netWmMoveresize, "_NET_WM_MOVERESIZE"},
+        {&a.netMoveresizeWindow, "_NET_MOVERESIZE_WINDOW"},
         {&a.netActiveWindow, "_NET_ACTIVE_WINDOW"},
         {&a.netWmIcon, "_NET_WM_ICON"},
         {&a.netWmWindowOpacity, "_NET_WM_WINDOW_OPACITY"},
@@ -116,6 +118,8 @@ X11Backend::X11Backend(Display* display)
         watch.events = EPOLLIN;
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, ConnectionNumber(m_display), &watch);
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_pending, &watch);
+        m_dropTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_dropTimer >= 0) epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_dropTimer, &watch);
     }
 
     m_sway = SwayIpc::connect();
@@ -135,6 +139,7 @@ X11Backend::~X11Backend() {
     XCloseDisplay(m_display);
     if (m_epoll >= 0) close(m_epoll);
     if (m_pending >= 0) close(m_pending);
+    if (m_dropTimer >= 0) close(m_dropTimer);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -150,7 +155,7 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
     attributes.colormap = argb ? m_argbColormap : m_colormap;
     attributes.border_pixel = 0;
     attributes.background_pixel = 0;  // clear until painted, on the 32-bit visual
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask |
                             StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     const int x = desc.placed ? desc.x : 0;
     const int y = desc.placed ? desc.y : 0;
@@ -306,6 +311,7 @@ void X11Backend::processEvents() {
         dispatch(event);
     }
     if (m_tray) m_tray->processTimers();
+    xdndDataTimer();
     XFlush(m_display);
 }
 
@@ -326,12 +332,19 @@ void X11Backend::dispatch(XEvent& event) {
     case ButtonRelease: {
         m_lastTime = event.xbutton.time;
         win32::PointerEvent pointer;
-        if (pointerFromButton(event.xbutton, &pointer)) onBoxPointer(*window, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) win32::onPointer(window->xid, inClient(*window, pointer));
         break;
     }
     case MotionNotify:
         m_lastTime = event.xmotion.time;
-        onBoxPointer(*window, pointerFromMotion(event.xmotion));
+        win32::onPointer(window->xid, inClient(*window, pointerFromMotion(event.xmotion)));
+        break;
+    case LeaveNotify:
+        // The pointer's own way out of the window's shape; not a grab that
+        // starts or ends, nor a move into a child window.
+        if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
+        m_lastTime = event.xcrossing.time;
+        win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
         break;
     case ConfigureNotify:
     case ReparentNotify:
@@ -387,10 +400,10 @@ bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
 void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     // Until then the window shows at sway's place, not one the person chose.
     if (window.swayAfterMap && window.placeAfterMap) return;
-    // Events from before the latest box change do not tell where the new box
-    // lies. (Window managers may hold a window to a size of their own, so its
-    // size cannot tell either.)
-    if (serial < window.boxSerial) return;
+    // Events from before the window was last placed tell nothing new. (Window
+    // managers may hold a window to a size of their own, so the size in an
+    // event cannot tell which box it shows.)
+    if (serial < window.placeSerial) return;
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
     POINT origin;
@@ -521,6 +534,7 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     size->flags |= USPosition | PPosition;
     size->x = x;
     size->y = y;
+    state->placeSerial = NextRequest(m_display);
     XSetWMNormalHints(m_display, state->xid, size);
     XFree(size);
     placeXWindow(*state, x, y, state->box.right - state->box.left, state->box.bottom - state->box.top);

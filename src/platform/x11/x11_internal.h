@@ -1,7 +1,8 @@
 // The X11 backend's shared state, split over one file per concern:
 // x11_backend.cpp (connection, windows and their hints, events), present.cpp
-// (pixels and the colour-key shape), xdnd.cpp (drops), move.cpp (the system
-// move), popup.cpp (pop-up menu windows), message_box.cpp (the modal dialog).
+// (pixels and the colour-key shape), box.cpp (the X window over what shows,
+// and its place), xdnd.cpp (drops), move.cpp (the system move), popup.cpp
+// (pop-up menu windows), message_box.cpp (the modal dialog).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -26,7 +27,8 @@ struct Atoms {
     Atom netWmName, netWmPid, netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateModal,
         netWmStateSticky, netWmDesktop;
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypePopupMenu, netWmWindowTypeDialog;
-    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netActiveWindow, netWmIcon, netWmWindowOpacity;
+    Atom netSupported, netSupportingWmCheck, netWmMoveresize, netMoveresizeWindow, netActiveWindow, netWmIcon,
+        netWmWindowOpacity;
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
     Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection, xdndTypeList,
         xdndActionCopy, uriList, dropProperty, incr;
@@ -53,9 +55,10 @@ struct WindowState {
     // KWin, wlroots under Xwayland) pass clicks beside it to what lies
     // below. Client coordinates, positions and sizes stay the core's.
     RECT box{};
-    // The request that last changed the box: the X window's place before the
-    // window manager carried it out is the old box's, read with the new offset.
-    unsigned long boxSerial = 0;
+    // The request that last placed the X window (moved it, or changed the
+    // box): where the window was before the window manager carried it out
+    // is no news, and read with a new box's offset it would be wrong.
+    unsigned long placeSerial = 0;
     bool originKnown = false;
     POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
@@ -160,6 +163,8 @@ private:
     void setBox(WindowState& window, const RECT& box);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
+    // Whether the X window follows its box to where it is asked to go.
+    bool boxesMove();
     // Puts the X window at (x, y) on the root, `width` x `height`.
     void placeXWindow(WindowState& window, int x, int y, int width, int height);
     // sway commands for a window sway shows; false when sway did not do them.
@@ -167,8 +172,8 @@ private:
     bool swayRun(const WindowState& window, const std::string& commands);
     // Tries to tell sway what WindowState::swayAfterMap says.
     void swayAfterMap(WindowState& window);
-    // Pointer input over the X window, passed up in client coordinates.
-    void onBoxPointer(const WindowState& window, win32::PointerEvent pointer);
+    // Pointer input over the X window in client coordinates.
+    static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
@@ -179,6 +184,10 @@ private:
     void xdndPropertyNotify(WindowState& window, const XPropertyEvent& event);
     void xdndDeliver(WindowState& window, const std::string& list);
     void xdndFinish(bool success);
+    // The wait for a drop's data: armed by the drop, and a drop still
+    // waiting when it runs out fails.
+    void xdndArmDataTimer(bool arm);
+    void xdndDataTimer();
     // Reads and deletes the drop property; false when it cannot be read.
     bool takeDropProperty(::Window window, Atom* type, std::string* bytes);
     void xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
@@ -206,6 +215,7 @@ private:
     // Xlib call read off the socket into its queue after processEvents.
     int m_epoll = -1;
     int m_pending = -1;
+    int m_dropTimer = -1;  // in m_epoll; see xdndArmDataTimer
     int m_screen;
     ::Window m_root;
     Visual* m_visual = nullptr;

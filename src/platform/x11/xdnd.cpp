@@ -1,7 +1,10 @@
 // Drops: the target side of XDND version 5 for text/uri-list.
 #include <X11/Xatom.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/x11/uri_list.h"
 #include "platform/x11/x11_internal.h"
@@ -12,6 +15,9 @@ namespace {
 
 constexpr int kXdndVersion = 5;
 constexpr size_t kMaxDropBytes = 16u << 20;  // a hostile source could stream forever
+// How long a drop waits for its data. A list of paths takes milliseconds;
+// a source that never answers must not keep its drop open for good.
+constexpr int kDropDataWaitSeconds = 5;
 
 }  // namespace
 
@@ -63,7 +69,9 @@ void X11Backend::xdndPosition(WindowState& window, const XClientMessageEvent& ev
 }
 
 void X11Backend::xdndLeave(const XClientMessageEvent& event) {
-    if (static_cast<::Window>(event.data.l[0]) == m_drag.source) m_drag = DragState{};
+    // wlroots follows a drop with a leave at once, while the data is still
+    // on its way: a dropped drag ends with its data or its timeout instead.
+    if (static_cast<::Window>(event.data.l[0]) == m_drag.source && !m_drag.awaitingData) m_drag = DragState{};
 }
 
 void X11Backend::xdndDrop(WindowState& window, const XClientMessageEvent& event) {
@@ -80,13 +88,29 @@ void X11Backend::xdndDrop(WindowState& window, const XClientMessageEvent& event)
     XConvertSelection(m_display, m_atoms.xdndSelection, m_atoms.uriList, m_atoms.dropProperty, window.xid,
                       static_cast<Time>(event.data.l[2]));
     XFlush(m_display);
+    xdndArmDataTimer(true);
 }
 
 void X11Backend::xdndFinish(bool success) {
     if (!m_drag.source) return;
+    xdndArmDataTimer(false);
     xdndSend(m_drag.source, m_atoms.xdndFinished, static_cast<long>(m_drag.target), success ? 1 : 0,
              success ? static_cast<long>(m_atoms.xdndActionCopy) : None, 0, 0);
     m_drag = DragState{};
+}
+
+void X11Backend::xdndArmDataTimer(bool arm) {
+    if (m_dropTimer < 0) return;
+    itimerspec due{};
+    if (arm) due.it_value.tv_sec = kDropDataWaitSeconds;
+    timerfd_settime(m_dropTimer, 0, &due, nullptr);
+}
+
+void X11Backend::xdndDataTimer() {
+    if (m_dropTimer < 0) return;
+    std::uint64_t expirations = 0;
+    if (read(m_dropTimer, &expirations, sizeof expirations) != sizeof expirations || expirations == 0) return;
+    if (m_drag.awaitingData) xdndFinish(false);
 }
 
 void X11Backend::xdndDeliver(WindowState& window, const std::string& list) {

@@ -2,11 +2,15 @@
 // to one window and reports whether the drop was taken.
 //
 //   xdnd_send (--window ID | --name TITLE) [--at X,Y] [--timeout SECONDS]
-//             [--incr BYTES] [--uri URI]... [--] FILE...
+//             [--incr BYTES] [--leave-after-drop] [--withhold-data]
+//             [--uri URI]... [--] FILE...
 //
 // --at is the drop point in the target's coordinates (default: its centre).
 // --uri adds a line to the list as given, for malformed or remote URIs.
 // --incr hands the list over in INCR chunks of that many bytes.
+// --leave-after-drop sends XdndLeave right after XdndDrop, as wlroots does
+// for a drag that comes from a Wayland program.
+// --withhold-data never answers the target's request for the list.
 // Exit status: 0 the target finished the drop with success, 1 usage,
 // 2 the target refused, 3 it finished without success, 4 timeout,
 // 5 no such target.
@@ -32,6 +36,8 @@ struct Options {
     std::optional<std::pair<int, int>> at;
     double timeout = 10;
     size_t incrChunk = 0;
+    bool leaveAfterDrop = false;
+    bool withholdData = false;
     std::vector<std::string> lines;  // the uri-list, one entry a line
 };
 
@@ -45,7 +51,7 @@ using Clock = std::chrono::steady_clock;
 [[noreturn]] void usage() {
     std::fprintf(stderr,
                  "usage: xdnd_send (--window ID | --name TITLE) [--at X,Y] [--timeout SECONDS] [--incr BYTES]\n"
-                 "                 [--uri URI]... [--] FILE...\n");
+                 "                 [--leave-after-drop] [--withhold-data] [--uri URI]... [--] FILE...\n");
     std::exit(1);
 }
 
@@ -94,6 +100,10 @@ Options parse(int argc, char** argv) {
             o.timeout = std::atof(value().c_str());
         } else if (arg == "--incr") {
             o.incrChunk = std::strtoul(value().c_str(), nullptr, 10);
+        } else if (arg == "--leave-after-drop") {
+            o.leaveAfterDrop = true;
+        } else if (arg == "--withhold-data") {
+            o.withholdData = true;
         } else if (arg == "--uri") {
             o.lines.push_back(value());
         } else {
@@ -257,12 +267,13 @@ int drag(Display* d, const Options& options) {
             }
             dropped = true;
             sendMessage(d, target, a.drop, static_cast<long>(source), 0, static_cast<long>(now), 0, 0);
+            if (options.leaveAfterDrop) sendMessage(d, target, a.leave, static_cast<long>(source), 0, 0, 0, 0);
         } else if (e.type == ClientMessage && e.xclient.message_type == a.finished &&
                    static_cast<Window>(e.xclient.data.l[0]) == target) {
             bool success = version < 5 || (e.xclient.data.l[1] & 1);
             if (!success) std::fprintf(stderr, "xdnd_send: the target finished without success\n");
             return success ? 0 : 3;
-        } else if (e.type == SelectionRequest) {
+        } else if (e.type == SelectionRequest && !options.withholdData) {
             const XSelectionRequestEvent& r = e.xselectionrequest;
             XEvent reply{};
             reply.xselection.type = SelectionNotify;

@@ -97,6 +97,31 @@ TEST_F(Queue, NowhereHitGivesNoMouseMessage) {
     EXPECT_EQ(window.messages(), (std::vector<UINT>{WM_NCHITTEST, WM_NCHITTEST}));
 }
 
+// Leaving a window's shape brings a pop-up a move at the place the pointer
+// went, through the hit test like any move; other windows get nothing.
+TEST_F(Queue, LeavingTheShapeIsAMoveThereOnlyForAPopup) {
+    struct {
+        DWORD style;
+        std::vector<UINT> expected;
+    } cases[] = {
+        {WS_VISIBLE | WS_POPUP, {WM_NCHITTEST, WM_MOUSEMOVE}},
+        {WS_VISIBLE, {}},
+    };
+    for (const auto& c : cases) {
+        RecordingWindow window(0, 0, c.style);
+        Pump();
+        window.clear();
+        display.leave(window.hwnd(), 7, 150);
+        Pump();
+        EXPECT_EQ(window.messages(), c.expected) << std::hex << c.style;
+        if (c.expected.empty()) continue;
+        POINT screen = {7, 150};
+        ClientToScreen(window.hwnd(), &screen);
+        EXPECT_EQ(window.received()[0].lParam, MAKELPARAM(screen.x, screen.y));
+        EXPECT_EQ(window.received()[1].lParam, MAKELPARAM(7, 150));
+    }
+}
+
 TEST_F(Queue, DoubleClicksNeedTheClassStyleTheTimeAndThePlace) {
     struct Case {
         UINT classStyle;

@@ -106,6 +106,35 @@ TEST(ShapeMask, RowUpdateReportsNoChangeForSameCoverage) {
     EXPECT_FALSE(mask.opaqueAt(0, 0));
 }
 
+TEST(ShapeMask, OpaqueBoundsHoldEveryShownPixel) {
+    // Opaque pixels as (x, y) on a 19 x 5 surface: 19 wide so rows end in a
+    // partial byte, and pixels sit on both sides of byte edges.
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> opaque;
+        RECT bounds;
+    };
+    const Case cases[] = {
+        {"nothing shows", {}, {0, 0, 0, 0}},
+        {"one pixel", {{5, 2}}, {5, 2, 6, 3}},
+        {"first and last pixel", {{0, 0}, {18, 4}}, {0, 0, 19, 5}},
+        {"byte edges", {{7, 1}, {8, 3}}, {7, 1, 9, 4}},
+        {"last column of a partial byte", {{18, 2}}, {18, 2, 19, 3}},
+        {"widest row is not the first", {{9, 0}, {2, 3}, {15, 3}}, {2, 0, 16, 4}},
+        {"gap rows inside", {{4, 0}, {4, 4}}, {4, 0, 5, 5}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint32_t> pixels(19 * 5, kBlack);
+        for (auto [x, y] : c.opaque) pixels[y * 19 + x] = kWhite;
+        const RECT got = x11::opaqueBounds(maskOf(pixels, 19, 5, kBlackKey));
+        EXPECT_EQ(got.left, c.bounds.left) << c.name;
+        EXPECT_EQ(got.top, c.bounds.top) << c.name;
+        EXPECT_EQ(got.right, c.bounds.right) << c.name;
+        EXPECT_EQ(got.bottom, c.bounds.bottom) << c.name;
+    }
+    EXPECT_EQ(x11::opaqueBounds(x11::ShapeMask{}).right, 0);
+}
+
 TEST(KeyToAlpha, KeyedClearOthersOpaqueWithTheirColour) {
     // Premultiplied input alpha never shows: a 24-bit visual shows the colour
     // bytes as they are, and so must the opaque pixels here.

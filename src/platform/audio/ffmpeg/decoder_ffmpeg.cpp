@@ -36,19 +36,37 @@ public:
 
 private:
     Result openInput();
+    Result openCodec();
+    bool seekStart();
     void closeInput();
     bool decodeMore();  // false at the end of the file
+    bool readPacket();  // false once the input has ended
+    void trimPadding(AVFrame* frame) const;
     bool convert(const AVFrame* frame);
     void drainResampler();
 
     int m_outRate;
     std::string m_path;
     AVFormatContext* m_format = nullptr;
+    const AVCodec* m_codecType = nullptr;
     AVCodecContext* m_codec = nullptr;
     AVPacket* m_packet = nullptr;
     AVFrame* m_frame = nullptr;
+    // The last frame decoded, held back until the next shows it was not the
+    // file's last, which may carry the encoder's padding.
+    AVFrame* m_held = nullptr;
+    bool m_holding = false;
     SwrContext* m_swr = nullptr;
     int m_stream = -1;
+    // The file's first packet, where a rewind must land so that the
+    // encoder's priming decodes as on the first pass, and whether the
+    // packet after a rewind has yet to be checked against it.
+    bool m_startKnown = false;
+    std::int64_t m_startPos = -1;
+    std::int64_t m_startDts = AV_NOPTS_VALUE;
+    bool m_checkStart = false;
+    // Where the last packet read says its audio ends (stream time base).
+    std::int64_t m_packetsEnd = AV_NOPTS_VALUE;
     int m_swrRate = 0;
     int m_swrFormat = -1;
     std::uint64_t m_swrLayout = 0;
@@ -86,7 +104,12 @@ void FfmpegDecoder::closeInput() {
     avformat_close_input(&m_format);
     av_packet_free(&m_packet);
     av_frame_free(&m_frame);
+    av_frame_free(&m_held);
+    m_holding = false;
     m_stream = -1;
+    m_startKnown = false;
+    m_checkStart = false;
+    m_packetsEnd = AV_NOPTS_VALUE;
 }
 
 Result FfmpegDecoder::openInput() {
@@ -109,9 +132,8 @@ Result FfmpegDecoder::openInput() {
         closeInput();
         return ERR_FORMAT;
     }
-    const AVCodec* codec = nullptr;
-    m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-    if (m_stream < 0 || codec == nullptr) {
+    m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, &m_codecType, 0);
+    if (m_stream < 0 || m_codecType == nullptr) {
         closeInput();
         return ERR_FORMAT;
     }
@@ -124,16 +146,16 @@ Result FfmpegDecoder::openInput() {
         closeInput();
         return ERR_FORMAT;
     }
-    m_codec = avcodec_alloc_context3(codec);
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
-    if (m_codec == nullptr || m_packet == nullptr || m_frame == nullptr) {
+    m_held = av_frame_alloc();
+    if (m_packet == nullptr || m_frame == nullptr || m_held == nullptr) {
         closeInput();
         return ERR_MEMORY;
     }
-    if (avcodec_parameters_to_context(m_codec, stream->codecpar) < 0 || avcodec_open2(m_codec, codec, nullptr) < 0) {
+    if (Result rc = openCodec(); rc != OK) {
         closeInput();
-        return ERR_FORMAT;
+        return rc;
     }
 
     m_durationMs = 0;
@@ -143,6 +165,18 @@ Result FfmpegDecoder::openInput() {
         m_durationMs = (std::uint64_t)av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
     }
     return OK;
+}
+
+Result FfmpegDecoder::openCodec() {
+    avcodec_free_context(&m_codec);
+    m_codec = avcodec_alloc_context3(m_codecType);
+    if (m_codec == nullptr) return ERR_MEMORY;
+    const AVStream* stream = m_format->streams[m_stream];
+    if (avcodec_parameters_to_context(m_codec, stream->codecpar) < 0) return ERR_FORMAT;
+    // Frames then carry the packets' timestamps, against which the padding
+    // at the end is found.
+    m_codec->pkt_timebase = stream->time_base;
+    return avcodec_open2(m_codec, m_codecType, nullptr) < 0 ? ERR_FORMAT : OK;
 }
 
 Result FfmpegDecoder::open(const std::string& path) {
@@ -169,14 +203,27 @@ bool FfmpegDecoder::rewind() {
     m_pendingPos = 0;
     // A seek costs little next to opening and probing the file again, which
     // a file that decodes to a few milliseconds would do many times a second.
-    if (m_format != nullptr && m_codec != nullptr &&
-        avformat_seek_file(m_format, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BACKWARD) >= 0) {
-        avcodec_flush_buffers(m_codec);
+    // It goes to the first packet, not to time 0: in AAC and the like that
+    // packet holds the encoder's priming, which is not heard but is what the
+    // first audible samples are decoded against; the demuxer then marks it
+    // to be skipped again. A fresh decoder makes the first pass's samples
+    // again, where a flushed AAC decoder did not.
+    if (m_format != nullptr && m_codec != nullptr && m_startKnown && seekStart() && openCodec() == OK) {
+        av_frame_unref(m_held);
+        m_holding = false;
         m_inputEnded = false;
         m_drained = false;
+        m_packetsEnd = AV_NOPTS_VALUE;
+        m_checkStart = true;
         return true;
     }
     return openInput() == OK;
+}
+
+bool FfmpegDecoder::seekStart() {
+    if (m_startDts != AV_NOPTS_VALUE) return av_seek_frame(m_format, m_stream, m_startDts, AVSEEK_FLAG_BACKWARD) >= 0;
+    // Packets without timestamps: time 0, checked by the packet's place.
+    return avformat_seek_file(m_format, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BACKWARD) >= 0;
 }
 
 bool FfmpegDecoder::convert(const AVFrame* frame) {
@@ -192,9 +239,12 @@ bool FfmpegDecoder::convert(const AVFrame* frame) {
         m_swrChannels != layout.nb_channels || m_swrLayout != mask) {
         swr_free(&m_swr);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        // Mono goes to both sides at its own level, as the other decoders
+        // play it; the default mix would take the centre 3 dB down.
+        const double monoToBoth[2] = {1.0, 1.0};
         if (swr_alloc_set_opts2(&m_swr, &stereo, AV_SAMPLE_FMT_FLT, m_outRate, &layout, (AVSampleFormat)frame->format,
                                 frame->sample_rate, 0, nullptr) < 0 ||
-            swr_init(m_swr) < 0) {
+            (layout.nb_channels == 1 && swr_set_matrix(m_swr, monoToBoth, 1) < 0) || swr_init(m_swr) < 0) {
             swr_free(&m_swr);
             av_channel_layout_uninit(&layout);
             return false;
@@ -233,19 +283,71 @@ void FfmpegDecoder::drainResampler() {
     m_pending.resize(old + (std::size_t)std::max(got, 0) * 2);
 }
 
+void FfmpegDecoder::trimPadding(AVFrame* frame) const {
+    // The container declares how long its last packet is (an MP4 edit list
+    // does); what the decoder makes beyond that is the encoder's padding.
+    // Only a clock that counts samples says so: one that counts
+    // milliseconds would cut real samples.
+    const AVRational clock = m_format->streams[m_stream]->time_base;
+    if (m_packetsEnd == AV_NOPTS_VALUE || frame->pts == AV_NOPTS_VALUE || frame->sample_rate <= 0 ||
+        (std::int64_t)clock.den < (std::int64_t)clock.num * frame->sample_rate) {
+        return;
+    }
+    std::int64_t keep = av_rescale_q(m_packetsEnd - frame->pts, clock, AVRational{1, frame->sample_rate});
+    if (keep > 0 && keep < frame->nb_samples) frame->nb_samples = (int)keep;
+}
+
+bool FfmpegDecoder::readPacket() {
+    for (;;) {
+        int rc = av_read_frame(m_format, m_packet);
+        if (rc < 0) return false;
+        if (m_packet->stream_index == m_stream) break;
+        av_packet_unref(m_packet);
+    }
+    std::int64_t dts = m_packet->dts != AV_NOPTS_VALUE ? m_packet->dts : m_packet->pts;
+    if (!m_startKnown) {
+        m_startKnown = true;
+        m_startPos = m_packet->pos;
+        m_startDts = dts;
+    } else if (m_checkStart && (m_packet->pos != m_startPos || dts != m_startDts)) {
+        // The seek fell short of the first packet or past it: start over
+        // from the file itself.
+        av_packet_unref(m_packet);
+        if (openInput() != OK) return false;
+        return readPacket();
+    }
+    m_checkStart = false;
+    m_packetsEnd =
+        m_packet->pts != AV_NOPTS_VALUE && m_packet->duration > 0 ? m_packet->pts + m_packet->duration : AV_NOPTS_VALUE;
+    return true;
+}
+
 bool FfmpegDecoder::decodeMore() {
     if (m_format == nullptr || m_codec == nullptr) return false;
     int bad = 0;
     for (;;) {
         int rc = avcodec_receive_frame(m_codec, m_frame);
         if (rc == 0) {
-            bool ok = convert(m_frame);
-            av_frame_unref(m_frame);
+            if (!m_holding) {
+                av_frame_move_ref(m_held, m_frame);
+                m_holding = true;
+                continue;
+            }
+            bool ok = convert(m_held);
+            av_frame_unref(m_held);
+            av_frame_move_ref(m_held, m_frame);
             if (ok) return true;
             if (++bad > kMaxBadPackets) return false;
             continue;
         }
-        if (rc == AVERROR_EOF) return false;
+        if (rc == AVERROR_EOF) {
+            if (!m_holding) return false;
+            m_holding = false;
+            trimPadding(m_held);
+            bool ok = convert(m_held);
+            av_frame_unref(m_held);
+            return ok;
+        }
         if (rc != AVERROR(EAGAIN)) {
             // A broken decoder state: start it over on the next packet.
             avcodec_flush_buffers(m_codec);
@@ -253,22 +355,16 @@ bool FfmpegDecoder::decodeMore() {
         }
         if (m_inputEnded) return false;
 
-        rc = av_read_frame(m_format, m_packet);
-        if (rc < 0) {
+        if (!readPacket()) {
             // End of file, or a read error: either way the file ends here,
             // after the decoder gives up what it still holds.
             m_inputEnded = true;
             avcodec_send_packet(m_codec, nullptr);
             continue;
         }
-        if (m_packet->stream_index == m_stream) {
-            rc = avcodec_send_packet(m_codec, m_packet);
-            if (rc < 0 && rc != AVERROR(EAGAIN) && ++bad > kMaxBadPackets) {
-                av_packet_unref(m_packet);
-                return false;
-            }
-        }
+        rc = avcodec_send_packet(m_codec, m_packet);
         av_packet_unref(m_packet);
+        if (rc < 0 && rc != AVERROR(EAGAIN) && ++bad > kMaxBadPackets) return false;
     }
 }
 

@@ -20,6 +20,12 @@ struct PointerEvent {
 };
 
 void onPointer(NativeWindow window, const PointerEvent& event);
+// The pointer left the window's input area (its shape) and is now at the
+// event's point. Win32 sends a window no move for that; a pop-up (a menu)
+// gets one, at that point, so its hit test sees where the pointer went even
+// when the way out crossed only see-through pixels. Other windows get
+// nothing.
+void onPointerLeft(NativeWindow window, const PointerEvent& event);
 // Files dropped at `client`; paths are the file system's own bytes.
 void onDrop(NativeWindow window, const std::vector<std::string>& paths, POINT client);
 // The window manager asks the window to close.

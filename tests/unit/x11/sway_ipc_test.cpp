@@ -1,0 +1,148 @@
+#include "platform/x11/sway_ipc.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// One connection of a stand-in for sway: reads each message and answers it
+// with the next of `replies` (raw bytes), recording the commands.
+class FakeSway {
+public:
+    explicit FakeSway(std::vector<std::string> replies) : m_replies(std::move(replies)) {
+        char dir[] = "/tmp/sway-ipc-test.XXXXXX";
+        m_dir = mkdtemp(dir);
+        m_path = m_dir + "/sock";
+        m_listener = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, m_path.c_str());
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(m_listener, 1);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~FakeSway() {
+        shutdown(m_listener, SHUT_RDWR);
+        if (m_thread.joinable()) m_thread.join();
+        close(m_listener);
+        unlink(m_path.c_str());
+        rmdir(m_dir.c_str());
+    }
+    const std::string& path() const { return m_path; }
+    // Once the client has closed its end.
+    const std::vector<std::string>& commands() {
+        if (m_thread.joinable()) m_thread.join();
+        return m_commands;
+    }
+
+    static std::string message(const std::string& payload) {
+        std::string bytes = "i3-ipc";
+        const auto length = static_cast<std::uint32_t>(payload.size());
+        const std::uint32_t type = 0;
+        bytes.append(reinterpret_cast<const char*>(&length), 4);
+        bytes.append(reinterpret_cast<const char*>(&type), 4);
+        return bytes + payload;
+    }
+
+private:
+    void serve() {
+        const int fd = accept(m_listener, nullptr, nullptr);
+        if (fd < 0) return;
+        for (const std::string& reply : m_replies) {
+            char header[14];
+            if (!readAll(fd, header, sizeof header)) break;
+            std::uint32_t length;
+            std::memcpy(&length, header + 6, 4);
+            std::string command(length, '\0');
+            if (!readAll(fd, command.data(), length)) break;
+            m_commands.push_back(std::string(header, 6) + "|" + command);
+            if (write(fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) break;
+        }
+        // No more answers: the client reads the end rather than waiting.
+        shutdown(fd, SHUT_WR);
+        char rest;
+        while (read(fd, &rest, 1) > 0) {
+        }
+        close(fd);
+    }
+    static bool readAll(int fd, char* data, size_t size) {
+        while (size > 0) {
+            const ssize_t got = read(fd, data, size);
+            if (got <= 0) return false;
+            data += got;
+            size -= static_cast<size_t>(got);
+        }
+        return true;
+    }
+
+    std::vector<std::string> m_replies;
+    std::string m_dir, m_path;
+    int m_listener = -1;
+    std::thread m_thread;
+    std::vector<std::string> m_commands;
+};
+
+}  // namespace
+
+TEST(SwayIpc, RepliesDecideSuccess) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"all done", FakeSway::message(R"([ { "success": true }, { "success": true } ])"), true},
+        {"compact json", FakeSway::message(R"([{"success":true}])"), true},
+        {"one failed", FakeSway::message(R"([ { "success": true }, { "success": false, "error": "x" } ])"), false},
+        {"no node", FakeSway::message(R"([{"success":false,"error":"No matching node."}])"), false},
+        {"no result", FakeSway::message("[]"), false},
+        {"not sway", "HTTP/1.1 400 Bad Request\r\n\r\n", false},
+        {"cut short", FakeSway::message(R"([ { "success": true } ])").substr(0, 20), false},
+    };
+    for (const Case& c : cases) {
+        FakeSway sway({c.reply});
+        setenv("SWAYSOCK", sway.path().c_str(), 1);
+        std::unique_ptr<x11::SwayIpc> ipc = x11::SwayIpc::connect();
+        ASSERT_TRUE(ipc) << c.name;
+        EXPECT_EQ(ipc->run("[id=42] sticky enable"), c.ok) << c.name;
+        ipc.reset();
+        ASSERT_EQ(sway.commands().size(), 1u) << c.name;
+        EXPECT_EQ(sway.commands()[0], "i3-ipc|[id=42] sticky enable") << c.name;
+    }
+    unsetenv("SWAYSOCK");
+}
+
+TEST(SwayIpc, StreamOutOfStepStopsTalking) {
+    // A garbled answer leaves no way to find the next one: later commands
+    // fail at once rather than read a stale reply.
+    FakeSway sway({"garbage-and-more", FakeSway::message(R"([{"success":true}])")});
+    setenv("SWAYSOCK", sway.path().c_str(), 1);
+    std::unique_ptr<x11::SwayIpc> ipc = x11::SwayIpc::connect();
+    ASSERT_TRUE(ipc);
+    EXPECT_FALSE(ipc->run("first"));
+    EXPECT_FALSE(ipc->run("second"));
+    ipc.reset();
+    EXPECT_EQ(sway.commands().size(), 1u);
+    unsetenv("SWAYSOCK");
+}
+
+TEST(SwayIpc, NoSessionNoConnection) {
+    unsetenv("SWAYSOCK");
+    EXPECT_FALSE(x11::SwayIpc::connect());
+    setenv("SWAYSOCK", "", 1);
+    EXPECT_FALSE(x11::SwayIpc::connect());
+    setenv("SWAYSOCK", "/nonexistent/sway.sock", 1);
+    EXPECT_FALSE(x11::SwayIpc::connect());
+    setenv("SWAYSOCK", std::string(200, 'x').c_str(), 1);  // longer than a socket path may be
+    EXPECT_FALSE(x11::SwayIpc::connect());
+    unsetenv("SWAYSOCK");
+}
