@@ -400,11 +400,13 @@ check_tray_icon() {
     wait_for 10 item_of "$PID" || { fail "the watcher does not list the player's item: $(watcher_items)"; return 1; }
     log "watcher lists $(item_of "$PID")"
     wait_for 10 find_icon || { fail "no icon appeared in the desktop's tray ($(tray_area))"; return 1; }
+    # What the host asks of the item, for the log of a failure.
+    helper dbus-monitor --session "type='method_call',interface='org.kde.StatusNotifierItem'" >"$DIR/item-calls.log" 2>&1
     convert "$DIR/screen.png" -crop "$(tray_area)" +repage "$DIR/tray.png"
     keep_shot tray
     log "icon shown at $ICON_X,$ICON_Y"
     icon_until is_unmapped || { fail "a click on the icon did not hide the strip"; return 1; }
-    wait_for 5 strip_gone || { fail "the compositor still shows the hidden strip"; keep_shot hidden; log "$(compositor_windows)"; }
+    wait_for 5 strip_gone || { fail "the compositor still shows the hidden strip (its X window: $(map_state "$ID"))"; keep_shot hidden; log "$(compositor_windows)"; log "the host called: $(grep -o 'member=[A-Za-z]*' "$DIR/item-calls.log" | tr '\n' ' ')"; }
     icon_until is_viewable
     strip_back || fail "a second click on the icon did not bring the strip back painted in its place"
 
