@@ -129,8 +129,8 @@ click_icon() {
 }
 
 # Clicks the icon until the strip's window is STATE (is_viewable,
-# is_unmapped). GNOME's host now and then misses a double click of the
-# virtual pointer; a person would click again, and so does this, once.
+# is_unmapped). Should GNOME's host miss a double click, a person would
+# click again, and so does this, once.
 icon_until() {
     click_icon "$ICON_X" "$ICON_Y"
     wait_for 3 "$1" "$ID" && return 0
