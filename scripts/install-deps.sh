@@ -24,19 +24,38 @@ test_packages=(
     playerctl desktop-file-utils weston xwayland
     lintian appstream
 )
+# The desktops the end-to-end checks bring up headless (tests/desktops), with
+# what builds their pointer tools; without recommends, which are whole
+# desktop sessions.
+desktop_packages=(
+    gnome-shell gnome-shell-extension-appindicator
+    kwin-wayland plasma-workspace plasma-desktop kded5 kactivitymanagerd kde-spectacle
+    qml-module-org-kde-kirigami2 qtwayland5 libkf5config-bin libkf5service-bin
+    sway swaybg grim x11-xserver-utils
+    dbus-daemon libglib2.0-bin procps python3-gi gir1.2-gtk-3.0
+    gcc libc6-dev pkgconf libwayland-dev libwayland-bin plasma-wayland-protocols
+)
 
 packages=("${run_packages[@]}")
 [[ $set_name == test ]] && packages+=("${test_packages[@]}")
+lean=()
+[[ $set_name == test ]] && lean=("${desktop_packages[@]}")
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+not_installed() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+    done
+}
+mapfile -t missing < <(not_installed "${packages[@]}")
+mapfile -t missing_lean < <(not_installed "${lean[@]}")
+[[ ${#missing[@]} -eq 0 && ${#missing_lean[@]} -eq 0 ]] && exit 0
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "Ostrel needs these Debian packages; install them with:" >&2
-    echo "  sudo apt-get -o DPkg::Lock::Timeout=900 install -y ${missing[*]}" >&2
+    [[ ${#missing[@]} -eq 0 ]] || echo "  sudo apt-get -o DPkg::Lock::Timeout=900 install -y ${missing[*]}" >&2
+    [[ ${#missing_lean[@]} -eq 0 ]] ||
+        echo "  sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends ${missing_lean[*]}" >&2
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
@@ -44,4 +63,5 @@ export DEBIAN_FRONTEND=noninteractive
 # finish instead of failing on its lock.
 apt=(apt-get -o DPkg::Lock::Timeout=900)
 "${apt[@]}" update -qq || true
-"${apt[@]}" install -y -qq "${missing[@]}"
+[[ ${#missing[@]} -eq 0 ]] || "${apt[@]}" install -y -qq "${missing[@]}"
+[[ ${#missing_lean[@]} -eq 0 ]] || "${apt[@]}" install -y -qq --no-install-recommends "${missing_lean[@]}"

@@ -16,7 +16,9 @@ cmake --build "$build" -j"$jobs"
 # a failing order can be repeated with GTEST_RANDOM_SEED=N.
 export GTEST_RANDOM_SEED=${GTEST_RANDOM_SEED:-$((RANDOM % 99999 + 1))}
 echo "test.sh: shuffled suites run with GTEST_RANDOM_SEED=$GTEST_RANDOM_SEED"
-ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
+ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300 -LE desktops
+# The player under GNOME Shell, KDE Plasma and sway, one desktop at a time.
+ctest --test-dir "$build" --output-on-failure --timeout 300 -L desktops
 # The Debian package of the same build, installed with apt and started.
 JOBS=$jobs "$root/scripts/package.sh" "$build"
 "$root/tests/e2e/run.sh" "$build" ostrel_debian_package
