@@ -41,6 +41,10 @@ public:
     bool IsLoaded() const;
     std::uint32_t GetLengthMs();
     std::uint32_t GetPositionMs();
+    // The volume the desktop set (1.0 the file as it is, 0 to 10); it
+    // carries over to every file played after.
+    float GetVolume() const;
+    void SetVolume(float fVolume);
 
 protected:
     friend ostaudio::Result ChannelCallback(ostaudio::Channel*, ostaudio::ChannelCallbackType, void*, void*);
@@ -57,4 +61,5 @@ public:
 protected:
     std::uint32_t m_nPositionMs;
     std::uint32_t m_nLengthMs;
+    float m_fVolume;
 };

@@ -19,6 +19,11 @@
 //   drops what was written but not yet heard.
 // - advance() exists only for outputs clocked by hand: it pulls `frames` on
 //   the caller's thread, waiting for the decoders (never an underrun).
+// - An output with a volume of its own (hasVolume) applies setVolume() to
+//   everything it plays, including what it already holds, so a change is
+//   heard at once; the mixer then leaves the samples as they are. Without
+//   one, the mixer scales the samples. setVolume() is called on the caller
+//   thread without any lock held.
 #pragma once
 
 #include <cstdint>
@@ -68,6 +73,8 @@ public:
 
     virtual void setPaused(bool /*paused*/) {}
     virtual void flush() {}
+    virtual bool hasVolume() { return false; }
+    virtual void setVolume(float /*volume*/) {}
     virtual Result advance(std::int64_t /*frames*/) { return ERR_UNSUPPORTED; }
 };
 
