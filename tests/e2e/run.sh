@@ -70,22 +70,76 @@ start_display() {
     wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "Xvfb on $DISPLAY does not answer"; return 1; }
 }
 
-# A private PulseAudio server with one null sink, "e2e", whose monitor
-# records what the program plays.
+# The sound server the checks play to: PulseAudio, or with E2E_SOUND=pipewire
+# PipeWire with its pulse server and its session manager.
+SOUND=${E2E_SOUND:-pulseaudio}
+# PipeWire's pulse server sends a recording that asks for no latency in
+# blocks of seconds.
+REC_LATENCY=()
+[ "$SOUND" = pipewire ] && REC_LATENCY=(--latency-msec=20)
+
+# A private sound server with one null sink, "e2e", whose monitor records
+# what the program plays.
 start_sound() {
     mkdir -p "$WORK/pulse"
     export HOME=$WORK XDG_RUNTIME_DIR=$WORK/pulse PULSE_SERVER=unix:$WORK/pulse/native
     spawn_sound_server || return 1
 }
 
-# The server itself, again after a kill: sets SOUND_PID.
+# The server itself, again after stop_sound_server.
 spawn_sound_server() {
+    if [ "$SOUND" = pipewire ]; then spawn_pipewire; else spawn_pulseaudio; fi
+}
+
+spawn_pulseaudio() {
     spawn pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
         --load="module-null-sink sink_name=e2e" \
         --load="module-native-protocol-unix socket=$WORK/pulse/native auth-anonymous=1" \
         --log-target=file:"$WORK/pulse.log"
-    SOUND_PID=$LAST_PID
+    SOUND_PIDS=("$LAST_PID")
     wait_for 10 pactl info >/dev/null 2>&1 || { fail "PulseAudio did not start"; return 1; }
+}
+
+default_sink_is_e2e() { [ "$(pactl get-default-sink 2>/dev/null)" = e2e ]; }
+
+# pipewire with a null sink of its own configuration, its session manager
+# and its pulse server, all on a session bus of their own that the program
+# never sees.
+spawn_pipewire() {
+    local conf=$WORK/pipewire-conf
+    if [ ! -d "$conf" ]; then
+        mkdir -p "$conf/pipewire/pipewire.conf.d"
+        cat >"$conf/pipewire/pipewire.conf.d/e2e.conf" <<'EOF'
+context.objects = [
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink node.name = "e2e" node.description = "e2e"
+               media.class = Audio/Sink audio.position = [ FL FR ] monitor.channel-volumes = true } }
+]
+EOF
+        : >"$WORK/pipewire-bus"
+        spawn dbus-daemon --session --nofork --address="unix:path=$WORK/pipewire-bus-socket" --print-address=3 \
+            3>"$WORK/pipewire-bus" 2>>"$WORK/dbus.log"
+        wait_for 10 test -s "$WORK/pipewire-bus" || { fail "dbus-daemon for PipeWire did not start"; return 1; }
+    fi
+    local env=(env XDG_CONFIG_HOME="$conf" PULSE_RUNTIME_PATH="$WORK/pulse"
+        DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$WORK/pipewire-bus")")
+    SOUND_PIDS=()
+    rm -f "$XDG_RUNTIME_DIR/pipewire-0"
+    spawn "${env[@]}" pipewire 2>>"$WORK/pipewire.log"
+    SOUND_PIDS+=("$LAST_PID")
+    wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || { fail "pipewire did not start"; return 1; }
+    spawn "${env[@]}" wireplumber 2>>"$WORK/wireplumber.log"
+    SOUND_PIDS+=("$LAST_PID")
+    spawn "${env[@]}" pipewire-pulse 2>>"$WORK/pipewire-pulse.log"
+    SOUND_PIDS+=("$LAST_PID")
+    wait_for 10 default_sink_is_e2e || { fail "PipeWire did not start with the e2e sink"; return 1; }
+}
+
+# Kills the sound server outright, every process of it.
+stop_sound_server() {
+    local pid
+    for pid in "${SOUND_PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+    for pid in "${SOUND_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
 }
 
 # No sound server anywhere the program could look.
@@ -405,7 +459,7 @@ check_ostrel_glass_strip() {
 drop_and_hear() {
     "$SEND" --window "$1" --at 110,115 -- "$2" || { fail "the drop was not taken"; return 1; }
     sleep 0.5
-    parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
+    parec "${REC_LATENCY[@]}" --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>"$WORK/parec.log" &
     local recorder=$! verdict
     sleep 3
     kill -INT $recorder
@@ -1004,7 +1058,7 @@ click_at() { xdotool mousemove $((OX + $1)) $((OY + $2)) click 1; }
 
 # What the sink carries for a moment: sink_sounds 523 (that tone) or silent.
 sink_sounds() {
-    timeout 0.8 parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>>"$WORK/parec.log"
+    timeout 0.8 parec "${REC_LATENCY[@]}" --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>>"$WORK/parec.log"
     python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" "$1" >"$WORK/verdict" 2>&1
 }
 
@@ -1286,7 +1340,7 @@ track_moves() {
 # Like sink_sounds, over at least half a second of recording: a recorder
 # started on a fresh server may take a while to begin.
 heard_long() {
-    timeout 2 parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>>"$WORK/parec.log"
+    timeout 2 parec "${REC_LATENCY[@]}" --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$WORK/heard.raw" 2>>"$WORK/parec.log"
     python3 "$(dirname "$0")/tools/tone_check.py" "$WORK/heard.raw" "$1" >"$WORK/verdict" 2>&1 &&
         [ "$(stat -c %s "$WORK/heard.raw")" -ge 44100 ]
 }
@@ -1296,8 +1350,7 @@ check_ostrel_survives_server_restart() {
     # on, and once a server is back the looping file is heard again without
     # a new drop.
     start_ostrel && drop_tone || return 1
-    kill -KILL "$SOUND_PID"
-    wait "$SOUND_PID" 2>/dev/null
+    stop_sound_server
     wait_for 10 grep -q "lost the sound server" "$WORK/ostrel.log" || fail "the loss of the server went unnoticed"
     sleep 1
     kill -0 "$PID" 2>/dev/null || { fail "ostrel died with the server"; return 1; }

@@ -1,6 +1,7 @@
 // The mixer: what the output pulls from the playing channels, and the
 // bookkeeping of what has been heard.
 #include <algorithm>
+#include <limits>
 
 #include "platform/audio/system_state.h"
 
@@ -60,6 +61,16 @@ bool SystemState::active() {
         if (slot.sound != nullptr && !slot.paused) return true;
     }
     return false;
+}
+
+int SystemState::ready() {
+    std::lock_guard<std::mutex> lock(mutex);
+    int frames = std::numeric_limits<int>::max();
+    for (ChannelSlot& slot : slots) {
+        if (slot.sound == nullptr || slot.paused || slot.drained) continue;
+        frames = std::min(frames, stateOf(slot.sound)->stream->readable());
+    }
+    return frames;
 }
 
 void SystemState::syncOutput(bool flush) {

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,10 @@ public:
     // Whether a channel plays now; an output that buffers ahead writes
     // nothing while none does, so a start never waits behind silence.
     virtual bool active() = 0;
+    // Frames mix() can fill now from what the decoders have ready; an
+    // output that writes far ahead writes no more than this at a time, and
+    // comes back for the rest, rather than write an underrun's silence.
+    virtual int ready() { return std::numeric_limits<int>::max(); }
 };
 
 class Output {

@@ -78,6 +78,7 @@ Result PulseOutput::open(int driver, const OutputFormat& format, MixSource* sour
         askTiming();
         m_retryEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onRetry, this);
         m_tickEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onSilentTick, this);
+        m_topUpEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onTopUp, this);
         m_open = true;
     }
     pa_threaded_mainloop_unlock(m_loop);
@@ -93,7 +94,8 @@ void PulseOutput::close() {
     if (m_loop != nullptr) pa_threaded_mainloop_stop(m_loop);
     if (m_retryEvent != nullptr) m_api->time_free(m_retryEvent);
     if (m_tickEvent != nullptr) m_api->time_free(m_tickEvent);
-    m_retryEvent = m_tickEvent = nullptr;
+    if (m_topUpEvent != nullptr) m_api->time_free(m_topUpEvent);
+    m_retryEvent = m_tickEvent = m_topUpEvent = nullptr;
     dropStream();
     dropContext();
     if (m_loop != nullptr) {
@@ -288,9 +290,15 @@ pa_stream* PulseOutput::newStream(const char* device) {
     return stream;
 }
 
-// Writes what the server asked for in as few blocks as its buffers allow.
+// Writes what the server asked for in as few blocks as its buffers allow,
+// as far as the decoders have it ready; the rest follows shortly.
 void PulseOutput::fill(std::size_t nbytes) {
     if (m_source == nullptr || !m_source->active()) return;
+    std::size_t ready = (std::size_t)std::max(0, m_source->ready());
+    if (ready < nbytes / kFrameBytes) {
+        nbytes = ready * kFrameBytes;
+        arm(m_topUpEvent, kTopUpMs);
+    }
     while (nbytes >= kFrameBytes) {
         void* data = nullptr;
         std::size_t size = nbytes;
@@ -468,6 +476,16 @@ void PulseOutput::onWrite(pa_stream* stream, std::size_t nbytes, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
     if (stream != self->m_stream || self->m_paused || self->m_lost) return;
     self->fill(nbytes);
+}
+
+// What the server asked for and the decoders did not have yet.
+void PulseOutput::onTopUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    if (self->m_paused || self->m_lost || self->m_stream == nullptr ||
+        pa_stream_get_state(self->m_stream) != PA_STREAM_READY)
+        return;
+    std::size_t writable = pa_stream_writable_size(self->m_stream);
+    if (writable != (std::size_t)-1 && writable > 0) self->fill(writable);
 }
 
 void PulseOutput::onTiming(pa_stream* stream, int success, void* user) {

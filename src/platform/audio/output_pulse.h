@@ -58,6 +58,8 @@ public:
     // Pauses between tries to reach the server again.
     static constexpr int kRetryFirstMs = 250;
     static constexpr int kRetryMaxMs = 1000;
+    // How soon to come back for what the decoders did not have ready.
+    static constexpr int kTopUpMs = 20;
 
     ~PulseOutput() override;
 
@@ -116,6 +118,7 @@ private:
     static void onTiming(pa_stream* stream, int success, void* user);
     static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
     static void onSilentTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
+    static void onTopUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
 
     pa_threaded_mainloop* m_loop = nullptr;
     pa_mainloop_api* m_api = nullptr;
@@ -147,6 +150,7 @@ private:
     std::vector<float> m_block;
     pa_time_event* m_retryEvent = nullptr;
     pa_time_event* m_tickEvent = nullptr;
+    pa_time_event* m_topUpEvent = nullptr;
     int m_retryMs = kRetryFirstMs;
     bool m_retryArmed = false;
 };

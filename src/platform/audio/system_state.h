@@ -62,6 +62,7 @@ struct SystemState : MixSource {
 
     void mix(float* out, int frames, bool wait) override;
     bool active() override;
+    int ready() override;
 
     // Runs the output while a channel plays and pauses it otherwise; `flush`
     // drops what a stopped channel left queued. No lock may be held.
