@@ -22,6 +22,7 @@ test_packages=(
     trayer picom wmctrl dbus-daemon dbus-bin
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
     playerctl desktop-file-utils weston xwayland
+    pipewire pipewire-pulse wireplumber libglib2.0-bin systemd
 )
 
 packages=("${run_packages[@]}")
