@@ -174,11 +174,12 @@ bool PulseOutput::connected() {
 void PulseOutput::setPaused(bool paused) {
     if (m_loop == nullptr) return;
     pa_threaded_mainloop_lock(m_loop);
+    // Heard so far, counted as the stream ran until now.
+    std::int64_t heard = m_written - latencyFrames();
     m_paused = paused;
     if (m_lost) {
         m_clock.run(!paused, SilentClock::Clock::now());
     } else if (m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
-        std::int64_t heard = m_written - latencyFrames();
         // Corked, the server rewinds what it had mixed of ours and keeps it.
         if (pa_operation* op = pa_stream_cork(m_stream, paused ? 1 : 0, nullptr, nullptr)) pa_operation_unref(op);
         // The server asked for data while nothing played and got none: give
