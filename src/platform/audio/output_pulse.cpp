@@ -489,11 +489,10 @@ void PulseOutput::onTopUp(pa_mainloop_api*, pa_time_event*, const struct timeval
     if (writable != (std::size_t)-1 && writable > 0) self->fill(writable);
 }
 
-void PulseOutput::onTiming(pa_stream* stream, int success, void* user) {
+// A failed answer ends the wait too: the regular reports take over.
+void PulseOutput::onTiming(pa_stream* stream, int /*success*/, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
-    // A stream dropped since the question was asked has its own counts. A
-    // failed answer ends the wait too: the regular reports take over.
-    (void)success;
+    // A stream dropped since the question was asked has its own counts.
     if (stream == self->m_stream) ++self->m_timingAnswered;
 }
 
