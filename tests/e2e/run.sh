@@ -1334,7 +1334,8 @@ check_ostrel_pause_and_stop_are_prompt() {
     corked yes || fail "the stream is not corked while paused"
     t=$(now)
     click_at 267 115
-    wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null || { fail "not heard after resuming"; return 1; }
+    wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null ||
+        { fail "not heard after resuming ($(pactl list sink-inputs | grep -o 'Corked: [a-z]*'))"; return 1; }
     log "resume: heard $(python3 "$WATCH" sound-after "$t" "$WORK/watch.log") ms after the click"
     wait_for 5 line_count "$WORK/watch.log" $(($(wc -l <"$WORK/watch.log") + 50))
     t=$(now)

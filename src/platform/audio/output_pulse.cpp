@@ -271,7 +271,7 @@ pa_stream* PulseOutput::newStream(const char* device) {
     pa_buffer_attr attr;
     attr.maxlength = (std::uint32_t)-1;
     attr.tlength = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kTargetMs * 1000, &m_spec);
-    attr.prebuf = (std::uint32_t)-1;
+    attr.prebuf = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kStartMs * 1000, &m_spec);
     attr.minreq = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kMinRequestMs * 1000, &m_spec);
     attr.fragsize = (std::uint32_t)-1;
     // The server's own interpolation runs ahead for a second or more after

@@ -17,7 +17,11 @@
 //   never make its graph run faster than it would without us;
 // - the sink gets (2000 - 1000) / 2 = 500 ms and the stream's buffer the
 //   other 1.5 s. A program that asks for less still gets it: the sink runs
-//   at the lowest request, and ours then only holds more in its buffer.
+//   at the lowest request, and ours then only holds more in its buffer;
+// - prebuf 500 ms: the server starts on our first write (what the decoders
+//   hold, a fraction of the 2 s) rather than wait for the whole buffer, yet
+//   not before it has the sink's 500 ms, which the sink takes at once: with
+//   less it would run dry on its first request.
 // None of this is heard as delay. Pause corks the stream: the server takes
 // back what it had mixed ahead and keeps it, so the sound stops at once and
 // resumes where it stopped. Stop corks too, and stop and a new sound flush,
@@ -53,6 +57,7 @@ class PulseOutput : public Output {
 public:
     static constexpr int kTargetMs = 2000;
     static constexpr int kMinRequestMs = 500;
+    static constexpr int kStartMs = 500;
     // While the server is away: how often the silent clock takes frames.
     static constexpr int kSilentTickMs = 100;
     // Pauses between tries to reach the server again.
