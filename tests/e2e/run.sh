@@ -1204,7 +1204,15 @@ start_ostrel() {
 
 # Moves the pointer to a client point of the window, optionally clicking.
 pointer_at() { xdotool mousemove $((OX + $1)) $((OY + $2)); }
-click_at() { xdotool mousemove $((OX + $1)) $((OY + $2)) click 1; }
+# A single click: a second press within the double-click time (500 ms) would
+# reach the strip as a double click, which its buttons do not take.
+LAST_CLICK_NS=0
+click_at() {
+    local wait_ns=$((LAST_CLICK_NS + 600000000 - $(date +%s%N)))
+    [ "$wait_ns" -gt 0 ] && sleep "$(printf '0.%09d' "$wait_ns")"
+    xdotool mousemove $((OX + $1)) $((OY + $2)) click 1
+    LAST_CLICK_NS=$(date +%s%N)
+}
 
 # What the sink carries for a moment: sink_sounds 523 (that tone) or silent.
 sink_sounds() {
