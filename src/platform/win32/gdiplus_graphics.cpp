@@ -61,7 +61,7 @@ struct Canvas {
     Canvas& operator=(const Canvas&) = delete;
     ~Canvas() {
         if (area) cairo_region_destroy(area);
-        if (dc && dc->bitmap) cairo_surface_mark_dirty(dc->bitmap->surface);
+        if (dc && dc->bitmap) cairo_surface_mark_dirty(dc->bitmap->surface());
     }
     std::uint32_t* row(int y) const {
         return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
@@ -178,8 +178,8 @@ Status openCanvas(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const
             return Ok;
         }
         win32::BitmapObject& bitmap = *canvas.dc->bitmap;
-        cairo_surface_flush(bitmap.surface);
-        canvas.data = cairo_image_surface_get_data(bitmap.surface);
+        cairo_surface_flush(bitmap.surface());
+        canvas.data = cairo_image_surface_get_data(bitmap.surface());
         canvas.width = bitmap.width;
         canvas.height = bitmap.height;
         canvas.stride = bitmap.stride;
