@@ -102,7 +102,13 @@ X11Backend::X11Backend(Display* display)
         {&a.dropProperty, "OSTREL_DROP"},
         {&a.incr, "INCR"},
     };
-    for (const Name& n : names) *n.atom = XInternAtom(m_display, n.name, False);
+    // One request and one reply for them all, not a round trip each.
+    constexpr int kCount = static_cast<int>(sizeof names / sizeof names[0]);
+    char* nameList[kCount];
+    Atom atoms[kCount] = {};
+    for (int i = 0; i < kCount; ++i) nameList[i] = const_cast<char*>(names[i].name);
+    XInternAtoms(m_display, nameList, kCount, False, atoms);
+    for (int i = 0; i < kCount; ++i) *names[i].atom = atoms[i];
 
     m_epoll = epoll_create1(EPOLL_CLOEXEC);
     m_pending = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
