@@ -44,18 +44,13 @@ constexpr int kBlock = 4;      // pixels summed side by side
 constexpr int kPad = kRadius;  // zero columns on each side of a row
 constexpr int kRows = 2 * kRadius + 1;
 
-// Whether any pixel of rows [first, last] at each column is not transparent
-// black, written as a running count so a span of columns is one subtraction.
-void CountLitColumns(const BYTE* src, std::ptrdiff_t stride, int width, int first, int last, int* runningCount) {
-    runningCount[0] = 0;
+// Adds `step` to each column's count of lit pixels (not transparent black)
+// for one row.
+void CountRow(const BYTE* row, int width, int step, int* litInColumn) {
     for (int x = 0; x < width; ++x) {
-        bool lit = false;
-        for (int y = first; y <= last && !lit; ++y) {
-            std::uint32_t pixel;
-            std::memcpy(&pixel, src + y * stride + x * 4, 4);
-            lit = pixel != 0;
-        }
-        runningCount[x + 1] = runningCount[x] + (lit ? 1 : 0);
+        std::uint32_t pixel;
+        std::memcpy(&pixel, row + x * 4, 4);
+        litInColumn[x] += pixel != 0 ? step : 0;
     }
 }
 
@@ -91,8 +86,12 @@ OST_BLUR_CLONES void OstBlurKernel::Apply(Gdiplus::BitmapData* pData) const {
     // (r + kRadius) % kRows; rows outside the image stay zero.
     const SIZE_T paddedWidth = static_cast<SIZE_T>(width) + 2 * kPad + kBlock;
     std::unique_ptr<Quad[]> ring(new (std::nothrow) Quad[paddedWidth * kRows]());
+    // Lit pixels per column in the rows around the one being summed, and a
+    // running count of columns with any, so a span of columns is one
+    // subtraction.
+    std::unique_ptr<int[]> litInColumn(new (std::nothrow) int[static_cast<SIZE_T>(width)]());
     std::unique_ptr<int[]> litCount(new (std::nothrow) int[static_cast<SIZE_T>(width) + 1]);
-    if (!ring || !litCount) return;
+    if (!ring || !litInColumn || !litCount) return;
     auto slot = [&](int r) { return &ring[static_cast<SIZE_T>((r + kRadius) % kRows) * paddedWidth]; };
     auto load = [&](int r) {
         Quad* out = slot(r) + kPad;
@@ -105,7 +104,10 @@ OST_BLUR_CLONES void OstBlurKernel::Apply(Gdiplus::BitmapData* pData) const {
             out[x] = Quad{static_cast<double>(row[x * 4]), static_cast<double>(row[x * 4 + 1]),
                           static_cast<double>(row[x * 4 + 2]), static_cast<double>(row[x * 4 + 3])};
     };
-    for (int r = -kRadius; r < kRadius; ++r) load(r);
+    for (int r = -kRadius; r < kRadius; ++r) {
+        load(r);
+        if (r >= 0 && r < height) CountRow(src + r * stride, width, 1, litInColumn.get());
+    }
 
     HLOCAL hScratch = LocalAlloc(LMEM_MOVEABLE, bytes);
     if (!hScratch) return;
@@ -117,8 +119,10 @@ OST_BLUR_CLONES void OstBlurKernel::Apply(Gdiplus::BitmapData* pData) const {
 
     for (int y = 0; y < height; ++y) {
         load(y + kRadius);
-        CountLitColumns(src, stride, width, std::max(0, y - kRadius), std::min(height - 1, y + kRadius),
-                        litCount.get());
+        if (y + kRadius < height) CountRow(src + (y + kRadius) * stride, width, 1, litInColumn.get());
+        if (y - kRadius - 1 >= 0) CountRow(src + (y - kRadius - 1) * stride, width, -1, litInColumn.get());
+        litCount[0] = 0;
+        for (int x = 0; x < width; ++x) litCount[x + 1] = litCount[x] + (litInColumn[x] > 0 ? 1 : 0);
         const Quad* rows[kRows];
         for (int dy = 0; dy < kRows; ++dy) rows[dy] = slot(y + dy - kRadius);
         BYTE* out = scratch + static_cast<SIZE_T>(y) * rowBytes;

@@ -29,6 +29,7 @@ void X11Backend::present(win32::NativeWindow window, const win32::PixelView& sur
     if (right <= left || bottom <= top) return;
 
     storeArea(*state, surface, left, top, right, bottom);
+    state->presented = true;
     putArea(*state, left, top, right - left, bottom - top);
     if (state->colorKey && m_hasShape) updateShape(*state, top, bottom);
     XFlush(m_display);
@@ -73,8 +74,9 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
 void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state || (!m_hasShape && !state->argb)) return;
-    if (state->argb && (enabled != state->colorKey || key != state->key)) {
-        // What shows was stored with the old key: store it anew.
+    if (state->argb && state->presented && (enabled != state->colorKey || key != state->key)) {
+        // What shows was stored with the old key: store it anew. Before the
+        // first present nothing shows but the clear start, which stays clear.
         alphaToKey(state->pixels.data(), state->pixels.size(), state->colorKey, state->key);
         keyToAlpha(state->pixels.data(), state->pixels.data(), static_cast<int>(state->pixels.size()), enabled, key);
         putArea(*state, 0, 0, state->width, state->height);

@@ -40,6 +40,7 @@ struct WindowState {
     // On the 32-bit visual: `pixels` hold the colour key as alpha (see
     // keyToAlpha), which a compositor honours where it ignores the shape.
     bool argb = false;
+    bool presented = false;  // `pixels` hold something presented, not only the clear start
     bool colorKey = false;
     COLORREF key = 0;
     bool shapeApplied = false;
