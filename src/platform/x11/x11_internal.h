@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/internal/backend.h"
@@ -28,6 +29,10 @@ struct Atoms {
     Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection, xdndTypeList,
         xdndActionCopy, uriList, dropProperty, incr;
 };
+
+// Copies `count` pixels over `to` where they differ and returns the span
+// [first, end) that did; {0, 0} when none did.
+std::pair<int, int> copyChanged(const std::uint32_t* from, std::uint32_t* to, int count);
 
 struct WindowState {
     ::Window xid = 0;
@@ -130,7 +135,8 @@ private:
     void updateShape(WindowState& window, int top, int bottom);
     // Stores painted rows [top, bottom), columns [left, right), in the form
     // the window's visual takes.
-    void storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
+    // Returns the part of the area whose stored pixels changed (empty: none).
+    RECT storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
