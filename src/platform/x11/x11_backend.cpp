@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/x11/icon.h"
 #include "platform/x11/pointer.h"
@@ -226,6 +227,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         if (state->desc.popup) popupShown(*state);
     } else {
         if (state->desc.popup) popupHidden(*state);
+        if (m_foregroundPending == state->xid) m_foregroundPending = 0;
         state->mapped = false;
         XWithdrawWindow(m_display, state->xid, m_screen);
     }
@@ -283,6 +285,7 @@ void X11Backend::flush() {
 }
 
 void X11Backend::processEvents() {
+    if (m_foregroundPending) activatePending();
     if (m_pending >= 0) {
         std::uint64_t count;
         [[maybe_unused]] auto got = read(m_pending, &count, sizeof count);
@@ -470,7 +473,14 @@ void X11Backend::setIcon(win32::NativeWindow window, int width, int height, cons
 }
 
 void X11Backend::setForeground(win32::NativeWindow window) {
-    WindowState* state = find(static_cast<::Window>(window));
+    // Asked on the loop's next turn: whether a window manager takes the
+    // request is read with round trips, which the first paint of a window
+    // just shown need not wait for.
+    m_foregroundPending = static_cast<::Window>(window);
+}
+
+void X11Backend::activatePending() {
+    WindowState* state = find(std::exchange(m_foregroundPending, 0));
     if (!state) return;
     if (wmSupports(m_atoms.netActiveWindow)) {
         sendToRoot(state->xid, m_atoms.netActiveWindow, 1 /* from an application */, static_cast<long>(m_lastTime), 0,

@@ -131,6 +131,7 @@ private:
 
     // present.cpp
     void putArea(WindowState& window, int x, int y, int width, int height);
+    void activatePending();  // what setForeground left for the loop
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
     // Stores painted rows [top, bottom), columns [left, right), in the form
@@ -193,6 +194,7 @@ private:
     Atoms m_atoms{};
     std::string m_hostname;
     Time m_lastTime = CurrentTime;
+    ::Window m_foregroundPending = 0;  // see setForeground
     std::map<::Window, std::unique_ptr<WindowState>> m_windows;
     DragState m_drag;
     std::unique_ptr<MoveState> m_move;
