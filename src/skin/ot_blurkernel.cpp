@@ -91,7 +91,26 @@ OST_BLUR_CLONES void OstBlurKernel::Apply(Gdiplus::BitmapData* pData) const {
     // subtraction.
     std::unique_ptr<int[]> litInColumn(new (std::nothrow) int[static_cast<SIZE_T>(width)]());
     std::unique_ptr<int[]> litCount(new (std::nothrow) int[static_cast<SIZE_T>(width) + 1]);
-    if (!ring || !litInColumn || !litCount) return;
+    // Per pixel, the first column to its right (or itself onward) whose
+    // pixel differs from it: where the 7 x 10 pixels around four pixels are
+    // all one value, each of the four sums 49 equal terms in the same
+    // order, so their bytes are those of the last such block with that
+    // value, summed once.
+    std::unique_ptr<int[]> sameUntil(new (std::nothrow) int[static_cast<SIZE_T>(width) * height]);
+    if (!ring || !litInColumn || !litCount || !sameUntil) return;
+    auto pixelAt = [&](int x, int y) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, src + y * stride + x * 4, 4);
+        return pixel;
+    };
+    for (int y = 0; y < height; ++y) {
+        int* until = &sameUntil[static_cast<SIZE_T>(y) * width];
+        until[width - 1] = width;
+        for (int x = width - 2; x >= 0; --x) until[x] = pixelAt(x, y) == pixelAt(x + 1, y) ? until[x + 1] : x + 1;
+    }
+    bool haveUniform = false;
+    std::uint32_t uniformValue = 0;
+    BYTE uniformBytes[4] = {};
     auto slot = [&](int r) { return &ring[static_cast<SIZE_T>((r + kRadius) % kRows) * paddedWidth]; };
     auto load = [&](int r) {
         Quad* out = slot(r) + kPad;
@@ -134,6 +153,27 @@ OST_BLUR_CLONES void OstBlurKernel::Apply(Gdiplus::BitmapData* pData) const {
             if (litCount[litTo] == litCount[litFrom]) {
                 std::memset(out + x * 4, 0, static_cast<SIZE_T>(count) * 4);
                 continue;
+            }
+            if (x >= kRadius && x + kBlock + kRadius <= width && y >= kRadius && y + kRadius < height) {
+                const std::uint32_t value = pixelAt(x - kRadius, y - kRadius);
+                bool uniform = true;
+                for (int r = y - kRadius; r <= y + kRadius && uniform; ++r)
+                    uniform = pixelAt(x - kRadius, r) == value &&
+                              sameUntil[static_cast<SIZE_T>(r) * width + x - kRadius] >= x + kBlock + kRadius;
+                if (uniform) {
+                    if (!haveUniform || value != uniformValue) {
+                        const BYTE* b = reinterpret_cast<const BYTE*>(&value);
+                        const Quad v = {static_cast<double>(b[0]), static_cast<double>(b[1]), static_cast<double>(b[2]),
+                                        static_cast<double>(b[3])};
+                        Quad acc = {};
+                        for (int k = 0; k < kRows * kRows; ++k) acc = v * m_dWeights[k] + acc;
+                        for (int c = 0; c < 4; ++c) uniformBytes[c] = static_cast<BYTE>(static_cast<int>(acc[c]));
+                        haveUniform = true;
+                        uniformValue = value;
+                    }
+                    for (int k = 0; k < kBlock; ++k) std::memcpy(out + (x + k) * 4, uniformBytes, 4);
+                    continue;
+                }
             }
             // Padded column x + dx + kPad holds image column x + dx; lanes
             // past the image's width sum padding and are not stored.
