@@ -23,6 +23,7 @@ test_packages=(
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
     playerctl desktop-file-utils weston xwayland
     lintian appstream
+    pipewire pipewire-pulse wireplumber libglib2.0-bin systemd
 )
 # The desktops the end-to-end checks bring up headless (tests/desktops), with
 # what builds their pointer tools; without recommends, which are whole

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Start-up to the painted window, Ostrel next to Audacious when it is
-# installed: each started ROUNDS times in turn on one Xvfb with openbox and a
-# private PulseAudio server; prints each run and the medians in ms.
-#   bench/app/startup_bench.sh BUILD_DIR [ROUNDS]
+# installed and next to the floor, a plain Xlib program that maps and paints
+# a window of the same size: each started ROUNDS times in turn on one Xvfb
+# with openbox and a private PulseAudio server; prints each run and the
+# medians in ms. Further programs to compare (another build of the player)
+# may follow; each is named by its file name.
+#   bench/app/startup_bench.sh BUILD_DIR [ROUNDS [PROGRAM...]]
 set -u
-build=$(cd "${1:?usage: startup_bench.sh BUILD_DIR [ROUNDS]}" && pwd)
+build=$(cd "${1:?usage: startup_bench.sh BUILD_DIR [ROUNDS [PROGRAM...]]}" && pwd)
 rounds=${2:-9}
+shift $(($# < 2 ? $# : 2))
 probe=$build/bench/app/startup_probe
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
@@ -20,7 +24,9 @@ pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=
 until pactl info >/dev/null 2>&1; do sleep 0.1; done
 
 players=("$build/src/app/ostrel")
+for p in "$@"; do players+=("$(realpath "$p")"); done
 command -v audacious >/dev/null && players+=(audacious)
+players+=("$build/bench/app/minimal_window")
 # A first start of each fills the page cache, as a person's second start does.
 for p in "${players[@]}"; do "$probe" "$p" >/dev/null; done
 for p in "${players[@]}"; do : >"$work/$(basename "$p").times"; done

@@ -66,6 +66,10 @@ std::int64_t OstMpris::positionUs() {
     return static_cast<std::int64_t>(m_pApplication->GetPlayEngine()->GetPositionMs()) * 1000;
 }
 
+double OstMpris::volume() { return m_pApplication->GetPlayEngine()->GetVolume(); }
+
+void OstMpris::setVolume(double volume) { m_pApplication->GetPlayEngine()->SetVolume(static_cast<float>(volume)); }
+
 void OstMpris::play() {
     m_pApplication->GetPlayEngine()->Play();
     RepaintPlayButton();

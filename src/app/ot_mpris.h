@@ -29,6 +29,8 @@ public:
     bool loaded() override;
     bus::TrackMetadata metadata() override;
     std::int64_t positionUs() override;
+    double volume() override;
+    void setVolume(double volume) override;
     void play() override;
     void pause() override;
     void playPause() override;

@@ -30,7 +30,8 @@ OstPlayEngine::OstPlayEngine()
       m_pSound(nullptr),
       m_pChannel(nullptr),
       m_nPositionMs(0),
-      m_nLengthMs(0) {}
+      m_nLengthMs(0),
+      m_fVolume(1.0f) {}
 
 OstPlayEngine::~OstPlayEngine() {
     if (m_pSound != nullptr) {
@@ -123,6 +124,7 @@ void OstPlayEngine::Play() {
     }
     if (m_pSound == nullptr) return;
     m_pSystem->playSound(ostaudio::CHANNEL_REUSE, m_pSound, false, &m_pChannel);
+    if (m_fVolume != 1.0f) m_pChannel->setVolume(m_fVolume);
     m_pChannel->setUserData(this);
     m_pChannel->setCallback(ChannelCallback);
     m_bStopped = false;

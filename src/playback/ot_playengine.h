@@ -51,6 +51,10 @@ public:
     // The loaded file's name as the file system's bytes, whole, as it was
     // opened; empty while nothing is loaded.
     const std::string& GetFileName() const;
+    // The volume the desktop set (1.0 the file as it is, 0 to 10); it
+    // carries over to every file played after.
+    float GetVolume() const;
+    void SetVolume(float fVolume);
 
 protected:
     friend ostaudio::Result ChannelCallback(ostaudio::Channel*, ostaudio::ChannelCallbackType, void*, void*);
@@ -68,4 +72,5 @@ protected:
     std::uint32_t m_nPositionMs;
     std::uint32_t m_nLengthMs;
     std::string m_strFileName;
+    float m_fVolume;
 };

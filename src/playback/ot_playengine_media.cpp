@@ -1,4 +1,7 @@
-// The engine's state as the desktop's media controls read it.
+// The engine's state as the desktop's media controls read it, and the
+// volume they set.
+#include <algorithm>
+
 #include "playback/ot_playengine.h"
 
 bool OstPlayEngine::IsLoaded() const { return m_pSound != nullptr; }
@@ -16,3 +19,11 @@ std::uint32_t OstPlayEngine::GetPositionMs() {
 }
 
 const std::string& OstPlayEngine::GetFileName() const { return m_strFileName; }
+
+float OstPlayEngine::GetVolume() const { return m_fVolume; }
+
+void OstPlayEngine::SetVolume(float fVolume) {
+    // As the library takes it: below 0 (and NaN) is silence, 10 the most.
+    m_fVolume = fVolume > 0.0f ? std::min(fVolume, 10.0f) : 0.0f;
+    if (!m_bStopped) m_pChannel->setVolume(m_fVolume);
+}

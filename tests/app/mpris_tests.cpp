@@ -187,6 +187,30 @@ TEST_F(Mpris, ActionsDoWhatTheButtonsDoAndRepaintPlayPause) {
     EXPECT_TRUE(mpris->loaded()) << "stop keeps the file";
 }
 
+TEST_F(Mpris, VolumeIsTakenAsTheLibraryTakesItAndCarriesOverToTheNextFile) {
+    ASSERT_NE(mpris, nullptr);
+    EXPECT_EQ(mpris->volume(), 1.0);
+    // Set with nothing loaded, it holds for what is dropped next.
+    mpris->setVolume(0.5);
+    Drop(std::string(OST_FIXTURES) + "/audio/tone.ogg");
+    ASSERT_EQ(mpris->status(), PlaybackStatus::Playing);
+    EXPECT_EQ(mpris->volume(), 0.5);
+    struct {
+        double set;
+        double read;
+    } cases[] = {{0.25, 0.25}, {1.5, 1.5}, {-1.0, 0.0}, {1e6, 10.0}, {1.0, 1.0}};
+    for (const auto& c : cases) {
+        mpris->setVolume(c.set);
+        EXPECT_EQ(mpris->volume(), c.read) << "set " << c.set;
+    }
+    mpris->setVolume(0.25);
+    mpris->stop();
+    mpris->play();
+    Drop(std::string(OST_FIXTURES) + "/audio/tone.mp3");
+    EXPECT_EQ(mpris->volume(), 0.25);
+    EXPECT_EQ(mpris->status(), PlaybackStatus::Playing);
+}
+
 TEST_F(Mpris, RaiseShowsTheHiddenStripAndQuitEndsAsCloseDoes) {
     ASSERT_NE(mpris, nullptr);
     ShowWindow(hwnd, SW_HIDE);

@@ -155,6 +155,95 @@ check_ostrel_mpris_raise_and_quit() {
         fail "the player's name is still owned after exit"
 }
 
+mpris_get() {  # PROPERTY: its value alone
+    busctl --user get-property $MPRIS_NAME $MPRIS_PATH org.mpris.MediaPlayer2.Player "$1" 2>/dev/null | cut -d' ' -f2
+}
+mpris_set() {  # PROPERTY SIGNATURE VALUE
+    busctl --user set-property -- $MPRIS_NAME $MPRIS_PATH org.mpris.MediaPlayer2.Player "$@"
+}
+
+check_ostrel_mpris_position_from_the_start() {
+    # From the first reading after a drop, Position never runs ahead of what
+    # the sink's monitor has carried (30 ms allowed): read for two seconds.
+    start_bus && start_ostrel || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    start_watch || return 1
+    local t before after position worst
+    t=$(now)
+    drop_file "$FIXTURES/audio/tone.ogg" || return 1
+    : >"$WORK/positions"
+    while awk -v now="$(now)" -v t="$t" 'BEGIN { exit !(now < t + 2) }'; do
+        before=$(now)
+        position=$(mpris_get Position)
+        after=$(now)
+        [ -n "$position" ] && echo "$before $after $((position / 1000))" >>"$WORK/positions"
+    done
+    wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null || { fail "the drop was not heard"; return 1; }
+    worst=$(python3 "$WATCH" ahead "$t" "$WORK/positions" "$WORK/watch.log") ||
+        { fail "no position to compare: $worst"; return 1; }
+    log "$(wc -l <"$WORK/positions") readings; at most ${worst} ms ahead of the monitor"
+    [ "$worst" -le 30 ] || fail "Position ran ${worst} ms ahead of what was heard"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_mpris_volume() {
+    # Volume and Rate are read/write; a Volume set over the bus is heard on
+    # the sink within 150 ms and announced once; Rate 1.0 is taken, others
+    # are ignored.
+    start_bus && start_ostrel || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    local intro
+    intro=$(gdbus introspect --session --dest $MPRIS_NAME --object-path $MPRIS_PATH)
+    grep -q "readwrite d Volume" <<<"$intro" || fail "Volume is not read/write: $(grep Volume <<<"$intro")"
+    grep -q "readwrite d Rate" <<<"$intro" || fail "Rate is not read/write: $(grep -w Rate <<<"$intro")"
+    [ "$(mpris_get Volume)" = 1 ] || fail "Volume $(mpris_get Volume) at start, expected 1"
+    monitor_changes || return 1
+    drop_tone && start_watch || return 1
+    local t full count ms quiet
+    t=$(now)
+    wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null || { fail "the monitor hears nothing"; return 1; }
+    t=$(now)
+    wait_for 5 line_count "$WORK/watch.log" $(($(wc -l <"$WORK/watch.log") + 30))
+    full=$(python3 "$WATCH" peak-between "$t" "$(now)" "$WORK/watch.log")
+    count=$(change_count)
+    t=$(now)
+    mpris_set Volume d 0.25 || fail "setting Volume failed"
+    wait_for 5 python3 "$WATCH" level-after "$t" $((full / 4)) "$WORK/watch.log" >/dev/null ||
+        { fail "the sink does not play at a quarter of $full after Volume 0.25"; return 1; }
+    ms=$(python3 "$WATCH" level-after "$t" $((full / 4)) "$WORK/watch.log")
+    log "Volume 0.25: peak $full down to a quarter ${ms} ms after the call"
+    # The figure is logged; the bound allows for a loaded machine.
+    [ "$ms" -le 1000 ] || fail "Volume took ${ms} ms to be heard"
+    [ "$(mpris_get Volume)" = 0.25 ] || fail "Volume reads $(mpris_get Volume) after setting 0.25"
+    wait_for 5 grep -q 'string "Volume"' "$WORK/changes" || fail "the new Volume was not announced"
+    [ "$(change_count)" -eq $((count + 1)) ] || fail "$(($(change_count) - count)) PropertiesChanged for one Volume"
+
+    # Negative is silence; 1 again is the file as it is.
+    mpris_set Volume d -0.5 || fail "setting a negative Volume failed"
+    [ "$(mpris_get Volume)" = 0 ] || fail "Volume reads $(mpris_get Volume) after setting -0.5"
+    wait_for 5 sink_sounds silent || fail "Volume 0 is still heard: $(cat "$WORK/verdict")"
+    t=$(now)
+    mpris_set Volume d 1 || fail "setting Volume 1 failed"
+    wait_for 5 python3 "$WATCH" level-after "$t" "$full" "$WORK/watch.log" >/dev/null ||
+        fail "Volume 1 does not bring back the full level $full"
+    # A new drop keeps the volume the desktop set.
+    mpris_set Volume d 0.5 || fail "setting Volume 0.5 failed"
+    drop_tone || return 1
+    t=$(now)
+    wait_for 5 line_count "$WORK/watch.log" $(($(wc -l <"$WORK/watch.log") + 30))
+    quiet=$(python3 "$WATCH" peak-between "$t" "$(now)" "$WORK/watch.log")
+    [ $((quiet * 10)) -ge $((full * 4)) ] && [ $((quiet * 10)) -le $((full * 6)) ] ||
+        fail "after a new drop the sink peaks at $quiet, not half of $full"
+
+    count=$(change_count)
+    mpris_set Rate d 1 || fail "setting Rate 1.0 was refused"
+    mpris_set Rate d 2 2>/dev/null
+    [ "$(mpris_get Rate)" = 1 ] || fail "Rate reads $(mpris_get Rate)"
+    sleep 0.5
+    [ "$(change_count)" -eq "$count" ] || fail "Rate announced a change that did not happen"
+    close_cleanly "$PID" "$ID"
+}
+
 check_ostrel_mpris_without_bus() {
     # No session bus: the player starts, plays and stops as before and says
     # nothing about it. A bus that goes away later changes nothing either.

@@ -24,14 +24,14 @@ public:
 
     std::uint32_t at(int x, int y) const {
         auto b = win32::findBitmap(bitmap);
-        cairo_surface_flush(b->surface);
+        cairo_surface_flush(b->surface());
         return b->row(y)[x];
     }
     void set(int x, int y, std::uint32_t value) {
         auto b = win32::findBitmap(bitmap);
-        cairo_surface_flush(b->surface);
+        cairo_surface_flush(b->surface());
         b->row(y)[x] = value;
-        cairo_surface_mark_dirty(b->surface);
+        cairo_surface_mark_dirty(b->surface());
     }
     void fill(std::uint32_t value) {
         auto b = win32::findBitmap(bitmap);

@@ -176,6 +176,11 @@ public:
     Result stop();
     Result isPlaying(bool* playing);
     Result getPosition(unsigned* position, TimeUnit postype);
+    // 1.0 plays the sound as it is, 0.0 silences it; above 1.0 amplifies,
+    // up to 10.0. Negative (and NaN) is taken as 0. A channel starts at 1.0 each time a sound is
+    // played on it. The change is heard at once, not after what is queued.
+    Result setVolume(float volume);
+    Result getVolume(float* volume);
     Result setUserData(void* userdata);
     Result getUserData(void** userdata);
     Result setCallback(ChannelCallback callback);

@@ -102,6 +102,28 @@ Result Channel::getPosition(unsigned* position, TimeUnit postype) {
     return OK;
 }
 
+Result Channel::setVolume(float volume) {
+    // NaN is no volume at all; it is taken as silence, like a negative one.
+    // Past +20 dB (and at infinity) there is only distortion left to gain.
+    constexpr float kLoudest = 10.0f;
+    if (!(volume > 0.0f)) volume = 0.0f;
+    volume = std::min(volume, kLoudest);
+    Result rc = withSlot(m_system, m_index, [&](ChannelSlot& slot) {
+        slot.volume = volume;
+        return OK;
+    });
+    if (rc == OK) m_system->syncVolume();
+    return rc;
+}
+
+Result Channel::getVolume(float* volume) {
+    if (volume == nullptr) return ERR_INVALID_PARAM;
+    return withSlot(m_system, m_index, [&](ChannelSlot& slot) {
+        *volume = slot.volume;
+        return OK;
+    });
+}
+
 Result Channel::setUserData(void* userdata) {
     if (m_system == nullptr) return ERR_INVALID_HANDLE;
     std::lock_guard<std::mutex> lock(m_system->mutex);

@@ -1,6 +1,7 @@
 // The mixer: what the output pulls from the playing channels, and the
 // bookkeeping of what has been heard.
 #include <algorithm>
+#include <limits>
 
 #include "platform/audio/system_state.h"
 
@@ -24,6 +25,7 @@ void SystemState::mix(float* out, int frames, bool wait) {
     for (ChannelSlot& slot : slots) {
         if (slot.sound == nullptr || slot.paused || slot.drained) continue;
         Stream& stream = *stateOf(slot.sound)->stream;
+        const float gain = outputVolume > 0.0f ? slot.volume / outputVolume : 1.0f;
         int done = 0;
         while (done < frames) {
             int want = first ? frames - done : std::min(frames - done, kScratchFrames);
@@ -31,7 +33,9 @@ void SystemState::mix(float* out, int frames, bool wait) {
             Stream::ReadResult r = stream.read(dst, want, wait);
             if (!first) {
                 float* acc = out + (std::size_t)done * 2;
-                for (int i = 0; i < r.frames * 2; ++i) acc[i] += dst[i];
+                for (int i = 0; i < r.frames * 2; ++i) acc[i] += dst[i] * gain;
+            } else if (gain != 1.0f) {
+                for (int i = 0; i < r.frames * 2; ++i) dst[i] *= gain;
             }
             done += r.frames;
             slot.consumed += r.frames;
@@ -59,8 +63,19 @@ bool SystemState::active() {
     return false;
 }
 
+int SystemState::ready() {
+    std::lock_guard<std::mutex> lock(mutex);
+    int frames = std::numeric_limits<int>::max();
+    for (ChannelSlot& slot : slots) {
+        if (slot.sound == nullptr || slot.paused || slot.drained) continue;
+        frames = std::min(frames, stateOf(slot.sound)->stream->readable());
+    }
+    return frames;
+}
+
 void SystemState::syncOutput(bool flush) {
     if (!initialized || !output) return;
+    syncVolume();
     bool audible = false;
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -73,6 +88,23 @@ void SystemState::syncOutput(bool flush) {
         output->setPaused(!audible);
         outputRunning = audible;
     }
+}
+
+void SystemState::syncVolume() {
+    if (!initialized || !output || !output->hasVolume()) return;
+    float loudest = 0.0f;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        bool any = false;
+        for (const ChannelSlot& slot : slots) {
+            if (slot.sound == nullptr) continue;
+            loudest = std::max(loudest, slot.volume);
+            any = true;
+        }
+        if (!any || loudest == outputVolume) return;
+        outputVolume = loudest;
+    }
+    output->setVolume(loudest);
 }
 
 void SystemState::detach(ChannelSlot& slot) {

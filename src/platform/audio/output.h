@@ -19,9 +19,15 @@
 //   drops what was written but not yet heard.
 // - advance() exists only for outputs clocked by hand: it pulls `frames` on
 //   the caller's thread, waiting for the decoders (never an underrun).
+// - An output with a volume of its own (hasVolume) applies setVolume() to
+//   everything it plays, including what it already holds, so a change is
+//   heard at once; the mixer then leaves the samples as they are. Without
+//   one, the mixer scales the samples. setVolume() is called on the caller
+//   thread without any lock held.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -45,6 +51,10 @@ public:
     // Whether a channel plays now; an output that buffers ahead writes
     // nothing while none does, so a start never waits behind silence.
     virtual bool active() = 0;
+    // Frames mix() can fill now from what the decoders have ready; an
+    // output that writes far ahead writes no more than this at a time, and
+    // comes back for the rest, rather than write an underrun's silence.
+    virtual int ready() { return std::numeric_limits<int>::max(); }
 };
 
 class Output {
@@ -68,6 +78,8 @@ public:
 
     virtual void setPaused(bool /*paused*/) {}
     virtual void flush() {}
+    virtual bool hasVolume() { return false; }
+    virtual void setVolume(float /*volume*/) {}
     virtual Result advance(std::int64_t /*frames*/) { return ERR_UNSUPPORTED; }
 };
 

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 
 namespace ostaudio {
 
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
-constexpr std::int64_t kUnknown = std::numeric_limits<std::int64_t>::max();
 
 }  // namespace
 
@@ -65,8 +63,6 @@ Result PulseOutput::open(int driver, const OutputFormat& format, MixSource* sour
 
     pa_threaded_mainloop_lock(m_loop);
     m_paused = true;
-    m_sinceFlush = 0;
-    m_lastLatency = 0;
     m_stream = newStream(m_sinks[(std::size_t)driver].name.c_str());
     bool ready = false;
     while (m_stream != nullptr) {
@@ -79,8 +75,10 @@ Result PulseOutput::open(int driver, const OutputFormat& format, MixSource* sour
         pa_threaded_mainloop_wait(m_loop);
     }
     if (ready) {
+        askTiming();
         m_retryEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onRetry, this);
         m_tickEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onSilentTick, this);
+        m_topUpEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onTopUp, this);
         m_open = true;
     }
     pa_threaded_mainloop_unlock(m_loop);
@@ -96,7 +94,8 @@ void PulseOutput::close() {
     if (m_loop != nullptr) pa_threaded_mainloop_stop(m_loop);
     if (m_retryEvent != nullptr) m_api->time_free(m_retryEvent);
     if (m_tickEvent != nullptr) m_api->time_free(m_tickEvent);
-    m_retryEvent = m_tickEvent = nullptr;
+    if (m_topUpEvent != nullptr) m_api->time_free(m_topUpEvent);
+    m_retryEvent = m_tickEvent = m_topUpEvent = nullptr;
     dropStream();
     dropContext();
     if (m_loop != nullptr) {
@@ -123,14 +122,45 @@ void PulseOutput::unlock() {
 std::int64_t PulseOutput::latencyFrames() {
     if (m_lost) return m_clock.held(SilentClock::Clock::now());
     if (m_stream == nullptr) return 0;
+    std::int64_t most = m_written - m_gone;
+    // Until the server has answered for the stream as it is now, its answer
+    // is about the stream as it was (uncorked from a standstill, or still
+    // holding what a flush dropped): nothing since then counts as heard.
+    if (m_timingAnswered != m_timingAsked) return most;
     pa_usec_t usec = 0;
     int negative = 0;
-    // Right after a flush the server's answer is unknown until its next
-    // timing report; nothing written since then has been heard for sure.
-    if (pa_stream_get_latency(m_stream, &usec, &negative) == 0) {
-        m_lastLatency = negative ? 0 : (std::int64_t)(usec * (pa_usec_t)m_format.rate / 1000000u);
+    const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+    if (timing != nullptr && pa_stream_get_latency(m_stream, &usec, &negative) == 0) {
+        std::int64_t latency = negative ? -(std::int64_t)usec : (std::int64_t)usec;
+        // The report is as old as its stamp; the sink has played on since.
+        if (timing->playing && !m_paused) {
+            struct timeval now;
+            pa_gettimeofday(&now);
+            if (pa_timeval_cmp(&now, &timing->timestamp) > 0)
+                latency -= (std::int64_t)pa_timeval_diff(&now, &timing->timestamp);
+        }
+        m_lastLatency = latency * m_format.rate / 1000000;
     }
-    return std::min(m_lastLatency, m_sinceFlush);
+    return std::clamp<std::int64_t>(m_lastLatency, 0, most);
+}
+
+// What the server holds changed beyond what its timing reports show (a
+// cork, an uncork, a flush, a new stream): what is known heard now stays
+// the most heard until the server has answered a question asked after it.
+// `gone`: the frames written that were heard or dropped just before it.
+// Called with the lock held, after the change was sent.
+void PulseOutput::restartTiming(std::int64_t gone) {
+    m_gone = std::clamp<std::int64_t>(gone, m_gone, m_written);
+    m_lastLatency = m_written - m_gone;
+    askTiming();
+}
+
+void PulseOutput::askTiming() {
+    if (m_stream == nullptr) return;
+    pa_operation* op = pa_stream_update_timing_info(m_stream, &PulseOutput::onTiming, this);
+    if (op == nullptr) return;
+    ++m_timingAsked;
+    pa_operation_unref(op);
 }
 
 bool PulseOutput::connected() {
@@ -144,6 +174,8 @@ bool PulseOutput::connected() {
 void PulseOutput::setPaused(bool paused) {
     if (m_loop == nullptr) return;
     pa_threaded_mainloop_lock(m_loop);
+    // Heard so far, counted as the stream ran until now.
+    std::int64_t heard = m_written - latencyFrames();
     m_paused = paused;
     if (m_lost) {
         m_clock.run(!paused, SilentClock::Clock::now());
@@ -156,6 +188,7 @@ void PulseOutput::setPaused(bool paused) {
             std::size_t writable = pa_stream_writable_size(m_stream);
             if (writable != (std::size_t)-1 && writable > 0) fill(writable);
         }
+        restartTiming(heard);
     }
     pa_threaded_mainloop_unlock(m_loop);
 }
@@ -167,8 +200,7 @@ void PulseOutput::flush() {
         m_clock.flush(SilentClock::Clock::now());
     } else if (m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
         if (pa_operation* op = pa_stream_flush(m_stream, nullptr, nullptr)) pa_operation_unref(op);
-        m_sinceFlush = 0;
-        m_lastLatency = kUnknown;
+        restartTiming(m_written);
     }
     pa_threaded_mainloop_unlock(m_loop);
 }
@@ -232,16 +264,24 @@ pa_stream* PulseOutput::newStream(const char* device) {
     pa_stream_set_state_callback(stream, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(stream, &PulseOutput::onWrite, this);
     pa_stream_set_underflow_callback(stream, &PulseOutput::onUnderflow, this);
+    m_written = m_gone = 0;
+    m_lastLatency = 0;
+    m_timingAsked = m_timingAnswered = 0;
 
     pa_buffer_attr attr;
     attr.maxlength = (std::uint32_t)-1;
     attr.tlength = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kTargetMs * 1000, &m_spec);
-    attr.prebuf = (std::uint32_t)-1;
+    attr.prebuf = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kStartMs * 1000, &m_spec);
     attr.minreq = (std::uint32_t)pa_usec_to_bytes((pa_usec_t)kMinRequestMs * 1000, &m_spec);
     attr.fragsize = (std::uint32_t)-1;
-    unsigned flags = PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY;
+    // The server's own interpolation runs ahead for a second or more after
+    // a start; latencyFrames() interpolates from the latest report itself.
+    unsigned flags = PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY;
     if (m_paused) flags |= PA_STREAM_START_CORKED;
-    if (pa_stream_connect_playback(stream, device, &attr, (pa_stream_flags_t)flags, nullptr, nullptr) < 0) {
+    // Always our own volume: one the server remembered for the program
+    // would be heard while the player reports another.
+    pa_cvolume volume = streamVolume();
+    if (pa_stream_connect_playback(stream, device, &attr, (pa_stream_flags_t)flags, &volume, nullptr) < 0) {
         pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_set_write_callback(stream, nullptr, nullptr);
         pa_stream_set_underflow_callback(stream, nullptr, nullptr);
@@ -251,9 +291,15 @@ pa_stream* PulseOutput::newStream(const char* device) {
     return stream;
 }
 
-// Writes what the server asked for in as few blocks as its buffers allow.
+// Writes what the server asked for in as few blocks as its buffers allow,
+// as far as the decoders have it ready; the rest follows shortly.
 void PulseOutput::fill(std::size_t nbytes) {
     if (m_source == nullptr || !m_source->active()) return;
+    std::size_t ready = (std::size_t)std::max(0, m_source->ready());
+    if (ready < nbytes / kFrameBytes) {
+        nbytes = ready * kFrameBytes;
+        arm(m_topUpEvent, kTopUpMs);
+    }
     while (nbytes >= kFrameBytes) {
         void* data = nullptr;
         std::size_t size = nbytes;
@@ -265,7 +311,7 @@ void PulseOutput::fill(std::size_t nbytes) {
         }
         m_source->mix(static_cast<float*>(data), (int)frames, false);
         if (pa_stream_write(m_stream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
-        m_sinceFlush += (std::int64_t)frames;
+        m_written += (std::int64_t)frames;
         nbytes -= frames * kFrameBytes;
     }
 }
@@ -278,8 +324,7 @@ void PulseOutput::lose() {
     if (!m_lost) {
         // What the server held unheard plays out in silence, so the position
         // moves on from where the sound stopped.
-        std::int64_t held = std::min(m_lastLatency, m_sinceFlush);
-        m_clock.reset(held);
+        m_clock.reset(std::clamp<std::int64_t>(m_lastLatency, 0, m_written - m_gone));
         m_clock.run(!m_paused, SilentClock::Clock::now());
         m_lost = true;
         m_retryMs = kRetryFirstMs;
@@ -355,13 +400,33 @@ void PulseOutput::streamReady() {
     m_api->time_restart(m_tickEvent, nullptr);
     m_api->time_restart(m_retryEvent, nullptr);
     m_retryArmed = false;
-    m_sinceFlush = 0;
-    m_lastLatency = kUnknown;
     std::fprintf(stderr, "ostaudio: the sound server is back\n");
     if (!m_paused) {
         std::size_t writable = pa_stream_writable_size(m_stream);
         if (writable != (std::size_t)-1 && writable > 0) fill(writable);
     }
+    askTiming();
+}
+
+pa_cvolume PulseOutput::streamVolume() const {
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, 2, pa_sw_volume_from_linear((double)m_volume));
+    return volume;
+}
+
+void PulseOutput::setVolume(float volume) {
+    if (m_loop == nullptr) return;
+    pa_threaded_mainloop_lock(m_loop);
+    m_volume = volume;
+    // The server applies it to what it holds of ours as well (it rewinds
+    // the sink to do so), so it is heard at once whatever is queued.
+    if (!m_lost && m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+        pa_cvolume cv = streamVolume();
+        pa_operation* op =
+            pa_context_set_sink_input_volume(m_context, pa_stream_get_index(m_stream), &cv, nullptr, nullptr);
+        if (op != nullptr) pa_operation_unref(op);
+    }
+    pa_threaded_mainloop_unlock(m_loop);
 }
 
 void PulseOutput::onContextState(pa_context* context, void* user) {
@@ -412,6 +477,23 @@ void PulseOutput::onWrite(pa_stream* stream, std::size_t nbytes, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
     if (stream != self->m_stream || self->m_paused || self->m_lost) return;
     self->fill(nbytes);
+}
+
+// What the server asked for and the decoders did not have yet.
+void PulseOutput::onTopUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    if (self->m_paused || self->m_lost || self->m_stream == nullptr ||
+        pa_stream_get_state(self->m_stream) != PA_STREAM_READY)
+        return;
+    std::size_t writable = pa_stream_writable_size(self->m_stream);
+    if (writable != (std::size_t)-1 && writable > 0) self->fill(writable);
+}
+
+// A failed answer ends the wait too: the regular reports take over.
+void PulseOutput::onTiming(pa_stream* stream, int /*success*/, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    // A stream dropped since the question was asked has its own counts.
+    if (stream == self->m_stream) ++self->m_timingAnswered;
 }
 
 void PulseOutput::onUnderflow(pa_stream* stream, void* user) {

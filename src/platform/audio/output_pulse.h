@@ -6,19 +6,35 @@
 // The buffer. The server sizes a sink's own latency from its clients: with
 // PA_STREAM_ADJUST_LATENCY it asks the sink for (tlength - 2 * minreq) / 2,
 // keeps the rest of tlength in the stream's buffer, and the most demanding
-// client sets the pace of the whole sink. A minreq of half the tlength asks
-// for a sink latency of nothing: the daemon then wakes every half
-// millisecond, and every other program on that sink is dragged along. So:
-// - tlength 480 ms: all we hold ahead of what is heard, enough to ride out
-//   a busy machine without an underrun;
-// - minreq 120 ms: we are asked for at least that much at a time, so we
-//   wake about eight times a second and write in large blocks;
-// - the sink gets (480 - 240) / 2 = 120 ms, as much as a typical player
-//   asks for, and the stream's buffer the other 360 ms.
-// The buffer does not slow pause, stop or a new sound down. Pause corks the
-// stream: the server takes back what it had mixed ahead and keeps it, so the
-// sound stops at once and resumes where it stopped. Stop corks too, and stop
-// and a new sound flush, so nothing of the old one is heard.
+// client sets the pace of the whole sink. How often the server wakes follows
+// the sink's latency, how often we (and PipeWire's pulse server) wake follows
+// minreq. So:
+// - tlength 2 s: all we hold ahead of what is heard; a busy machine can
+//   stall us for over a second without an underrun;
+// - minreq 500 ms: we are asked for at least that much at a time, so we
+//   wake about twice a second and write in large blocks; it is also far
+//   above PipeWire's largest quantum (2048 frames, 43 ms at 48 kHz), so we
+//   never make its graph run faster than it would without us;
+// - the sink gets (2000 - 1000) / 2 = 500 ms and the stream's buffer the
+//   other 1.5 s. A program that asks for less still gets it: the sink runs
+//   at the lowest request, and ours then only holds more in its buffer;
+// - prebuf 500 ms: the server starts on our first write (what the decoders
+//   hold, a fraction of the 2 s) rather than wait for the whole buffer, yet
+//   not before it has the sink's 500 ms, which the sink takes at once: with
+//   less it would run dry on its first request.
+// None of this is heard as delay. Pause corks the stream: the server takes
+// back what it had mixed ahead and keeps it, so the sound stops at once and
+// resumes where it stopped. Stop corks too, and stop and a new sound flush,
+// so nothing of the old one is heard. The volume is the stream's volume on
+// the server, which it applies to what it holds as well (rewinding the sink
+// to do so), so a change is heard at once, not after two seconds.
+//
+// The position. The server's reports say how much of what we wrote it has
+// played, each as of its own time stamp; between reports we count on from
+// the latest at the wall clock's pace. A cork, an uncork or a flush makes
+// the last report stale, so until the server has answered a question asked
+// after it, nothing written since counts as heard: the position may lag for
+// a round trip, but never runs ahead of the sound.
 //
 // The server may go away while we play. Then a silent clock takes the frames
 // in its place, so positions go on, and the main loop retries the server with
@@ -39,13 +55,16 @@ namespace ostaudio {
 
 class PulseOutput : public Output {
 public:
-    static constexpr int kTargetMs = 480;
-    static constexpr int kMinRequestMs = 120;
+    static constexpr int kTargetMs = 2000;
+    static constexpr int kMinRequestMs = 500;
+    static constexpr int kStartMs = 500;
     // While the server is away: how often the silent clock takes frames.
     static constexpr int kSilentTickMs = 100;
     // Pauses between tries to reach the server again.
     static constexpr int kRetryFirstMs = 250;
     static constexpr int kRetryMaxMs = 1000;
+    // How soon to come back for what the decoders did not have ready.
+    static constexpr int kTopUpMs = 20;
 
     ~PulseOutput() override;
 
@@ -63,6 +82,8 @@ public:
 
     void setPaused(bool paused) override;
     void flush() override;
+    bool hasVolume() override { return true; }
+    void setVolume(float volume) override;
 
     // Times the server found the stream empty while it played.
     int underruns() const { return m_underruns; }
@@ -89,6 +110,9 @@ private:
     void silentTick();
     void arm(pa_time_event* event, int ms);
     void streamReady();
+    void restartTiming(std::int64_t gone);
+    void askTiming();
+    pa_cvolume streamVolume() const;
 
     static void onContextState(pa_context* context, void* user);
     static void onStreamState(pa_stream* stream, void* user);
@@ -96,8 +120,10 @@ private:
     static void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* user);
     static void onWrite(pa_stream* stream, std::size_t nbytes, void* user);
     static void onUnderflow(pa_stream* stream, void* user);
+    static void onTiming(pa_stream* stream, int success, void* user);
     static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
     static void onSilentTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
+    static void onTopUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user);
 
     pa_threaded_mainloop* m_loop = nullptr;
     pa_mainloop_api* m_api = nullptr;
@@ -115,14 +141,21 @@ private:
     bool m_paused = true;
     int m_underruns = 0;
     std::int64_t m_lastLatency = 0;
-    // Frames written since the last flush: the most the server can hold.
-    std::int64_t m_sinceFlush = 0;
+    // Frames written to the stream, and how many of them were heard or
+    // dropped as last known for sure: the server holds at most the rest.
+    std::int64_t m_written = 0;
+    std::int64_t m_gone = 0;
+    // Timing questions asked and answered since the stream began.
+    unsigned m_timingAsked = 0;
+    unsigned m_timingAnswered = 0;
+    float m_volume = 1.0f;
     // The server is away: the silent clock plays, the retry timer runs.
     bool m_lost = false;
     SilentClock m_clock;
     std::vector<float> m_block;
     pa_time_event* m_retryEvent = nullptr;
     pa_time_event* m_tickEvent = nullptr;
+    pa_time_event* m_topUpEvent = nullptr;
     int m_retryMs = kRetryFirstMs;
     bool m_retryArmed = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 
 #include "platform/audio/loop_memory.h"
 
@@ -70,6 +71,12 @@ void Stream::push(const float* data, int frames) {
         std::memcpy(&m_ring[0], data + (std::size_t)first * 2, (std::size_t)(frames - first) * 2 * sizeof(float));
     }
     m_count += frames;
+}
+
+int Stream::readable() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_haveGen != m_wantGen) return 0;
+    return m_ended ? std::numeric_limits<int>::max() : m_count;
 }
 
 Stream::ReadResult Stream::read(float* out, int frames, bool wait) {

@@ -40,6 +40,9 @@ public:
     // Waits, at most `ms`, until the ring is as full as decoding keeps it or
     // the stream is over, so a real-time output does not start on an underrun.
     void waitReady(int ms);
+    // Frames read() gives now without running short; at the end of the
+    // file, as many as asked.
+    int readable();
 
     struct ReadResult {
         int frames = 0;

@@ -277,6 +277,7 @@ Result MixingSystem::playSound(ChannelIndex channelid, Sound* sound, bool paused
         slot->paused = paused;
         slot->consumed = 0;
         slot->drainAt = 0;
+        slot->volume = 1.0f;
         slot->userData = nullptr;
         slot->callback = nullptr;
         sound->m_state->channel = slot->handle->m_index;

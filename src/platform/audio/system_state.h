@@ -29,6 +29,7 @@ struct ChannelSlot {
     bool drained = false;       // the stream ended; its tail may still be queued
     std::int64_t consumed = 0;  // frames taken from the stream since it started
     std::int64_t drainAt = 0;   // mixer frame just past the stream's last frame
+    float volume = 1.0f;
     void* userData = nullptr;
     ChannelCallback callback = nullptr;
 };
@@ -49,6 +50,10 @@ struct SystemState : MixSource {
     std::vector<ChannelSlot> slots;
     std::vector<Sound*> sounds;
     std::int64_t mixed = 0;
+    // The volume the output applies to the whole mix (1 for an output
+    // without one); each channel's samples are scaled by its own volume
+    // over this one, so a lone channel's samples pass untouched.
+    float outputVolume = 1.0f;
     static constexpr int kScratchFrames = 4096;
     std::vector<float> scratch;  // kScratchFrames stereo frames, from init on
 
@@ -57,10 +62,14 @@ struct SystemState : MixSource {
 
     void mix(float* out, int frames, bool wait) override;
     bool active() override;
+    int ready() override;
 
     // Runs the output while a channel plays and pauses it otherwise; `flush`
     // drops what a stopped channel left queued. No lock may be held.
     void syncOutput(bool flush);
+    // Gives the output the loudest playing channel's volume, when it has a
+    // volume of its own. No lock may be held.
+    void syncVolume();
 
     // Called with `mutex` held.
     void detach(ChannelSlot& slot);

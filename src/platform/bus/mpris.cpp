@@ -91,6 +91,37 @@ struct MprisService::Vtables {
                         sd_bus_error*) {
         return sd_bus_message_append(reply, "x", static_cast<int64_t>(self(data).m_player.positionUs()));
     }
+    static int volume(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data,
+                      sd_bus_error*) {
+        return sd_bus_message_append(reply, "d", self(data).m_player.volume());
+    }
+
+    // Setting a property announces what it changed, as an action does.
+    static int setVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void* data,
+                         sd_bus_error*) {
+        double volume = 1.0;
+        int r = sd_bus_message_read(value, "d", &volume);
+        if (r < 0) return r;
+        MprisService& service = self(data);
+        // Below 0 is 0, as MPRIS asks; NaN is no level at all.
+        service.m_player.setVolume(volume > 0.0 ? volume : 0.0);
+        service.refresh();
+        return 1;
+    }
+    // Only the normal rate is played: setting it changes nothing, any other
+    // is ignored, and 0 is a pause, as MPRIS asks.
+    static int setRate(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void* data,
+                       sd_bus_error*) {
+        double rate = 1.0;
+        int r = sd_bus_message_read(value, "d", &rate);
+        if (r < 0) return r;
+        if (rate == 0.0) {
+            MprisService& service = self(data);
+            service.m_player.pause();
+            service.refresh();
+        }
+        return 1;
+    }
 
     // Every action is followed by the announcement of what it changed, so a
     // caller that waits for its reply has the signal already.
@@ -141,9 +172,9 @@ const sd_bus_vtable MprisService::Vtables::player[] = {
     SD_BUS_METHOD("OpenUri", "s", "", openUri, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_SIGNAL("Seeked", "x", 0),
     SD_BUS_PROPERTY("PlaybackStatus", "s", status, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
-    SD_BUS_PROPERTY("Rate", "d", one, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_WRITABLE_PROPERTY("Rate", "d", one, setRate, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("Metadata", "a{sv}", metadata, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
-    SD_BUS_PROPERTY("Volume", "d", one, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_WRITABLE_PROPERTY("Volume", "d", volume, setVolume, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("Position", "x", position, 0, 0),
     SD_BUS_PROPERTY("MinimumRate", "d", one, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("MaximumRate", "d", one, 0, SD_BUS_VTABLE_PROPERTY_CONST),
@@ -181,6 +212,7 @@ MprisService::MprisService(MediaPlayer& player, const char* name) : m_player(pla
     m_status = m_player.status();
     m_loaded = m_player.loaded();
     m_metadata = m_player.metadata();
+    m_volume = m_player.volume();
 }
 
 MprisService::~MprisService() { close(); }
@@ -213,6 +245,11 @@ void MprisService::refresh() {
     if (!(metadata == m_metadata)) {
         m_metadata = std::move(metadata);
         changed.push_back(const_cast<char*>("Metadata"));
+    }
+    double volume = m_player.volume();
+    if (volume != m_volume) {
+        m_volume = volume;
+        changed.push_back(const_cast<char*>("Volume"));
     }
     if (changed.empty()) return;
     changed.push_back(nullptr);

@@ -37,6 +37,10 @@ public:
     virtual bool loaded() = 0;  // CanPlay and CanPause
     virtual TrackMetadata metadata() = 0;
     virtual std::int64_t positionUs() = 0;
+    // 1.0 is the file as it is; the player takes what it is given as its
+    // own volume reads back.
+    virtual double volume() = 0;
+    virtual void setVolume(double volume) = 0;
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void playPause() = 0;
@@ -75,6 +79,7 @@ private:
     PlaybackStatus m_status = PlaybackStatus::Stopped;
     bool m_loaded = false;
     TrackMetadata m_metadata;
+    double m_volume = 1.0;
 };
 
 }  // namespace bus

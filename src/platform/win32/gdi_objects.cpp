@@ -1,21 +1,53 @@
 // GDI object lifetimes: device contexts, bitmaps, brushes, regions, stock
 // objects, and the rules for selecting and deleting them.
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/win32/gdi.h"
 #include "platform/win32/internal/gdi_objects.h"
 
 namespace win32 {
 
+namespace {
+
+const cairo_user_data_key_t kOwnedPixels{};
+
+}  // namespace
+
 BitmapObject::BitmapObject(int w, int h) : width(w), height(h) {
-    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    stride = cairo_image_surface_get_stride(surface);
+    // Left uncleared here; surface() and row() clear it on first use.
+    stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, w);
+    unsigned char* data =
+        stride > 0
+            ? static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h)))
+            : nullptr;
+    if (data) {
+        m_surface = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, w, h, stride);
+        if (cairo_surface_set_user_data(m_surface, &kOwnedPixels, data, std::free) == CAIRO_STATUS_SUCCESS) {
+            m_clearPending = true;
+            return;
+        }
+        cairo_surface_destroy(m_surface);
+        std::free(data);
+    }
+    // Without memory of our own, cairo's cleared surface (or its error one).
+    m_surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    stride = cairo_image_surface_get_stride(m_surface);
 }
 
-BitmapObject::~BitmapObject() { cairo_surface_destroy(surface); }
+BitmapObject::~BitmapObject() { cairo_surface_destroy(m_surface); }
+
+cairo_surface_t* BitmapObject::surface() const {
+    if (m_clearPending) {
+        m_clearPending = false;
+        std::memset(cairo_image_surface_get_data(m_surface), 0, static_cast<std::size_t>(stride) * height);
+    }
+    return m_surface;
+}
 
 std::uint32_t* BitmapObject::row(int y) const {
-    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface()) +
                                             static_cast<std::ptrdiff_t>(y) * stride);
 }
 
@@ -88,7 +120,7 @@ cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect) {
 cairo_t* createCairo(const DcObject& dc) {
     dc.drawnOn = true;
     if (!dc.bitmap) return nullptr;
-    cairo_t* cr = cairo_create(dc.bitmap->surface);
+    cairo_t* cr = cairo_create(dc.bitmap->surface());
     if (dc.clip) {
         int n = cairo_region_num_rectangles(dc.clip);
         for (int i = 0; i < n; ++i) {
@@ -176,7 +208,7 @@ HGDIOBJ GetStockObject(int index) {
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
     if (!findDc(hdc) || width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
     auto bitmap = std::make_shared<BitmapObject>(width, height);
-    if (cairo_surface_status(bitmap->surface) != CAIRO_STATUS_SUCCESS) return nullptr;
+    if (!bitmap->valid()) return nullptr;
     return static_cast<HBITMAP>(addHandle(HandleKind::Bitmap, bitmap));
 }
 
@@ -191,9 +223,9 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
     if (!source) return nullptr;
     // Win32 copies the bitmap: the caller may delete it while the brush lives.
     auto copy = std::make_shared<BitmapObject>(source->width, source->height);
-    cairo_surface_flush(source->surface);
+    cairo_surface_flush(source->surface());
     for (int y = 0; y < source->height; ++y) std::copy_n(source->row(y), source->width, copy->row(y));
-    cairo_surface_mark_dirty(copy->surface);
+    cairo_surface_mark_dirty(copy->surface());
     auto brush = std::make_shared<BrushObject>();
     brush->pattern = std::move(copy);
     return static_cast<HBRUSH>(addHandle(HandleKind::Brush, brush));
@@ -210,20 +242,20 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brushHandle) {
         std::uint32_t pixel =
             (GetRValue(brush->color) << 16) | (GetGValue(brush->color) << 8) | GetBValue(brush->color);
         cairo_region_t* area = clippedArea(*dc, *rect);
-        cairo_surface_flush(dc->bitmap->surface);
+        cairo_surface_flush(dc->bitmap->surface());
         for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {
             cairo_rectangle_int_t r;
             cairo_region_get_rectangle(area, i, &r);
             for (int y = r.y; y < r.y + r.height; ++y) std::fill_n(dc->bitmap->row(y) + r.x, r.width, pixel);
         }
-        cairo_surface_mark_dirty(dc->bitmap->surface);
+        cairo_surface_mark_dirty(dc->bitmap->surface());
         cairo_region_destroy(area);
         return 1;
     }
     cairo_t* cr = createCairo(*dc);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     // Tiles start at the DC's origin, not at the rectangle.
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(brush->pattern->surface);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(brush->pattern->surface());
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
     cairo_set_source(cr, pattern);
     cairo_pattern_destroy(pattern);

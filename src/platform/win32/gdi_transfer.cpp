@@ -36,7 +36,7 @@ struct Source {
         rows = std::clamp(y + h, 0, height) - top;
         pixels.assign(static_cast<std::size_t>(cols) * rows, 0);
         if (!dc.bitmap) return;
-        cairo_surface_flush(dc.bitmap->surface);
+        cairo_surface_flush(dc.bitmap->surface());
         for (int r = 0; r < rows; ++r)
             std::copy_n(dc.bitmap->row(top + r) + left, cols, pixels.begin() + static_cast<std::ptrdiff_t>(r) * cols);
     }
@@ -57,6 +57,11 @@ struct CopyPixel {
 // Nearest source offset for destination offset i when n source pixels
 // spread over m destination pixels.
 inline int nearest(int i, int n, int m) { return static_cast<int>((2LL * i + 1) * n / (2LL * m)); }
+
+bool coversWhole(cairo_region_t* area, const BitmapObject& bitmap) {
+    cairo_rectangle_int_t whole{0, 0, bitmap.width, bitmap.height};
+    return cairo_region_contains_rectangle(area, &whole) == CAIRO_REGION_OVERLAP_IN;
+}
 
 // Calls `put(destPixel, sourcePixel)` for every writable destination pixel
 // of the rectangle whose source pixel lies inside the source bitmap. Negative
@@ -88,11 +93,15 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
     }
     if (w == 0 || h == 0 || sw == 0 || sh == 0 || !dest.bitmap) return;
     cairo_region_t* area = clippedArea(dest, RECT{x, y, x + w, y + h});
-    cairo_surface_flush(dest.bitmap->surface);
     const BitmapObject* from = src.bitmap.get();
-    if (sw == w && sh == h && !flipX && !flipY && from && from != dest.bitmap.get()) {
+    const bool oneToOne = sw == w && sh == h && !flipX && !flipY && from && from != dest.bitmap.get();
+    if (oneToOne && std::is_same_v<Put, CopyPixel> && coversWhole(area, *dest.bitmap) && x - sx <= 0 && y - sy <= 0 &&
+        x - sx + from->width >= dest.bitmap->width && y - sy + from->height >= dest.bitmap->height)
+        dest.bitmap->willOverwriteAll();  // no need to clear what is copied over
+    cairo_surface_flush(dest.bitmap->surface());
+    if (oneToOne) {
         // One to one between two bitmaps: walk rows directly, no snapshot.
-        cairo_surface_flush(from->surface);
+        cairo_surface_flush(from->surface());
         for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {
             cairo_rectangle_int_t r;
             cairo_region_get_rectangle(area, i, &r);
@@ -110,7 +119,7 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
                 }
             }
         }
-        cairo_surface_mark_dirty(dest.bitmap->surface);
+        cairo_surface_mark_dirty(dest.bitmap->surface());
         cairo_region_destroy(area);
         return;
     }
@@ -129,7 +138,7 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
             }
         }
     }
-    cairo_surface_mark_dirty(dest.bitmap->surface);
+    cairo_surface_mark_dirty(dest.bitmap->surface());
     cairo_region_destroy(area);
 }
 

@@ -45,6 +45,29 @@ inline std::uint32_t overStraight(std::uint32_t d, std::uint32_t s, std::uint32_
     return out | (div255(total) << 24);
 }
 
+// A blend that remembers its last result: runs of one pixel under one
+// source are the common case (inside a glow, across the glass), and a blend
+// depends on nothing but the three values.
+class Blend {
+public:
+    explicit Blend(bool premultiplied) : m_premultiplied(premultiplied) {}
+    std::uint32_t operator()(std::uint32_t d, std::uint32_t s, std::uint32_t ea) {
+        if (!m_valid || d != m_d || s != m_s || ea != m_ea) {
+            m_out = m_premultiplied ? overPremultiplied(d, s, ea) : overStraight(d, s, ea);
+            m_d = d;
+            m_s = s;
+            m_ea = ea;
+            m_valid = true;
+        }
+        return m_out;
+    }
+
+private:
+    bool m_premultiplied;
+    bool m_valid = false;
+    std::uint32_t m_d = 0, m_s = 0, m_ea = 0, m_out = 0;
+};
+
 // Where a Graphics draws: the pixels, their form and the writable area.
 struct Canvas {
     std::shared_ptr<DcObject> dc;
@@ -61,7 +84,7 @@ struct Canvas {
     Canvas& operator=(const Canvas&) = delete;
     ~Canvas() {
         if (area) cairo_region_destroy(area);
-        if (dc && dc->bitmap) cairo_surface_mark_dirty(dc->bitmap->surface);
+        if (dc && dc->bitmap) cairo_surface_mark_dirty(dc->bitmap->surface());
     }
     std::uint32_t* row(int y) const {
         return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
@@ -118,11 +141,12 @@ void compositeSolid(const Canvas& canvas, const Coverage& coverage, Gdiplus::ARG
     const unsigned char* m = cairo_image_surface_get_data(coverage.mask);
     int mstride = cairo_image_surface_get_stride(coverage.mask);
     std::uint32_t alpha = color >> 24;
+    Blend blend(canvas.premultiplied);
     canvas.forEach([&](int x, int y, std::uint32_t& p) {
         std::uint32_t ea =
             div255(alpha * m[static_cast<std::ptrdiff_t>(y - coverage.top) * mstride + (x - coverage.left)]);
         if (ea == 0) return;
-        p = canvas.premultiplied ? overPremultiplied(p, color, ea) : overStraight(p, color, ea);
+        p = blend(p, color, ea);
     });
 }
 
@@ -178,8 +202,8 @@ Status openCanvas(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const
             return Ok;
         }
         win32::BitmapObject& bitmap = *canvas.dc->bitmap;
-        cairo_surface_flush(bitmap.surface);
-        canvas.data = cairo_image_surface_get_data(bitmap.surface);
+        cairo_surface_flush(bitmap.surface());
+        canvas.data = cairo_image_surface_get_data(bitmap.surface());
         canvas.width = bitmap.width;
         canvas.height = bitmap.height;
         canvas.stride = bitmap.stride;
@@ -376,13 +400,14 @@ static Status drawImage(HDC hdc, const std::shared_ptr<win32::ImageData>& target
         int w = static_cast<int>(src.Width), h = static_cast<int>(src.Height);
         cairo_rectangle_int_t r{dx, dy, w, h};
         cairo_region_intersect_rectangle(canvas.area, &r);
+        win32::Blend blend(canvas.premultiplied);
         canvas.forEach([&](int x, int y, std::uint32_t& p) {
             int px = x - dx + sx, py = y - dy + sy;
             if (px < 0 || py < 0 || px >= source->width || py >= source->height) return;
             std::uint32_t s = source->pixels[static_cast<std::size_t>(py) * source->width + px];
             std::uint32_t a = s >> 24;
             if (a == 0) return;
-            p = canvas.premultiplied ? win32::overPremultiplied(p, s, a) : win32::overStraight(p, s, a);
+            p = blend(p, s, a);
         });
         return Ok;
     }

@@ -34,13 +34,13 @@ std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
     }
     auto image =
         std::make_shared<BitmapObject>(cairo_image_surface_get_width(png), cairo_image_surface_get_height(png));
-    cairo_t* cr = cairo_create(image->surface);
+    cairo_t* cr = cairo_create(image->surface());
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, png, 0, 0);
     cairo_paint(cr);
     cairo_destroy(cr);
     cairo_surface_destroy(png);
-    cairo_surface_flush(image->surface);
+    cairo_surface_flush(image->surface());
     return image;
 }
 
@@ -49,14 +49,14 @@ std::shared_ptr<BitmapObject> decodePng(const Resource& resource) {
 std::shared_ptr<BitmapObject> applicationIconImage() {
     constexpr int kSize = 32;
     auto image = std::make_shared<BitmapObject>(kSize, kSize);
-    cairo_surface_flush(image->surface);
+    cairo_surface_flush(image->surface());
     for (int y = 2; y < kSize - 2; ++y)
         for (int x = 1; x < kSize - 1; ++x) {
             bool border = y == 2 || y == kSize - 3 || x == 1 || x == kSize - 2;
             std::uint32_t pixel = border ? 0xFF808080u : (y < 9 ? 0xFF2050C0u : 0xFFFFFFFFu);
             image->row(y)[x] = pixel;
         }
-    cairo_surface_mark_dirty(image->surface);
+    cairo_surface_mark_dirty(image->surface());
     return image;
 }
 

@@ -93,7 +93,7 @@ std::vector<std::shared_ptr<Window>> allWindows() {
 
 void presentWindow(Window& window, const RECT& area) {
     if (!backend() || !window.native || !window.surface) return;
-    cairo_surface_flush(window.surface->surface);
+    cairo_surface_flush(window.surface->surface());
     PixelView view{window.surface->row(0), window.surface->width, window.surface->height, window.surface->stride};
     backend()->present(window.native, view, area);
 }

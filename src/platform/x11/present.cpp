@@ -13,6 +13,16 @@
 
 namespace x11 {
 
+std::pair<int, int> copyChanged(const std::uint32_t* from, std::uint32_t* to, int count) {
+    int first = 0;
+    while (first < count && from[first] == to[first]) ++first;
+    if (first == count) return {0, 0};
+    int end = count;
+    while (from[end - 1] == to[end - 1]) --end;
+    std::memcpy(to + first, from + first, static_cast<size_t>(end - first) * 4);
+    return {first, end};
+}
+
 void X11Backend::present(win32::NativeWindow window, const win32::PixelView& surface, const RECT& area) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state || !surface.pixels || surface.width <= 0 || surface.height <= 0 || surface.stride < surface.width * 4)
@@ -29,25 +39,40 @@ void X11Backend::present(win32::NativeWindow window, const win32::PixelView& sur
     const int bottom = std::min(state->height, static_cast<int>(area.bottom));
     if (right <= left || bottom <= top) return;
 
-    storeArea(*state, surface, left, top, right, bottom);
+    // The server shows what is stored (an Expose is answered from it), so
+    // only the part that changed is sent: a tick of the progress bar moves
+    // a few pixels, and one that moves none wakes no server at all.
+    RECT changed = storeArea(*state, surface, left, top, right, bottom);
+    state->presented = true;
+    if (changed.right <= changed.left) return;
     // The shape first: it may grow the X window over what is put next.
-    if (state->colorKey && m_hasShape) updateShape(*state, top, bottom);
-    putArea(*state, left, top, right - left, bottom - top);
+    if (state->colorKey && m_hasShape) updateShape(*state, changed.top, changed.bottom);
+    putArea(*state, changed.left, changed.top, changed.right - changed.left, changed.bottom - changed.top);
     XFlush(m_display);
 }
 
-void X11Backend::storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right,
+RECT X11Backend::storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right,
                            int bottom) {
     const auto* source = reinterpret_cast<const std::uint8_t*>(surface.pixels);
+    const int count = right - left;
+    std::vector<std::uint32_t> converted(window.argb ? static_cast<size_t>(count) : 0);
+    RECT changed{right, bottom, left, top};
     for (int y = top; y < bottom; ++y) {
         const auto* from =
             reinterpret_cast<const std::uint32_t*>(source + static_cast<size_t>(y) * surface.stride) + left;
+        if (window.argb) {
+            keyToAlpha(from, converted.data(), count, window.colorKey, window.key);
+            from = converted.data();
+        }
         std::uint32_t* to = &window.pixels[static_cast<size_t>(y) * window.width + left];
-        if (window.argb)
-            keyToAlpha(from, to, right - left, window.colorKey, window.key);
-        else
-            std::memcpy(to, from, static_cast<size_t>(right - left) * 4);
+        const auto [first, end] = copyChanged(from, to, count);
+        if (first == end) continue;
+        changed.left = std::min(changed.left, static_cast<LONG>(left + first));
+        changed.right = std::max(changed.right, static_cast<LONG>(left + end));
+        changed.top = std::min(changed.top, static_cast<LONG>(y));
+        changed.bottom = y + 1;
     }
+    return changed.left < changed.right ? changed : RECT{0, 0, 0, 0};
 }
 
 void X11Backend::putArea(WindowState& window, int x, int y, int width, int height) {
@@ -71,8 +96,9 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
 void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state || (!m_hasShape && !state->argb)) return;
-    if (state->argb && (enabled != state->colorKey || key != state->key)) {
-        // What shows was stored with the old key: store it anew.
+    if (state->argb && state->presented && (enabled != state->colorKey || key != state->key)) {
+        // What shows was stored with the old key: store it anew. Before the
+        // first present nothing shows but the clear start, which stays clear.
         alphaToKey(state->pixels.data(), state->pixels.size(), state->colorKey, state->key);
         keyToAlpha(state->pixels.data(), state->pixels.data(), static_cast<int>(state->pixels.size()), enabled, key);
         putArea(*state, 0, 0, state->width, state->height);

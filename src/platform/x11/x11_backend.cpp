@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/x11/icon.h"
 #include "platform/x11/pointer.h"
@@ -109,7 +110,13 @@ X11Backend::X11Backend(Display* display)
         {&a.dropProperty, "OSTREL_DROP"},
         {&a.incr, "INCR"},
     };
-    for (const Name& n : names) *n.atom = XInternAtom(m_display, n.name, False);
+    // One request and one reply for them all, not a round trip each.
+    constexpr int kCount = static_cast<int>(sizeof names / sizeof names[0]);
+    char* nameList[kCount];
+    Atom atoms[kCount] = {};
+    for (int i = 0; i < kCount; ++i) nameList[i] = const_cast<char*>(names[i].name);
+    XInternAtoms(m_display, nameList, kCount, False, atoms);
+    for (int i = 0; i < kCount; ++i) *names[i].atom = atoms[i];
 
     m_epoll = epoll_create1(EPOLL_CLOEXEC);
     m_pending = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -233,6 +240,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         if (state->desc.popup) popupShown(*state);
     } else {
         if (state->desc.popup) popupHidden(*state);
+        if (m_foregroundPending == state->xid) m_foregroundPending = 0;
         state->mapped = false;
         state->swayAfterMap = false;
         XWithdrawWindow(m_display, state->xid, m_screen);
@@ -299,6 +307,7 @@ void X11Backend::flush() {
 }
 
 void X11Backend::processEvents() {
+    if (m_foregroundPending) activatePending();
     if (m_pending >= 0) {
         std::uint64_t count;
         [[maybe_unused]] auto got = read(m_pending, &count, sizeof count);
@@ -506,7 +515,14 @@ void X11Backend::setIcon(win32::NativeWindow window, int width, int height, cons
 }
 
 void X11Backend::setForeground(win32::NativeWindow window) {
-    WindowState* state = find(static_cast<::Window>(window));
+    // Asked on the loop's next turn: whether a window manager takes the
+    // request is read with round trips, which the first paint of a window
+    // just shown need not wait for.
+    m_foregroundPending = static_cast<::Window>(window);
+}
+
+void X11Backend::activatePending() {
+    WindowState* state = find(std::exchange(m_foregroundPending, 0));
     if (!state) return;
     if (wmSupports(m_atoms.netActiveWindow)) {
         sendToRoot(state->xid, m_atoms.netActiveWindow, 1 /* from an application */, static_cast<long>(m_lastTime), 0,

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/internal/backend.h"
@@ -34,6 +35,10 @@ struct Atoms {
         xdndActionCopy, uriList, dropProperty, incr;
 };
 
+// Copies `count` pixels over `to` where they differ and returns the span
+// [first, end) that did; {0, 0} when none did.
+std::pair<int, int> copyChanged(const std::uint32_t* from, std::uint32_t* to, int count);
+
 struct WindowState {
     ::Window xid = 0;
     win32::NativeWindowDesc desc;
@@ -45,6 +50,7 @@ struct WindowState {
     // On the 32-bit visual: `pixels` hold the colour key as alpha (see
     // keyToAlpha), which a compositor honours where it ignores the shape.
     bool argb = false;
+    bool presented = false;  // `pixels` hold something presented, not only the clear start
     bool colorKey = false;
     COLORREF key = 0;
     bool shapeApplied = false;
@@ -151,11 +157,13 @@ private:
 
     // present.cpp
     void putArea(WindowState& window, int x, int y, int width, int height);
+    void activatePending();  // what setForeground left for the loop
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
     // Stores painted rows [top, bottom), columns [left, right), in the form
     // the window's visual takes.
-    void storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
+    // Returns the part of the area whose stored pixels changed (empty: none).
+    RECT storeArea(WindowState& window, const win32::PixelView& surface, int left, int top, int right, int bottom);
 
     // box.cpp
     // Covers `box` (client coordinates) with the X window, the client area
@@ -230,6 +238,7 @@ private:
     Atoms m_atoms{};
     std::string m_hostname;
     Time m_lastTime = CurrentTime;
+    ::Window m_foregroundPending = 0;  // see setForeground
     std::map<::Window, std::unique_ptr<WindowState>> m_windows;
     DragState m_drag;
     std::unique_ptr<MoveState> m_move;

@@ -182,6 +182,50 @@ TEST_F(WavWriter, StopThenPlayStartsOverOnTheSameChannel) {
     std::remove(out.c_str());
 }
 
+TEST_F(WavWriter, ChannelVolumeScalesTheSamplesAndStartsAtOneForEachSound) {
+    std::string out = tempPath("volume.wav");
+    start(OUTPUTTYPE_WAVWRITER, 8000, out);
+    Sound* sound = nullptr;
+    ASSERT_EQ(system->createSound(fixture("stereo8k.wav").c_str(), CREATESTREAM, nullptr, &sound), OK);
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(CHANNEL_REUSE, sound, false, &channel), OK);
+    // What the desktop may send, and what the channel takes it as.
+    struct {
+        float set;
+        float read;
+    } cases[] = {{0.5f, 0.5f}, {2.0f, 2.0f}, {-0.5f, 0.0f}, {NAN, 0.0f}, {INFINITY, 10.0f}, {1e9f, 10.0f}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(channel->setVolume(c.set), OK);
+        float volume = -1;
+        ASSERT_EQ(channel->getVolume(&volume), OK);
+        EXPECT_EQ(volume, c.read) << "set " << c.set;
+    }
+    ASSERT_EQ(channel->setVolume(0.5f), OK);
+    ostaudio::testing::advance(system, 3000);
+    ASSERT_EQ(channel->setVolume(0.0f), OK);
+    ostaudio::testing::advance(system, 1000);
+    // A sound played again starts at the volume it was made with.
+    ASSERT_EQ(system->playSound(CHANNEL_REUSE, sound, false, &channel), OK);
+    float volume = 0;
+    ASSERT_EQ(channel->getVolume(&volume), OK);
+    EXPECT_EQ(volume, 1.0f);
+    ostaudio::testing::advance(system, 1000);
+    ASSERT_EQ(channel->stop(), OK);
+    EXPECT_EQ(channel->setVolume(0.5f), ERR_INVALID_HANDLE);
+    EXPECT_EQ(channel->getVolume(&volume), ERR_INVALID_HANDLE);
+    EXPECT_EQ(channel->getVolume(nullptr), ERR_INVALID_PARAM);
+    system->release();
+    system = nullptr;
+
+    std::vector<float> one = pcm16AsFloat(wavData(readFile(fixture("stereo8k.wav"))));
+    std::vector<float> written = floats(wavData(readFile(out)));
+    ASSERT_EQ(written.size(), 10000u);
+    for (std::size_t i = 0; i < 6000; ++i) ASSERT_EQ(written[i], one[i] * 0.5f) << "sample " << i;
+    for (std::size_t i = 6000; i < 8000; ++i) ASSERT_EQ(written[i], 0.0f) << "sample " << i;
+    for (std::size_t i = 0; i < 2000; ++i) ASSERT_EQ(written[8000 + i], one[i]) << "sample " << i;
+    std::remove(out.c_str());
+}
+
 struct Expected {
     const char* file;
     unsigned lengthMs;

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -175,14 +177,104 @@ TEST_F(PulseServer, PauseHoldsWhatWasNotHeardAndResumeGoesOnFromThere) {
     EXPECT_EQ(heard(output, source), paused);
     long taken = source.mixed.load();
 
-    // Resuming plays what was held before anything new.
+    // Resuming plays what was held before anything new; the server asks for
+    // more once a request's worth of room is free.
     output.setPaused(false);
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > paused + kRate / 2; }, 10));
     EXPECT_GE(heard(output, source), paused);
-    EXPECT_GT(source.mixed.load(), taken);
-    // Half a second queued: the server never ran dry, pause and all.
+    ASSERT_TRUE(waitUntil([&] { return source.mixed.load() > taken; }, 10));
+    // Seconds queued: the server never ran dry, pause and all.
     EXPECT_EQ(output.underruns(), 0);
     output.close();
+}
+
+TEST_F(PulseServer, AfterEachStartNothingCountsAsHeardSoonerThanItCouldBe) {
+    PulseOutput output;
+    ASSERT_GE(output.numDrivers(), 1);
+    ToneSource source;
+    ASSERT_EQ(output.open(0, OutputFormat{}, &source), OK);
+    // The first start, a resume, and a start after a flush: the output may
+    // lag behind what was heard, never run ahead of the wall clock since
+    // the start (30 ms allowed for the server's own timing).
+    for (int start = 0; start < 3; ++start) {
+        SCOPED_TRACE(start);
+        if (start == 2) output.flush();
+        long before = heard(output, source);
+        auto t0 = std::chrono::steady_clock::now();
+        output.setPaused(false);
+        long most = 0;
+        for (;;) {
+            long now = heard(output, source) - before;
+            auto elapsed = std::chrono::steady_clock::now() - t0;
+            long possible = (long)(std::chrono::duration<double>(elapsed).count() * kRate) + kRate * 30 / 1000;
+            ASSERT_LE(now, possible);
+            most = std::max(most, now);
+            if (elapsed > std::chrono::milliseconds(1500)) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_GT(most, kRate / 2) << "the position stood still";
+        output.setPaused(true);
+    }
+    output.close();
+}
+
+// A tone whose decoder keeps only a little ready at a time.
+struct SlowToneSource : ToneSource {
+    std::atomic<int> biggest{0};
+    void mix(float* out, int frames, bool wait) override {
+        biggest = std::max(biggest.load(), frames);
+        ToneSource::mix(out, frames, wait);
+    }
+    int ready() override { return 4096; }
+};
+
+TEST_F(PulseServer, WritesNoMoreThanTheDecodersHaveReadyAndKeepsTheServerFed) {
+    PulseOutput output;
+    ASSERT_GE(output.numDrivers(), 1);
+    SlowToneSource source;
+    ASSERT_EQ(output.open(0, OutputFormat{}, &source), OK);
+    output.setPaused(false);
+    ASSERT_TRUE(waitUntil([&] { return heard(output, source) > kRate * 3; }, 15));
+    EXPECT_LE(source.biggest.load(), 4096);
+    EXPECT_EQ(output.underruns(), 0);
+    output.close();
+}
+
+// The server's volume of the stream, in percent, as pactl reports it.
+int serverVolumePercent() {
+    FILE* pipe = ::popen("pactl list sink-inputs 2>/dev/null", "r");
+    if (pipe == nullptr) return -1;
+    char line[512];
+    int percent = -1;
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        const char* volume = std::strstr(line, "Volume: front-left:");
+        const char* slash = volume ? std::strchr(volume, '/') : nullptr;
+        if (slash != nullptr) percent = std::atoi(slash + 1);
+    }
+    ::pclose(pipe);
+    return percent;
+}
+
+TEST_F(PulseServer, ChannelVolumeIsTheStreamVolumeOnTheServer) {
+    System* system = nullptr;
+    ASSERT_EQ(System_Create(&system), OK);
+    ASSERT_EQ(system->init(100, INIT_NORMAL, nullptr), OK);
+    Sound* sound = nullptr;
+    std::string file = std::string(OST_AUDIO_FIXTURES) + "/tone.ogg";
+    ASSERT_EQ(system->createSound(file.c_str(), CREATESTREAM | LOOP_NORMAL, nullptr, &sound), OK);
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(CHANNEL_REUSE, sound, false, &channel), OK);
+    ASSERT_TRUE(waitUntil([] { return serverVolumePercent() == 100; }, 10));
+    ASSERT_EQ(channel->setVolume(0.25f), OK);
+    // pactl shows the cubic volume: a quarter of the amplitude is 63 %.
+    EXPECT_TRUE(waitUntil([] { return serverVolumePercent() == 63; }, 10)) << serverVolumePercent();
+    ASSERT_EQ(channel->setVolume(0.0f), OK);
+    EXPECT_TRUE(waitUntil([] { return serverVolumePercent() == 0; }, 10)) << serverVolumePercent();
+    // A new sound on the channel is heard as it is again.
+    ASSERT_EQ(system->playSound(CHANNEL_REUSE, sound, false, &channel), OK);
+    EXPECT_TRUE(waitUntil([] { return serverVolumePercent() == 100; }, 10)) << serverVolumePercent();
+    ASSERT_EQ(sound->release(), OK);
+    ASSERT_EQ(system->release(), OK);
 }
 
 // Killed outright or told to end: either way the server is gone at once.

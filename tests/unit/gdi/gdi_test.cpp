@@ -44,12 +44,47 @@ TEST(BitBlt, HonoursTheDeviceClip) {
     MemorySurface src(4, 4);
     src.fill(0xFF0000FF);
     ASSERT_TRUE(BitBlt(window, 0, 0, 4, 4, src.dc, 0, 0, SRCCOPY));
-    cairo_surface_flush(surface->surface);
+    cairo_surface_flush(surface->surface());
     EXPECT_EQ(surface->row(0)[0], 0u);
     EXPECT_EQ(surface->row(1)[1], 0xFF0000FFu);
     EXPECT_EQ(surface->row(2)[2], 0xFF0000FFu);
     EXPECT_EQ(surface->row(3)[2], 0u);
     DeleteDC(window);
+}
+
+// A new bitmap is black, though its clearing is put off: a copy that covers
+// it whole skips the clearing, anything less leaves the rest black. Each
+// bitmap takes memory a lit one just gave back, so a skipped clear shows.
+TEST(BitBlt, ANewBitmapIsBlackWhereverACopyLeavesItUntouched) {
+    struct Case {
+        const char* name;
+        int srcW, srcH, x, y, w, h, sx, sy;
+        int litLeft, litTop, litRight, litBottom;  // destination pixels the copy writes
+    };
+    const Case cases[] = {
+        {"whole, from a larger source", 6, 6, 0, 0, 4, 4, 1, 1, 0, 0, 4, 4},
+        {"whole, rectangle running off every edge", 4, 4, -2, -2, 8, 8, -2, -2, 0, 0, 4, 4},
+        {"source too small for the bitmap", 3, 4, 0, 0, 4, 4, 0, 0, 0, 0, 3, 4},
+        {"source off to the left", 4, 4, 0, 0, 4, 4, -1, 0, 1, 0, 4, 4},
+        {"a part of the bitmap", 4, 4, 1, 1, 2, 2, 0, 0, 1, 1, 3, 3},
+        {"nothing at all", 4, 4, 9, 9, 2, 2, 0, 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemorySurface src(c.srcW, c.srcH);
+        src.fill(0xFF00FF00);
+        {
+            MemorySurface lit(4, 4);
+            lit.fill(0xFFFFFFFF);
+        }
+        MemorySurface dst(4, 4);
+        ASSERT_TRUE(BitBlt(dst.dc, c.x, c.y, c.w, c.h, src.dc, c.sx, c.sy, SRCCOPY));
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                bool lit = x >= c.litLeft && x < c.litRight && y >= c.litTop && y < c.litBottom;
+                EXPECT_EQ(dst.at(x, y), lit ? 0xFF00FF00u : 0u) << x << "," << y;
+            }
+    }
 }
 
 TEST(BitBlt, StaleOrWrongHandlesFail) {

@@ -309,7 +309,7 @@ TEST(GdiplusGraphics, OnAWindowDcStaysInsideItsDeviceClip) {
         g.FillRectangle(&brush, 0.0f, 0.0f, 4.0f, 1.0f);
         g.FillRectangle(&brush, 0.0f, 1.0f, 1.5f, 1.0f);  // column 1 half covered
     }
-    cairo_surface_flush(surface->surface);
+    cairo_surface_flush(surface->surface());
     EXPECT_EQ(surface->row(0)[0], 0u);
     EXPECT_EQ(surface->row(0)[1], 0xFFFFFFFFu);
     EXPECT_EQ(surface->row(0)[3], 0u);

@@ -168,7 +168,7 @@ struct Painted {
 
 std::uint32_t SlicePixel(HBITMAP slice, int x, int y) {
     auto bitmap = win32::findBitmap(slice);
-    cairo_surface_flush(bitmap->surface);
+    cairo_surface_flush(bitmap->surface());
     return bitmap->row(y)[x];
 }
 

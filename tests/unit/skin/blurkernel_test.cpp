@@ -148,12 +148,34 @@ std::vector<std::uint32_t> ReferenceBlur(const OstBlurKernel& kernel, const Imag
 TEST(BlurKernel, SameBytesAsTheDirectSumOnSparseAndDenseImages) {
     OstBlurKernel kernel;
     std::mt19937 rng(7);
-    for (int zeroPercent : {0, 60, 95}) {
-        Image image(37, 23);
-        for (auto& p : image.pixels) p = (static_cast<int>(rng() % 100) < zeroPercent) ? 0u : rng();
+    // Widths on both sides of the pixels summed side by side, and the sizes
+    // the skin blurs.
+    const int sizes[][2] = {{37, 23}, {1, 1}, {2, 9},    {3, 3},   {4, 5},    {5, 2},
+                            {8, 8},   {9, 1}, {520, 50}, {55, 30}, {235, 80}, {180, 25}};
+    for (const auto& size : sizes) {
+        for (int zeroPercent : {0, 60, 95, 100}) {
+            Image image(size[0], size[1]);
+            for (auto& p : image.pixels) p = (static_cast<int>(rng() % 100) < zeroPercent) ? 0u : rng();
+            std::vector<std::uint32_t> expected = ReferenceBlur(kernel, image);
+            Blur(kernel, image);
+            EXPECT_EQ(image.pixels, expected) << size[0] << "x" << size[1] << ", " << zeroPercent << "% zero";
+        }
+    }
+}
+
+// The glow as the painters leave it: a filled shape on transparent white
+// (no zero anywhere) or on transparent black, with an isolated lit pixel
+// far from it so that lit and unlit stretches alternate along a row.
+TEST(BlurKernel, SameBytesAsTheDirectSumOnGlowShapes) {
+    OstBlurKernel kernel;
+    for (std::uint32_t background : {0x00FFFFFFu, 0u}) {
+        Image image(131, 40, background);
+        for (int y = 10; y < 30; ++y)
+            for (int x = 12; x < 100; ++x) image.at(x, y) = 0xFFCCFF99;
+        image.at(120, 5) = 0x80402010;
         std::vector<std::uint32_t> expected = ReferenceBlur(kernel, image);
         Blur(kernel, image);
-        EXPECT_EQ(image.pixels, expected) << zeroPercent << "% zero";
+        EXPECT_EQ(image.pixels, expected) << std::hex << background;
     }
 }
 

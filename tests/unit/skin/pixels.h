@@ -23,7 +23,7 @@ inline Pixels ReadPixels(HBITMAP hbm) {
     Pixels pixels;
     auto bitmap = win32::findBitmap(hbm);
     if (!bitmap) return pixels;
-    cairo_surface_flush(bitmap->surface);
+    cairo_surface_flush(bitmap->surface());
     pixels.width = bitmap->width;
     pixels.height = bitmap->height;
     for (int y = 0; y < bitmap->height; ++y)

@@ -12,19 +12,30 @@
 
 namespace win32 {
 
+// The clearing to black is put off until the pixels are first reached, so
+// a bitmap that a copy then covers whole is never cleared (a paint's back
+// buffer, every paint). Like its cairo surface, a bitmap is used by one
+// thread at a time.
 struct BitmapObject : Object {
     BitmapObject(int width, int height);
     ~BitmapObject() override;
     BitmapObject(const BitmapObject&) = delete;
     BitmapObject& operator=(const BitmapObject&) = delete;
 
+    cairo_surface_t* surface() const;
+    bool valid() const { return cairo_surface_status(m_surface) == CAIRO_STATUS_SUCCESS; }
     std::uint32_t* row(int y) const;
+    // For a writer about to set every pixel: the pending clear is dropped.
+    void willOverwriteAll() const { m_clearPending = false; }
 
-    cairo_surface_t* surface = nullptr;
     int width = 0;
     int height = 0;
     int stride = 0;         // bytes
     bool selected = false;  // a bitmap is selected into at most one DC
+
+private:
+    cairo_surface_t* m_surface = nullptr;
+    mutable bool m_clearPending = false;
 };
 
 struct RegionObject : Object {
