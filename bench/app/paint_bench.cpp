@@ -64,7 +64,7 @@ BENCHMARK(PlainCopyOfTheWindow)->Unit(benchmark::kMicrosecond);
 // copied from the cache and the first item's highlight.
 void VolumeMenuPaint(benchmark::State& state) {
     Program program;
-    OstVolumeMenu menu(program.hwnd);
+    OstVolumeMenu menu(program.hwnd, program.app.GetSkin());
     HDC dc = GetDC(program.hwnd);
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, 180, 81);
@@ -82,7 +82,7 @@ BENCHMARK(VolumeMenuPaint)->Arg(-1)->Arg(0)->Unit(benchmark::kMicrosecond);
 // present.
 void MenuWindowPaint(benchmark::State& state) {
     Program program;
-    OstVolumeMenu menu(program.hwnd);
+    OstVolumeMenu menu(program.hwnd, program.app.GetSkin());
     OstMenuManager* manager = program.app.GetMainWindow()->GetMenuManager();
     HWND window = manager->GetMenuWindow();
     manager->SetCurrentMenu(&menu);

@@ -6,18 +6,18 @@
 
 #include "app/ot_application.h"
 #include "app/ot_overlay.h"
-#include "app/ot_strip.h"
 #include "app/ot_tray.h"
+#include "common/ot_layout.h"
 #include "common/ot_messages.h"
 #include "controls/ot_buttons.h"
 #include "controls/ot_volumebutton.h"
 #include "controls/ot_widget.h"
 #include "menus/ot_menumanager.h"
 #include "platform/win32/assertion.h"
-#include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/shell.h"
 #include "playback/ot_playengine.h"
+#include "skin/ot_blurbehind.h"
 #include "skin/ot_skin.h"
 #include "skin/ot_staticcache.h"
 
@@ -37,30 +37,18 @@ OstApplication* s_pApplication = NULL;
 }  // namespace
 
 OstMainWindow::OstMainWindow(OstApplication* application)
-    : m_pApplication(application),
-      m_pWidget(NULL),
-      m_hWnd(NULL),
-      m_hBlurRegion(NULL),
-      m_pMenuManager(NULL),
-      m_pStaticCache(NULL) {}
+    : m_pApplication(application), m_hWnd(NULL), m_hBlurRegion(NULL) {}
 
+// The buttons (and the menus they own) go before the manager that may still
+// point at one of those menus.
 OstMainWindow::~OstMainWindow() {
     if (m_hBlurRegion) {
         DeleteObject(m_hBlurRegion);
         m_hBlurRegion = NULL;
     }
-    if (m_pWidget) {
-        delete m_pWidget;
-        m_pWidget = NULL;
-    }
-    if (m_pMenuManager) {
-        delete m_pMenuManager;
-        m_pMenuManager = NULL;
-    }
-    if (m_pStaticCache) {
-        delete m_pStaticCache;
-        m_pStaticCache = NULL;
-    }
+    m_pWidget.reset();
+    m_pMenuManager.reset();
+    m_pStaticCache.reset();
 }
 
 ATOM OstMainWindow::RegisterWindowClass() {
@@ -92,40 +80,29 @@ bool OstMainWindow::Create() {
         OST_ASSERT_FAILED("NULL");
         return false;
     }
-    SetWindowLongW(m_hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(m_pApplication));
+    SetWindowLongW(m_hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<OstHost*>(m_pApplication)));
     SetWindowLongW(m_hWnd, GWL_STYLE, WS_VISIBLE);
-    m_hBlurRegion = CreateRectRgn(OstStrip::kLeft, OstStrip::kTop, OstStrip::kRight, OstStrip::kBottom);
+    m_hBlurRegion =
+        CreateRectRgn(OstLayout::kStripLeft, OstLayout::kStripTop, OstLayout::kStripRight, OstLayout::kStripBottom);
     SetLayeredWindowAttributes(m_hWnd, RGB(0, 0, 0), 0, LWA_COLORKEY);
     EnableBlur(m_hBlurRegion);
     m_pApplication->GetSkin()->Build(m_hWnd);
-    m_pStaticCache = new OstStaticCache();
+    m_pStaticCache = std::make_unique<OstStaticCache>();
     m_pStaticCache->Create(m_hWnd, kWidth, kHeight);
-    m_pApplication->GetOverlay()->ComposeBackground(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
-    m_pMenuManager = new OstMenuManager(m_hWnd);
+    m_pApplication->GetOverlay()->ComposeBackground(m_hWnd, m_pStaticCache.get(), m_pApplication->GetSkin());
+    m_pMenuManager = std::make_unique<OstMenuManager>(m_hWnd);
     CreateControls(m_hWnd);
-    m_pWidget->PaintStatic(m_hWnd, m_pStaticCache, m_pApplication->GetSkin());
+    m_pWidget->PaintStatic(m_hWnd, m_pStaticCache.get(), m_pApplication->GetSkin());
     m_pApplication->GetSkin()->ReleaseStaticImages();
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
     UpdateWindow(m_hWnd);
     return true;
 }
 
-bool OstMainWindow::EnableBlur(HRGN region) {
-    BOOL composition = FALSE;
-    DwmIsCompositionEnabled(&composition);
-    if (!composition) return false;
-    DWM_BLURBEHIND blur = {};
-    blur.dwFlags = DWM_BB_ENABLE;
-    if (region) blur.dwFlags |= DWM_BB_BLURREGION;
-    blur.fEnable = TRUE;
-    blur.hRgnBlur = region;
-    blur.fTransitionOnMaximized = FALSE;
-    DwmEnableBlurBehindWindow(m_hWnd, &blur);
-    return true;
-}
+bool OstMainWindow::EnableBlur(HRGN region) { return OstEnableBlurBehind(m_hWnd, region); }
 
 void OstMainWindow::CreateControls(HWND window) {
-    m_pWidget = new OstWidget();
+    m_pWidget = std::make_unique<OstWidget>();
     m_pWidget->Add(new OstCloseButton());
     m_pWidget->Add(new OstMinimizeButton());
     m_pWidget->Add(new OstPlayButton(window));
@@ -175,8 +152,8 @@ Gdiplus::Point ClientPoint(LPARAM lParam) { return Gdiplus::Point(GET_X_LPARAM(l
 LRESULT OnHitTest(HWND window, LPARAM lParam) {
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ScreenToClient(window, &point);
-    bool onStrip = point.x > OstStrip::kLeft && point.x < OstStrip::kRight && point.y > OstStrip::kTop &&
-                   point.y < OstStrip::kBottom;
+    bool onStrip = point.x > OstLayout::kStripLeft && point.x < OstLayout::kStripRight &&
+                   point.y > OstLayout::kStripTop && point.y < OstLayout::kStripBottom;
     if (onStrip) {
         OstWidget* widget = Widget();
         if (!widget || !widget->IsOverButton(point.x, point.y)) return HTCAPTION;

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr int kStateStopped = 0;
-constexpr int kStatePlaying = 1;
-
 // The text of a tag field, or empty while it holds a value the record is
 // given before any tag is read (at start-up, or for a file without the frame).
 std::string TagText(const WCHAR* pwszValue, const WCHAR* pwszReset, const WCHAR* pwszStartup) {
@@ -40,8 +37,8 @@ HWND OstMpris::Window() const { return m_pApplication->GetMainWindow()->GetHwnd(
 
 bus::PlaybackStatus OstMpris::status() {
     switch (m_pApplication->GetPlayEngine()->GetState()) {
-    case kStateStopped: return bus::PlaybackStatus::Stopped;
-    case kStatePlaying: return bus::PlaybackStatus::Playing;
+    case kEngineStopped: return bus::PlaybackStatus::Stopped;
+    case kEnginePlaying: return bus::PlaybackStatus::Playing;
     default: return bus::PlaybackStatus::Paused;
     }
 }
@@ -59,9 +56,9 @@ bus::TrackMetadata OstMpris::metadata() {
     // 259 characters, and its way back to UTF-8 would replace the bytes of a
     // name that is not UTF-8.
     track.url = FileUri(engine->GetFileName());
-    track.title = TagText(tag.m_szTitle, L"Untitled", L"Ostrel");
-    track.artist = TagText(tag.m_szArtist, L"Unknown Artist", L"Vazivizev I");
-    track.album = TagText(tag.m_szAlbum, L"Unknown Album", L"@ OT Dev. T");
+    track.title = TagText(tag.m_szTitle, OstMusicTag::kReset.pwszTitle, OstMusicTag::kStartup.pwszTitle);
+    track.artist = TagText(tag.m_szArtist, OstMusicTag::kReset.pwszArtist, OstMusicTag::kStartup.pwszArtist);
+    track.album = TagText(tag.m_szAlbum, OstMusicTag::kReset.pwszAlbum, OstMusicTag::kStartup.pwszAlbum);
     return track;
 }
 

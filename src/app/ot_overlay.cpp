@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/ot_strip.h"
+#include "common/ot_layout.h"
 #include "platform/win32/gdi.h"
 #include "skin/ot_skin.h"
 #include "skin/ot_staticcache.h"
@@ -17,18 +17,10 @@ constexpr int kBubbleTop = 20;
 }  // namespace
 
 OstOverlay::OstOverlay()
-    : m_nHintOwner(0),
-      m_nHintCenterX(0),
-      m_hHintWnd(NULL),
-      m_bHintVisible(false),
-      m_nGdiplusToken(0),
-      m_pProgressBrush(NULL) {}
+    : m_nHintOwner(0), m_nHintCenterX(0), m_hHintWnd(NULL), m_bHintVisible(false), m_nGdiplusToken(0) {}
 
 OstOverlay::~OstOverlay() {
-    if (m_pProgressBrush) {
-        delete m_pProgressBrush;
-        m_pProgressBrush = NULL;
-    }
+    m_pProgressBrush.reset();
     if (m_nGdiplusToken) {
         Gdiplus::GdiplusShutdown(m_nGdiplusToken);
         m_nGdiplusToken = 0;
@@ -42,7 +34,7 @@ int OstOverlay::Startup() {
     input.SuppressBackgroundThread = FALSE;
     input.SuppressExternalCodecs = FALSE;
     if (Gdiplus::GdiplusStartup(&m_nGdiplusToken, &input, NULL) != Gdiplus::Ok) return 1;
-    m_pProgressBrush = new Gdiplus::SolidBrush(Gdiplus::Color(0xFFCCFF99));
+    m_pProgressBrush = std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0xFFCCFF99));
     return 0;
 }
 
@@ -76,7 +68,8 @@ void OstOverlay::ComposeBackground(HWND window, OstStaticCache* cache, OstSkin* 
     HDC hdcPanel = CreateCompatibleDC(hdcWindow);
     ReleaseDC(window, hdcWindow);
     HGDIOBJ previous = SelectObject(hdcPanel, skin->GetPanel());
-    BitBlt(hdcCache, 10, 90, 520, 50, hdcPanel, 0, 0, SRCCOPY);
+    BitBlt(hdcCache, OstLayout::kPanel.x, OstLayout::kPanel.y, OstLayout::kPanel.width, OstLayout::kPanel.height,
+           hdcPanel, 0, 0, SRCCOPY);
     SelectObject(hdcPanel, previous);
     DeleteDC(hdcPanel);
     cache->EndDC();
@@ -85,9 +78,9 @@ void OstOverlay::ComposeBackground(HWND window, OstStaticCache* cache, OstSkin* 
 void OstOverlay::Paint(Gdiplus::Graphics* graphics, float fraction, OstSkin* skin) {
     // Anything outside (0, 1], NaN included, draws no bar.
     if (fraction > 0 && fraction <= 1) {
-        int width = static_cast<int>(fraction * OstStrip::kBarWidth);
-        graphics->FillRectangle(m_pProgressBrush, OstStrip::kBarLeft, OstStrip::kProgressTop, width,
-                                OstStrip::kBarHeight);
+        int width = static_cast<int>(fraction * OstLayout::kBarWidth);
+        graphics->FillRectangle(m_pProgressBrush.get(), OstLayout::kBarLeft, OstLayout::kProgressTop, width,
+                                OstLayout::kBarHeight);
     }
     if (m_bHintVisible) {
         HDC hdc = graphics->GetHDC();

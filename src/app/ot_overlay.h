@@ -2,16 +2,14 @@
 // play and stop buttons show while the pointer rests on them.
 #pragma once
 
+#include <memory>
+
+#include "controls/ot_host.h"
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/user.h"
 
 class OstSkin;
 class OstStaticCache;
-
-struct OstHint {
-    int nOwner;    // 1 play button, 2 stop button
-    int nCenterX;  // client x of the bubble's centre
-};
 
 class OstOverlay {
 public:
@@ -40,5 +38,5 @@ private:
     HWND m_hHintWnd;
     bool m_bHintVisible;
     ULONG_PTR m_nGdiplusToken;
-    Gdiplus::SolidBrush* m_pProgressBrush;
+    std::unique_ptr<Gdiplus::SolidBrush> m_pProgressBrush;  // goes before GDI+ shuts down
 };

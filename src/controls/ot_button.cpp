@@ -9,6 +9,8 @@ RECT ButtonRect(const Gdiplus::Rect& rc) {
     return r;
 }
 
+Gdiplus::Rect LayoutRect(const OstLayout::Box& box) { return Gdiplus::Rect(box.x, box.y, box.width, box.height); }
+
 OstButton::OstButton(int nKind, Gdiplus::Rect rcButton, bool bStatic)
     : m_nKind(nKind), m_rcButton(rcButton), m_bStatic(bStatic) {}
 

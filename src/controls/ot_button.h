@@ -5,6 +5,7 @@
 // operations below, always with the main window's handle, on the UI thread.
 #pragma once
 
+#include "common/ot_layout.h"
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/user.h"
 
@@ -61,3 +62,5 @@ protected:
 
 // The RECT that covers rc, for InvalidateRect.
 RECT ButtonRect(const Gdiplus::Rect& rc);
+// A button's place in the layout as the rectangle the button keeps.
+Gdiplus::Rect LayoutRect(const OstLayout::Box& box);

@@ -1,8 +1,10 @@
 // The window buttons (close, minimize) and the transport buttons (play/pause,
-// stop, previous, next), each at its fixed place in the button row. They
-// reach the play engine and the overlay through the application object kept
-// in the main window's GWL_USERDATA.
+// stop, previous, next), each at its place in the layout. They reach the
+// play engine and the hint through the host kept in the main window's
+// GWL_USERDATA.
 #pragma once
+
+#include <memory>
 
 #include "controls/ot_button.h"
 
@@ -35,7 +37,7 @@ public:
     ~OstPlayButton() override;
 
 private:
-    OstPlayMenu* m_pMenu;  // owned; null only if it could not be made
+    std::unique_ptr<OstPlayMenu> m_pMenu;  // null only if it could not be made
 };
 
 // Stops playback and repaints the play/pause button; shows its hint while

@@ -3,6 +3,8 @@
 // and leaving it asks the manager to close the menu.
 #pragma once
 
+#include <memory>
+
 #include "controls/ot_button.h"
 
 class OstVolumeMenu;
@@ -16,5 +18,5 @@ public:
     ~OstVolumeButton() override;
 
 private:
-    OstVolumeMenu* m_pMenu;  // owned; null only if it could not be made
+    std::unique_ptr<OstVolumeMenu> m_pMenu;  // null only if it could not be made
 };

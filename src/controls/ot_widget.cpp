@@ -16,37 +16,25 @@ constexpr ARGB kHoverColor = 0x3C99CCFF;    // and at alpha 60
 
 // The paths are members, so they exist (empty) before the body runs.
 OstWidget::OstWidget() : m_pathPressed(FillModeAlternate), m_pathHover(FillModeAlternate) {
-    for (int i = 0; i < kMaxButtons; ++i) m_pButtons[i] = NULL;
     m_nButtons = 0;
     m_pRegion = NULL;
     GdipCreateRegion(&m_pRegion);
     if (m_pRegion) GdipSetEmpty(m_pRegion);
     m_nPressed = -1;
     m_nHover = -1;
-    m_pPressedBrush = new SolidBrush(Color(kPressedColor));
-    m_pHoverBrush = new SolidBrush(Color(kHoverColor));
+    m_pPressedBrush = std::make_unique<SolidBrush>(Color(kPressedColor));
+    m_pHoverBrush = std::make_unique<SolidBrush>(Color(kHoverColor));
 }
 
 // The paths go after the body, m_pathHover first (members in reverse).
 OstWidget::~OstWidget() {
-    if (m_pPressedBrush) {
-        delete m_pPressedBrush;
-        m_pPressedBrush = NULL;
-    }
-    if (m_pHoverBrush) {
-        delete m_pHoverBrush;
-        m_pHoverBrush = NULL;
-    }
+    m_pPressedBrush.reset();
+    m_pHoverBrush.reset();
     if (m_pRegion) {
         GdipDeleteRegion(m_pRegion);
         m_pRegion = NULL;
     }
-    for (UINT i = 0; i < m_nButtons; ++i) {
-        if (m_pButtons[i]) {
-            delete m_pButtons[i];
-            m_pButtons[i] = NULL;
-        }
-    }
+    for (UINT i = 0; i < m_nButtons; ++i) m_pButtons[i].reset();
 }
 
 void OstWidget::Add(OstButton* pButton) {
@@ -56,7 +44,7 @@ void OstWidget::Add(OstButton* pButton) {
         delete pButton;
         return;
     }
-    m_pButtons[m_nButtons] = pButton;
+    m_pButtons[m_nButtons].reset(pButton);
     if (m_pRegion) GdipCombineRegionRectI(m_pRegion, &pButton->GetRect(), CombineModeUnion);
     ++m_nButtons;
 }
@@ -97,7 +85,7 @@ int OstWidget::OnLButtonDown(HWND hWnd, Point pt) {
 
 int OstWidget::ClearPressed(HWND hWnd) {
     if (m_nPressed == -1) return 0;
-    OstButton* pButton = m_pButtons[m_nPressed];
+    OstButton* pButton = m_pButtons[m_nPressed].get();
     RECT rc = ButtonRect(pButton->GetRect());
     pButton->OnRelease(hWnd);
     m_nPressed = -1;
@@ -111,7 +99,7 @@ int OstWidget::OnMenuClosed(HWND hWnd) { return EndHover(hWnd, 0); }
 
 int OstWidget::EndHover(HWND hWnd, int nWiden) {
     if (m_nHover == -1) return 0;
-    OstButton* pButton = m_pButtons[m_nHover];
+    OstButton* pButton = m_pButtons[m_nHover].get();
     RECT rc = ButtonRect(pButton->GetRect());
     rc.right += nWiden;
     pButton->OnMouseLeave(hWnd);
@@ -143,8 +131,8 @@ int OstWidget::Paint(HWND hWnd, Graphics* pGraphics, OstSkin* pSkin) {
     for (UINT i = 0; i < m_nButtons; ++i)
         if (!m_pButtons[i]->IsStatic()) m_pButtons[i]->Paint(hWnd, hdc, pSkin);
     GdipReleaseDC(pGraphics, hdc);
-    if (m_nPressed != -1) GdipFillPath(pGraphics, m_pPressedBrush, &m_pathPressed);
-    if (m_nHover != -1 && m_nHover != m_nPressed) GdipFillPath(pGraphics, m_pHoverBrush, &m_pathHover);
+    if (m_nPressed != -1) GdipFillPath(pGraphics, m_pPressedBrush.get(), &m_pathPressed);
+    if (m_nHover != -1 && m_nHover != m_nPressed) GdipFillPath(pGraphics, m_pHoverBrush.get(), &m_pathHover);
     return 0;
 }
 
@@ -156,6 +144,6 @@ BOOL OstWidget::IsOverButton(int x, int y) {
 
 OstButton* OstWidget::FindButton(int nKind) const {
     for (UINT i = 0; i < m_nButtons; ++i)
-        if (m_pButtons[i]->GetKind() == nKind) return m_pButtons[i];
+        if (m_pButtons[i]->GetKind() == nKind) return m_pButtons[i].get();
     return NULL;
 }

@@ -7,6 +7,8 @@
 // main window's message handling.
 #pragma once
 
+#include <memory>
+
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/user.h"
 
@@ -64,13 +66,14 @@ private:
     void BuildHighlight(Gdiplus::GraphicsPath* pPath, const Gdiplus::Rect& rc);
     int EndHover(HWND hWnd, int nWiden);
 
-    OstButton* m_pButtons[kMaxButtons];
+    // Released one by one, in the order the destructor gives.
+    std::unique_ptr<OstButton> m_pButtons[kMaxButtons];
     UINT m_nButtons;
     int m_nPressed;
     int m_nHover;
     Gdiplus::Region* m_pRegion;
-    Gdiplus::SolidBrush* m_pPressedBrush;
-    Gdiplus::SolidBrush* m_pHoverBrush;
+    std::unique_ptr<Gdiplus::SolidBrush> m_pPressedBrush;
+    std::unique_ptr<Gdiplus::SolidBrush> m_pHoverBrush;
     Gdiplus::GraphicsPath m_pathPressed;
     Gdiplus::GraphicsPath m_pathHover;
 };

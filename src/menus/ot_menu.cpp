@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <new>
 
-#include "app/ot_application.h"
 #include "common/ot_messages.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/gdi.h"
@@ -26,11 +25,6 @@ constexpr int kFrameOffsetY = 11;  // the frame's place in the menu window
 constexpr int kItemOffsetY = 10;   // menu y to menu-window y of a highlight
 constexpr ARGB kHighlightColor = 0xFF99CCFF;
 
-OstSkin* SkinOf(HWND hWnd) {
-    auto* app = reinterpret_cast<OstApplication*>(GetWindowLongW(hWnd, GWL_USERDATA));
-    return app ? app->GetSkin() : NULL;
-}
-
 void CopyText(WCHAR* to, const WCHAR* from) {
     std::wcsncpy(to, from, 127);
     to[127] = L'\0';
@@ -38,15 +32,13 @@ void CopyText(WCHAR* to, const WCHAR* from) {
 
 }  // namespace
 
-OstMenu::OstMenu() : m_nWidth(kBodyWidth), m_nHeight(kFirstItemTop), m_nCount(0), m_pCache(new OstStaticCache()) {
+OstMenu::OstMenu()
+    : m_nWidth(kBodyWidth), m_nHeight(kFirstItemTop), m_nCount(0), m_pCache(std::make_unique<OstStaticCache>()) {
     for (OstMenuItem& item : m_items) item = OstMenuItem{};
 }
 
 OstMenu::~OstMenu() {
-    if (m_pCache) {
-        delete m_pCache;
-        m_pCache = NULL;
-    }
+    m_pCache.reset();  // before the pictures
     for (UINT i = 0; i < m_nCount; ++i) {
         if ((m_items[i].nFlags & kItemOwnsImage) && m_items[i].pImage) {
             delete m_items[i].pImage;
@@ -118,19 +110,19 @@ void OstMenu::Paint(HDC hdc, int nHot) {
     delete graphics;
 }
 
-OstVolumeMenu::OstVolumeMenu(HWND hWnd) {
+OstVolumeMenu::OstVolumeMenu(HWND hWnd, OstSkin* pSkin) {
     OstMenuItem item = {};
     item.nHeight = 20;
     item.nFlags = kItemStaysOpen;
     item.nMessage = WM_CMD_VOLUME;
     AddItem(&item);
     AddItem(&item);
-    BuildFrame(hWnd, SkinOf(hWnd));
+    BuildFrame(hWnd, pSkin);
 }
 
 OstVolumeMenu::~OstVolumeMenu() {}
 
-OstPlayMenu::OstPlayMenu(HWND hWnd) {
+OstPlayMenu::OstPlayMenu(HWND hWnd, OstSkin* pSkin) {
     OstMenuItem item = {};
     item.pImage = OstLoadPicture(OstDataDirectories(), L"playmenu.png");
     item.nHeight = 50;
@@ -141,7 +133,7 @@ OstPlayMenu::OstPlayMenu(HWND hWnd) {
     item.nFlags = 1 | 2 | kItemOwnsImage;
     item.nMessage = WM_CMD_RESUME;
     AddItem(&item);
-    BuildFrame(hWnd, SkinOf(hWnd));
+    BuildFrame(hWnd, pSkin);
 }
 
 OstPlayMenu::~OstPlayMenu() {}

@@ -4,6 +4,7 @@
 // window shows them; the buttons own them. UI thread only.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,14 +62,17 @@ protected:
     int m_nWidth;
     int m_nHeight;
     UINT m_nCount;
-    OstStaticCache* m_pCache;
+    std::unique_ptr<OstStaticCache> m_pCache;
     OstMenuItem m_items[kMaxItems];
 };
+
+// The concrete menus build their frame from the skin their button passes
+// (null draws no frame).
 
 // Two items of height 20 that post WM_CMD_VOLUME and keep the menu open.
 class OstVolumeMenu : public OstMenu {
 public:
-    explicit OstVolumeMenu(HWND hWnd);
+    OstVolumeMenu(HWND hWnd, OstSkin* pSkin);
     ~OstVolumeMenu() override;
 };
 
@@ -76,7 +80,7 @@ public:
 // owns its picture, playmenu.png from the program's data directory.
 class OstPlayMenu : public OstMenu {
 public:
-    explicit OstPlayMenu(HWND hWnd);
+    OstPlayMenu(HWND hWnd, OstSkin* pSkin);
     ~OstPlayMenu() override;
 };
 

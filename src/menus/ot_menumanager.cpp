@@ -1,8 +1,8 @@
 #include "menus/ot_menumanager.h"
 
 #include "menus/ot_menu.h"
-#include "platform/win32/dwm.h"
 #include "platform/win32/kernel.h"
+#include "skin/ot_blurbehind.h"
 
 namespace {
 
@@ -13,11 +13,6 @@ constexpr int kMargin = 10;      // window x and y of the body's top-left corner
 constexpr int kAboveItems = 10;  // menu y of the first item, from window y 20
 constexpr int kShowLeft = 10;    // the window's corner from the given point
 constexpr int kShowUp = 15;
-
-// There is only one menu window.
-bool g_bMenuShown = false;
-POINT g_ptMenu = {0, 0};
-int g_nHotItem = -1;
 
 OstMenuManager* ManagerOf(HWND hWnd) { return reinterpret_cast<OstMenuManager*>(GetWindowLongW(hWnd, GWL_USERDATA)); }
 
@@ -38,11 +33,8 @@ bool IsItem(OstMenu* pMenu, int index) { return index >= 0 && static_cast<UINT>(
 
 }  // namespace
 
-OstMenuManager::OstMenuManager(HWND hOwner) : hOwnerWnd(hOwner), hMenuWnd(NULL), hMenu(NULL) {
-    g_bMenuShown = false;
-    g_ptMenu = POINT{0, 0};
-    g_nHotItem = -1;
-
+OstMenuManager::OstMenuManager(HWND hOwner)
+    : hOwnerWnd(hOwner), hMenuWnd(NULL), hMenu(NULL), m_bShown(false), m_ptMenu{0, 0}, m_nHotItem(-1) {
     HINSTANCE module = GetModuleHandleW(NULL);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
@@ -74,110 +66,112 @@ OstMenuManager::~OstMenuManager() {
     }
 }
 
-bool OstMenuManager::EnableBlur(HRGN region) {
-    BOOL composition = FALSE;
-    DwmIsCompositionEnabled(&composition);
-    if (!composition) return false;
-    DWM_BLURBEHIND blur = {};
-    blur.dwFlags = DWM_BB_ENABLE;
-    if (region) blur.dwFlags |= DWM_BB_BLURREGION;
-    blur.fEnable = TRUE;
-    blur.hRgnBlur = region;
-    blur.fTransitionOnMaximized = FALSE;
-    DwmEnableBlurBehindWindow(hMenuWnd, &blur);
-    return true;
-}
+bool OstMenuManager::EnableBlur(HRGN region) { return OstEnableBlurBehind(hMenuWnd, region); }
 
 LRESULT OstMenuManager::MenuWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     OstMenuManager* manager = ManagerOf(hWnd);
     // Creation messages come before the manager is stored.
     if (!manager) return DefWindowProcW(hWnd, message, wParam, lParam);
-    // Without a current menu nothing shows, so nothing is hit or painted.
-    OstMenu* menu = manager->hMenu;
-
     switch (message) {
-    case WM_MENU_SHOW: {
-        if (g_bMenuShown || !menu) return 0;
-        g_bMenuShown = true;
-        g_ptMenu = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        HRGN region = CreateRoundRectRgn(10, 15, 171, menu->GetHeight() + 9, 5, 5);
-        manager->EnableBlur(region);
-        DeleteObject(region);
-        SetWindowPos(hWnd, HWND_TOP, g_ptMenu.x - kShowLeft, g_ptMenu.y - kShowUp, kWindowWidth, menu->GetHeight() + 20,
-                     0);
-        ShowWindow(hWnd, SW_SHOW);
-        InvalidateRect(hWnd, NULL, TRUE);
-        PostMessageW(manager->hOwnerWnd, WM_MENU_SHOWN, 0, 0);
-        return 0;
-    }
-    case WM_MENU_HIDE:
-        if (!g_bMenuShown) return 0;
-        g_bMenuShown = false;
-        PostMessageW(manager->hOwnerWnd, WM_MENU_CLOSED, 0, 0);
-        ShowWindow(hWnd, SW_HIDE);
-        g_nHotItem = -1;
-        return 0;
-    case WM_ACTIVATE: {
-        if (LOWORD(wParam) != WA_INACTIVE || !g_bMenuShown) return 0;
-        g_bMenuShown = false;
-        // The click that took the activation away reaches the controls,
-        // wherever it was.
-        POINT cursor = {0, 0};
-        GetCursorPos(&cursor);
-        ScreenToClient(manager->hOwnerWnd, &cursor);
-        PostMessageW(manager->hOwnerWnd, WM_MENU_CLOSED, 0, 0);
-        PostMessageW(manager->hOwnerWnd, WM_LBUTTONDOWN, 0,
-                     MAKELPARAM(static_cast<WORD>(cursor.x), static_cast<WORD>(cursor.y)));
-        ShowWindow(hWnd, SW_HIDE);
-        return 0;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC hdc = BeginPaint(hWnd, &paint);
-        if (g_bMenuShown && menu) {
-            const int height = menu->GetHeight() + 20;
-            HBITMAP bitmap = CreateCompatibleBitmap(hdc, kWindowWidth, height);
-            HDC hdcBuffer = CreateCompatibleDC(hdc);
-            HGDIOBJ previous = SelectObject(hdcBuffer, bitmap);
-            menu->Paint(hdcBuffer, g_nHotItem);
-            BitBlt(hdc, 0, 0, kWindowWidth, height, hdcBuffer, 0, 0, SRCCOPY);
-            SelectObject(hdcBuffer, previous);
-            DeleteDC(hdcBuffer);
-            DeleteObject(bitmap);
-        }
-        EndPaint(hWnd, &paint);
-        return 0;
-    }
-    case WM_NCHITTEST: {
-        if (!menu) return HTNOWHERE;
-        POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ScreenToClient(hWnd, &point);
-        if (point.y < kMargin || point.y > menu->GetHeight() + kMargin || point.x < kMargin ||
-            point.x > menu->GetWidth() + kMargin) {
-            PostMessageW(hWnd, WM_MENU_HIDE, 0, 0);
-            return HTNOWHERE;
-        }
-        return HTCLIENT;
-    }
-    case WM_MOUSEMOVE: {
-        if (!menu) return 0;
-        int index = ItemAt(menu, lParam);
-        int hot = IsItem(menu, index) ? index : -1;
-        if (hot != g_nHotItem) {
-            InvalidateRect(hWnd, NULL, TRUE);
-            g_nHotItem = hot;
-        }
-        return 0;
-    }
-    case WM_LBUTTONDOWN: {
-        if (!menu) return 0;
-        int index = ItemAt(menu, lParam);
-        if (!IsItem(menu, index)) return 0;
-        const OstMenuItem& item = menu->GetItems()[index];
-        PostMessageW(manager->hOwnerWnd, item.nMessage, 0, 0);
-        if (!(item.nFlags & kItemStaysOpen)) manager->HideMenu();
-        return 0;
-    }
+    case WM_MENU_SHOW: return manager->OnShow(lParam);
+    case WM_MENU_HIDE: return manager->OnHide();
+    case WM_ACTIVATE: return manager->OnActivate(wParam);
+    case WM_PAINT: return manager->OnPaint();
+    case WM_NCHITTEST: return manager->OnHitTest(lParam);
+    case WM_MOUSEMOVE: return manager->OnMouseMove(lParam);
+    case WM_LBUTTONDOWN: return manager->OnLButtonDown(lParam);
     default: return DefWindowProcW(hWnd, message, wParam, lParam);
     }
+}
+
+// Without a current menu nothing shows, so nothing is hit or painted.
+
+int OstMenuManager::WindowHeight() const { return hMenu->GetHeight() + 20; }
+
+LRESULT OstMenuManager::OnShow(LPARAM lParam) {
+    if (m_bShown || !hMenu) return 0;
+    m_bShown = true;
+    m_ptMenu = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    HRGN region = CreateRoundRectRgn(10, 15, 171, hMenu->GetHeight() + 9, 5, 5);
+    EnableBlur(region);
+    DeleteObject(region);
+    SetWindowPos(hMenuWnd, HWND_TOP, m_ptMenu.x - kShowLeft, m_ptMenu.y - kShowUp, kWindowWidth, WindowHeight(), 0);
+    ShowWindow(hMenuWnd, SW_SHOW);
+    InvalidateRect(hMenuWnd, NULL, TRUE);
+    PostMessageW(hOwnerWnd, WM_MENU_SHOWN, 0, 0);
+    return 0;
+}
+
+LRESULT OstMenuManager::OnHide() {
+    if (!m_bShown) return 0;
+    m_bShown = false;
+    PostMessageW(hOwnerWnd, WM_MENU_CLOSED, 0, 0);
+    ShowWindow(hMenuWnd, SW_HIDE);
+    m_nHotItem = -1;
+    return 0;
+}
+
+LRESULT OstMenuManager::OnActivate(WPARAM wParam) {
+    if (LOWORD(wParam) != WA_INACTIVE || !m_bShown) return 0;
+    m_bShown = false;
+    // The click that took the activation away reaches the controls,
+    // wherever it was.
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    ScreenToClient(hOwnerWnd, &cursor);
+    PostMessageW(hOwnerWnd, WM_MENU_CLOSED, 0, 0);
+    PostMessageW(hOwnerWnd, WM_LBUTTONDOWN, 0, MAKELPARAM(static_cast<WORD>(cursor.x), static_cast<WORD>(cursor.y)));
+    ShowWindow(hMenuWnd, SW_HIDE);
+    return 0;
+}
+
+LRESULT OstMenuManager::OnPaint() {
+    PAINTSTRUCT paint;
+    HDC hdc = BeginPaint(hMenuWnd, &paint);
+    if (m_bShown && hMenu) {
+        const int height = WindowHeight();
+        HBITMAP bitmap = CreateCompatibleBitmap(hdc, kWindowWidth, height);
+        HDC hdcBuffer = CreateCompatibleDC(hdc);
+        HGDIOBJ previous = SelectObject(hdcBuffer, bitmap);
+        hMenu->Paint(hdcBuffer, m_nHotItem);
+        BitBlt(hdc, 0, 0, kWindowWidth, height, hdcBuffer, 0, 0, SRCCOPY);
+        SelectObject(hdcBuffer, previous);
+        DeleteDC(hdcBuffer);
+        DeleteObject(bitmap);
+    }
+    EndPaint(hMenuWnd, &paint);
+    return 0;
+}
+
+LRESULT OstMenuManager::OnHitTest(LPARAM lParam) {
+    if (!hMenu) return HTNOWHERE;
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(hMenuWnd, &point);
+    if (point.y < kMargin || point.y > hMenu->GetHeight() + kMargin || point.x < kMargin ||
+        point.x > hMenu->GetWidth() + kMargin) {
+        PostMessageW(hMenuWnd, WM_MENU_HIDE, 0, 0);
+        return HTNOWHERE;
+    }
+    return HTCLIENT;
+}
+
+LRESULT OstMenuManager::OnMouseMove(LPARAM lParam) {
+    if (!hMenu) return 0;
+    int index = ItemAt(hMenu, lParam);
+    int hot = IsItem(hMenu, index) ? index : -1;
+    if (hot != m_nHotItem) {
+        InvalidateRect(hMenuWnd, NULL, TRUE);
+        m_nHotItem = hot;
+    }
+    return 0;
+}
+
+LRESULT OstMenuManager::OnLButtonDown(LPARAM lParam) {
+    if (!hMenu) return 0;
+    int index = ItemAt(hMenu, lParam);
+    if (!IsItem(hMenu, index)) return 0;
+    const OstMenuItem& item = hMenu->GetItems()[index];
+    PostMessageW(hOwnerWnd, item.nMessage, 0, 0);
+    if (!(item.nFlags & kItemStaysOpen)) HideMenu();
+    return 0;
 }

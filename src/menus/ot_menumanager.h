@@ -43,7 +43,24 @@ public:
     static LRESULT MenuWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    // One handler per message of the menu window; each returns the
+    // procedure's result.
+    LRESULT OnShow(LPARAM lParam);
+    LRESULT OnHide();
+    LRESULT OnActivate(WPARAM wParam);
+    LRESULT OnPaint();
+    LRESULT OnHitTest(LPARAM lParam);
+    LRESULT OnMouseMove(LPARAM lParam);
+    LRESULT OnLButtonDown(LPARAM lParam);
+    // The window's height for the current menu.
+    int WindowHeight() const;
+
     HWND hOwnerWnd;
     HWND hMenuWnd;
     OstMenu* hMenu;
+    // The window's state: whether it shows, the screen point it was shown
+    // at, and the highlighted item (-1 for none).
+    bool m_bShown;
+    POINT m_ptMenu;
+    int m_nHotItem;
 };

@@ -180,9 +180,9 @@ bool LandsWell(std::istream& stream, std::uint64_t origin, std::uint64_t at, std
 }  // namespace
 
 OstMusicTag::OstMusicTag() {
-    CopyText(m_szTitle, L"Ostrel");
-    CopyText(m_szAlbum, L"@ OT Dev. T");
-    CopyText(m_szArtist, L"Vazivizev I");
+    CopyText(m_szTitle, kStartup.pwszTitle);
+    CopyText(m_szAlbum, kStartup.pwszAlbum);
+    CopyText(m_szArtist, kStartup.pwszArtist);
     CopyText(m_szCover, kDefaultCover);
     std::wmemset(m_szPath, L'\0', MAX_PATH);
 }
@@ -190,9 +190,9 @@ OstMusicTag::OstMusicTag() {
 OstMusicTag::~OstMusicTag() = default;
 
 void OstMusicTag::ResetInfo() {
-    CopyText(m_szTitle, L"Untitled");
-    CopyText(m_szAlbum, L"Unknown Album");
-    CopyText(m_szArtist, L"Unknown Artist");
+    CopyText(m_szTitle, kReset.pwszTitle);
+    CopyText(m_szAlbum, kReset.pwszAlbum);
+    CopyText(m_szArtist, kReset.pwszArtist);
     CopyText(m_szCover, kDefaultCover);
     std::wmemset(m_szPath, L'\0', MAX_PATH);
 }

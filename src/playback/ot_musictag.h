@@ -11,6 +11,16 @@
 
 class OstMusicTag {
 public:
+    // What the text fields hold while no tag has filled them: the start-up
+    // values, and the ResetInfo values a file without the frame keeps.
+    struct Placeholders {
+        const WCHAR* pwszTitle;
+        const WCHAR* pwszArtist;
+        const WCHAR* pwszAlbum;
+    };
+    static constexpr Placeholders kStartup = {L"Ostrel", L"Vazivizev I", L"@ OT Dev. T"};
+    static constexpr Placeholders kReset = {L"Untitled", L"Unknown Artist", L"Unknown Album"};
+
     OstMusicTag();
     virtual ~OstMusicTag();
 

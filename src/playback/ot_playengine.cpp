@@ -141,15 +141,15 @@ void OstPlayEngine::Stop() {
     }
 }
 
-int OstPlayEngine::GetState() {
-    if (m_bStopped) return 0;
+OstEngineState OstPlayEngine::GetState() {
+    if (m_bStopped) return kEngineStopped;
     bool paused = false;
     m_pChannel->getPaused(&paused);
-    return paused ? 2 : 1;
+    return paused ? kEnginePaused : kEnginePlaying;
 }
 
 float OstPlayEngine::GetProgress() {
-    if (GetState() != 1) return 0.0f;
+    if (GetState() != kEnginePlaying) return 0.0f;
     m_pChannel->getPosition(&m_nPositionMs, ostaudio::TIMEUNIT_MS);
     m_pSound->getLength(&m_nLengthMs, ostaudio::TIMEUNIT_MS);
     // A length that reads as 0 has no fraction to show.

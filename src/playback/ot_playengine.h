@@ -13,6 +13,13 @@
 
 class OstPlayEngine;
 
+// What the engine is doing, as GetState reports it.
+enum OstEngineState {
+    kEngineStopped = 0,
+    kEnginePlaying = 1,
+    kEnginePaused = 2,
+};
+
 // The channel callback: on the end of a sound, stops the engine and tells
 // its notify window with WM_PLAYBACK_ENDED. Always returns 0.
 ostaudio::Result ChannelCallback(ostaudio::Channel* channel, ostaudio::ChannelCallbackType type, void* commanddata1,
@@ -30,8 +37,7 @@ public:
     void Play();
     void Pause();
     void Stop();
-    // 0 stopped, 1 playing, 2 paused.
-    int GetState();
+    OstEngineState GetState();
     // Played fraction while playing; 0 when stopped, paused or of no length.
     float GetProgress();
     void SetNotifyWindow(HWND hWnd);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "common/ot_layout.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/user.h"
 #include "skin/ot_glowlayer.h"
@@ -15,6 +16,16 @@ constexpr ARGB kGlyphColor = 0xFF99CCFF;
 constexpr ARGB kGlassColor = 0xD2FFFFFF;
 constexpr ARGB kTransparentWhite = 0x00FFFFFF;
 
+// The panel image holds the strip with room for its glow around it; the
+// bar and the track are in the panel's own coordinates.
+constexpr OstLayout::Box kPanel = OstLayout::kPanel;
+constexpr int kBarLeft = OstLayout::kStripLeft - kPanel.x;
+constexpr int kBarTop = OstLayout::kStripTop - kPanel.y;
+constexpr int kBarRight = OstLayout::kStripRight - kPanel.x;
+constexpr int kBarBottom = OstLayout::kStripBottom - kPanel.y;
+constexpr int kTrackTop = OstLayout::kProgressTop - kPanel.y;
+constexpr int kCornerSize = 5;
+
 void Release(HBITMAP& hbm) {
     if (hbm) DeleteObject(hbm);
     hbm = NULL;
@@ -23,7 +34,7 @@ void Release(HBITMAP& hbm) {
 }  // namespace
 
 OstSkin::OstSkin()
-    : m_pKernel(new OstBlurKernel()),
+    : m_pKernel(std::make_unique<OstBlurKernel>()),
       m_bmPanel(NULL),
       m_bmMinimize(NULL),
       m_bmClose(NULL),
@@ -38,10 +49,7 @@ OstSkin::OstSkin()
       m_bmMenuBottom(NULL),
       m_bmMenuTop(NULL) {}
 
-OstSkin::~OstSkin() {
-    ReleaseAll();
-    delete m_pKernel;
-}
+OstSkin::~OstSkin() { ReleaseAll(); }
 
 void OstSkin::Build(HWND hwnd) {
     SolidBrush glow{Color(kGlowColor)};
@@ -62,7 +70,7 @@ void OstSkin::Build(HWND hwnd) {
         delete g;
     };
 
-    paint(m_bmPanel, 520, 50, [&](Graphics* g) { PaintPanel(g, &glow, &glass, &glyph); });
+    paint(m_bmPanel, kPanel.width, kPanel.height, [&](Graphics* g) { PaintPanel(g, &glow, &glass, &glyph); });
     paint(m_bmStop, 55, 30, [&](Graphics* g) { PaintStop(g, &glow, &glyph); });
     paint(m_bmPrev, 55, 30, [&](Graphics* g) { PaintPrev(g, &glow, &glyph); });
 
@@ -126,7 +134,7 @@ void OstSkin::ReleaseAll() {
 }
 
 void OstSkin::PaintPanel(Graphics* g, Brush* pGlow, Brush* pGlass, Brush* pGlyph) {
-    Bitmap* pBitmap = new Bitmap(520, 50, PixelFormat32bppARGB);
+    Bitmap* pBitmap = new Bitmap(kPanel.width, kPanel.height, PixelFormat32bppARGB);
     Graphics* pGraphics = new Graphics(pBitmap);
     // Transparent white, not black: the halo blends toward grey and the
     // glass keeps a white base.
@@ -135,22 +143,23 @@ void OstSkin::PaintPanel(Graphics* g, Brush* pGlow, Brush* pGlass, Brush* pGlyph
 
     // A 500 x 30 bar with rounded top corners and square bottom ones.
     GraphicsPath* pPath = new GraphicsPath(FillModeAlternate);
-    pPath->AddArc(10, 10, 5, 5, 180.0f, 90.0f);
-    pPath->AddArc(505, 10, 5, 5, 270.0f, 90.0f);
-    pPath->AddLine(510, 40, 10, 40);
+    pPath->AddArc(kBarLeft, kBarTop, kCornerSize, kCornerSize, 180.0f, 90.0f);
+    pPath->AddArc(kBarRight - kCornerSize, kBarTop, kCornerSize, kCornerSize, 270.0f, 90.0f);
+    pPath->AddLine(kBarRight, kBarBottom, kBarLeft, kBarBottom);
     pPath->CloseAllFigures();
 
     pGraphics->SetClip(pPath, CombineModeReplace);
     pGraphics->FillPath(pGlow, pPath);
     // Locked bits ignore the clip, so the glow spreads outside the bar; the
     // clipped Clear then takes it back from under the glass.
-    OstBlurBitmap(*m_pKernel, pBitmap, 520, 50);
+    OstBlurBitmap(*m_pKernel, pBitmap, kPanel.width, kPanel.height);
     pGraphics->Clear(Color(kTransparentWhite));
     pGraphics->FillPath(pGlass, pPath);
-    pGraphics->FillRectangle(pGlyph, 10, 36, 500, 4);  // the progress track
+    pGraphics->FillRectangle(pGlyph, kBarLeft, kTrackTop, OstLayout::kBarWidth,
+                             OstLayout::kBarHeight);  // the progress track
     delete pGraphics;
 
-    g->DrawImage(pBitmap, 0, 0, 520, 50);
+    g->DrawImage(pBitmap, 0, 0, kPanel.width, kPanel.height);
     delete pBitmap;
     delete pPath;
 }

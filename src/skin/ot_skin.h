@@ -8,6 +8,8 @@
 // UI thread only.
 #pragma once
 
+#include <memory>
+
 #include "platform/win32/gdiplus.h"
 #include "platform/win32/types.h"
 #include "skin/ot_blurkernel.h"
@@ -48,18 +50,18 @@ public:
     void PaintClose(Gdiplus::Graphics* g, Gdiplus::Brush* pGlyph);
     void PaintMinimize(Gdiplus::Graphics* g, Gdiplus::Brush* pGlyph);
 
-    OstBlurKernel* m_pKernel;
-    HBITMAP m_bmPanel;       // 520 x 50
-    HBITMAP m_bmMinimize;    // 7 x 7
-    HBITMAP m_bmClose;       // 7 x 7
-    HBITMAP m_bmPause;       // 55 x 30
-    HBITMAP m_bmPlay;        // 55 x 30
-    HBITMAP m_bmStop;        // 55 x 30
-    HBITMAP m_bmPrev;        // 55 x 30
-    HBITMAP m_bmNext;        // 55 x 30, m_bmPrev mirrored
-    HBITMAP m_bmVolume;      // 55 x 30
-    HBITMAP m_bmBubble;      // 235 x 80
-    HBITMAP m_bmMenuMiddle;  // 180 x 5
-    HBITMAP m_bmMenuBottom;  // 180 x 10
-    HBITMAP m_bmMenuTop;     // 180 x 10
+    std::unique_ptr<OstBlurKernel> m_pKernel;  // goes after the images
+    HBITMAP m_bmPanel;                         // 520 x 50
+    HBITMAP m_bmMinimize;                      // 7 x 7
+    HBITMAP m_bmClose;                         // 7 x 7
+    HBITMAP m_bmPause;                         // 55 x 30
+    HBITMAP m_bmPlay;                          // 55 x 30
+    HBITMAP m_bmStop;                          // 55 x 30
+    HBITMAP m_bmPrev;                          // 55 x 30
+    HBITMAP m_bmNext;                          // 55 x 30, m_bmPrev mirrored
+    HBITMAP m_bmVolume;                        // 55 x 30
+    HBITMAP m_bmBubble;                        // 235 x 80
+    HBITMAP m_bmMenuMiddle;                    // 180 x 5
+    HBITMAP m_bmMenuBottom;                    // 180 x 10
+    HBITMAP m_bmMenuTop;                       // 180 x 10
 };

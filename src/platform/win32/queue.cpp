@@ -66,7 +66,6 @@ bool passesFilter(const MSG& msg, HWND hwnd, UINT min, UINT max) {
 
 DWORD now() { return GetTickCount(); }
 
-constexpr DWORD kDoubleClickMs = 500;
 constexpr int kDoubleClickHalfSize = 2;  // a 4 by 4 pixel box around the first press
 
 // Turns one pointer event into the message the window receives, if any.

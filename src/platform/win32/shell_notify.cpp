@@ -15,7 +15,6 @@
 namespace win32 {
 namespace {
 
-constexpr DWORD kDoubleClickMs = 500;
 // The first form of the record, as Windows sizes it; later forms are larger.
 constexpr DWORD kSmallestSize = 88;
 

@@ -2,7 +2,7 @@
 // could bring it back is iconified instead, with its off-taskbar states
 // dropped so the taskbar or the window manager's list shows it; when the
 // window manager restores it (WM_STATE back to Normal, the window viewable)
-// the states return and the core is told. Tray icons are handed to the tray host here too.
+// the states return and the core is told.
 #include <X11/Xatom.h>
 
 #include <chrono>
@@ -114,16 +114,5 @@ bool X11Backend::waitForIconic(const WindowState& window) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
-
-bool X11Backend::addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) {
-    if (!m_tray) m_tray = std::make_unique<TrayHost>(m_display, m_screen, m_root, m_epoll);
-    return m_tray->add(id, desc);
-}
-
-void X11Backend::removeTrayIcon(unsigned id) {
-    if (m_tray) m_tray->remove(id);
-}
-
-bool X11Backend::trayIconShown(unsigned id) { return m_tray && m_tray->shown(id); }
 
 }  // namespace x11

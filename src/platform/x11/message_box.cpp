@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/x11/put_image.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -138,17 +139,8 @@ void X11Backend::messageBox(win32::NativeWindow owner, const std::string& captio
     GC gc = XCreateGC(m_display, dialog, 0, nullptr);
     auto show = [&] {
         paint(surface, layout, lines, pressed);
-        XImage* image = XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0,
-                                     reinterpret_cast<char*>(cairo_image_surface_get_data(surface)),
-                                     static_cast<unsigned>(layout.width), static_cast<unsigned>(layout.height), 32,
-                                     cairo_image_surface_get_stride(surface));
-        if (!image) return;
-        const std::uint32_t probe = 1;
-        image->byte_order = *reinterpret_cast<const std::uint8_t*>(&probe) ? LSBFirst : MSBFirst;
-        XPutImage(m_display, dialog, gc, image, 0, 0, 0, 0, static_cast<unsigned>(layout.width),
-                  static_cast<unsigned>(layout.height));
-        image->data = nullptr;  // cairo's
-        XDestroyImage(image);
+        putImage(m_display, dialog, gc, m_visual, m_depth, cairo_image_surface_get_data(surface),
+                 cairo_image_surface_get_stride(surface), 0, 0, layout.width, layout.height);
     };
     bool done = false;
     bool destroyed = false;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/x11/put_image.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -87,17 +88,9 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
 
     // The image points into our copy; Xlib splits it into requests as needed.
     char* start = reinterpret_cast<char*>(&window.pixels[static_cast<size_t>(y) * window.width + x]);
-    XImage* image = XCreateImage(m_display, window.argb ? m_argbVisual : m_visual,
-                                 static_cast<unsigned>(window.argb ? 32 : m_depth), ZPixmap, 0, start,
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, window.width * 4);
-    if (!image) return;
-    // The bytes are in host order; Xlib swaps them for a server of the other.
-    const std::uint32_t probe = 1;
-    image->byte_order = *reinterpret_cast<const std::uint8_t*>(&probe) ? LSBFirst : MSBFirst;
-    XPutImage(m_display, window.xid, window.argb ? m_argbGc : m_gc, image, 0, 0, x - box.left, y - box.top,
-              static_cast<unsigned>(width), static_cast<unsigned>(height));
-    image->data = nullptr;  // not ours to free
-    XDestroyImage(image);
+    putImage(m_display, window.xid, window.argb ? m_argbGc : m_gc, window.argb ? m_argbVisual : m_visual,
+             window.argb ? 32 : m_depth, start, window.width * 4, static_cast<int>(x - box.left),
+             static_cast<int>(y - box.top), width, height);
 }
 
 void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) {

@@ -1,14 +1,15 @@
-// Tray icons on an X11 desktop (see tray.h).
+// Tray icons on an X11 desktop (see tray.h), and the backend's tray
+// operations, which hand them to the tray host.
 #include "platform/x11/tray.h"
 
-#include "platform/bus/session_bus.h"
 #include "platform/win32/internal/events.h"
+#include "platform/x11/x11_internal.h"
 
 namespace x11 {
 
 TrayHost::TrayHost(Display* display, int screen, ::Window root, int epoll)
     : m_xembed(display, screen, root, epoll, [this] { update(); }) {
-    if (sd_bus* bus = bus::sessionBus()) m_sni = std::make_unique<SniTray>(bus, [this] { update(); });
+    m_sni = bus::SniTray::onSessionBus([this] { update(); });
     m_xembed.setActive(!(m_sni && m_sni->watcherPresent()));
 }
 
@@ -45,5 +46,16 @@ void TrayHost::update() {
         wasShown = now;
     }
 }
+
+bool X11Backend::addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) {
+    if (!m_tray) m_tray = std::make_unique<TrayHost>(m_display, m_screen, m_root, m_epoll);
+    return m_tray->add(id, desc);
+}
+
+void X11Backend::removeTrayIcon(unsigned id) {
+    if (m_tray) m_tray->remove(id);
+}
+
+bool X11Backend::trayIconShown(unsigned id) { return m_tray && m_tray->shown(id); }
 
 }  // namespace x11

@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/x11/tray_sni.h"
+#include "platform/bus/tray_sni.h"
 #include "platform/x11/tray_xembed.h"
 
 namespace x11 {
@@ -33,8 +33,8 @@ private:
     bool sniHoldsIcons() const;
 
     XEmbedTray m_xembed;
-    std::unique_ptr<SniTray> m_sni;    // null without a session bus
-    std::map<unsigned, bool> m_shown;  // every icon, and whether it was shown after the last change
+    std::unique_ptr<bus::SniTray> m_sni;  // null without a session bus
+    std::map<unsigned, bool> m_shown;     // every icon, and whether it was shown after the last change
 };
 
 }  // namespace x11

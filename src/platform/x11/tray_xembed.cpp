@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "platform/win32/internal/events.h"
+#include "platform/win32/internal/pixels.h"
 #include "platform/x11/pointer.h"
+#include "platform/x11/put_image.h"
 
 namespace x11 {
 
@@ -24,31 +26,57 @@ namespace {
 constexpr int kInitialSize = 22;  // until the tray sizes the icon
 constexpr long kRequestDock = 0;  // SYSTEM_TRAY_REQUEST_DOCK
 constexpr int kTooltipDelayMs = 600;
-constexpr double kTooltipFontSize = 12;
-constexpr int kTooltipPadding = 5;
 
-bool hostIsLsbFirst() {
-    const std::uint32_t probe = 1;
-    return *reinterpret_cast<const std::uint8_t*>(&probe) == 1;
-}
-
-// Puts 32-bit pixels (the visual's layout) on a drawable.
-void putPixels(Display* display, Drawable target, GC gc, Visual* visual, int depth, std::uint32_t* pixels, int width,
-               int height) {
-    XImage* image =
-        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(pixels),
-                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
-    if (!image) return;
-    image->byte_order = hostIsLsbFirst() ? LSBFirst : MSBFirst;
-    XPutImage(display, target, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    image->data = nullptr;  // the caller's
-    XDestroyImage(image);
+// The icon's straight ARGB pixels as a premultiplied cairo image; null for
+// a size that does not match the pixels.
+cairo_surface_t* premultipliedImage(const win32::TrayIconDesc& desc) {
+    if (desc.width <= 0 || desc.height <= 0 ||
+        desc.argb.size() != static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height))
+        return nullptr;
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, desc.width, desc.height);
+    auto* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    for (int y = 0; y < desc.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < desc.width; ++x)
+            row[x] = win32::premultiply(desc.argb[static_cast<size_t>(y) * desc.width + x]);
+    }
+    cairo_surface_mark_dirty(image);
+    return image;
 }
 
 }  // namespace
 
+// An icon and what is made for it; it frees all of that when it goes.
 struct XEmbedTray::Icon {
-    unsigned id = 0;
+    Icon(Display* display, unsigned id) : display(display), id(id) {}
+    ~Icon() {
+        undock();
+        setImage(nullptr);
+    }
+    Icon(const Icon&) = delete;
+    Icon& operator=(const Icon&) = delete;
+
+    void setImage(cairo_surface_t* surface) {
+        if (image) cairo_surface_destroy(image);
+        image = surface;
+    }
+    // Frees the window and what was made for it, and forgets the tray's
+    // view of it. The window may have gone with its tray; errors are
+    // ignored.
+    void undock() {
+        if (gc) XFreeGC(display, gc);
+        if (xid) XDestroyWindow(display, xid);
+        if (colormap) XFreeColormap(display, colormap);
+        gc = nullptr;
+        xid = 0;
+        colormap = 0;
+        docked = embedded = mapped = false;
+        width = height = kInitialSize;
+    }
+
+    Display* display;
+    unsigned id;
     win32::TrayIconDesc desc;
     cairo_surface_t* image = nullptr;  // the icon, premultiplied ARGB32
     ::Window xid = 0;
@@ -65,7 +93,12 @@ struct XEmbedTray::Icon {
 };
 
 XEmbedTray::XEmbedTray(Display* display, int screen, ::Window root, int epoll, std::function<void()> changed)
-    : m_display(display), m_screen(screen), m_root(root), m_epoll(epoll), m_changed(std::move(changed)) {
+    : m_display(display),
+      m_screen(screen),
+      m_root(root),
+      m_epoll(epoll),
+      m_changed(std::move(changed)),
+      m_tooltip(display, screen, root) {
     std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
     m_selection = XInternAtom(display, selection.c_str(), False);
     m_opcode = XInternAtom(display, "_NET_SYSTEM_TRAY_OPCODE", False);
@@ -91,10 +124,7 @@ XEmbedTray::XEmbedTray(Display* display, int screen, ::Window root, int epoll, s
 
 XEmbedTray::~XEmbedTray() {
     hideTooltip();
-    for (auto& [id, icon] : m_icons) {
-        undock(*icon);
-        cairo_surface_destroy(icon->image);
-    }
+    m_icons.clear();
     if (m_timer >= 0) {
         if (m_epoll >= 0) epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_timer, nullptr);
         close(m_timer);
@@ -128,31 +158,10 @@ bool XEmbedTray::shown(unsigned id) const {
 
 void XEmbedTray::set(unsigned id, const win32::TrayIconDesc& desc) {
     auto& slot = m_icons[id];
-    if (!slot) {
-        slot = std::make_unique<Icon>();
-        slot->id = id;
-    }
+    if (!slot) slot = std::make_unique<Icon>(m_display, id);
     Icon& icon = *slot;
     icon.desc = desc;
-    if (icon.image) cairo_surface_destroy(icon.image);
-    icon.image = nullptr;
-    if (desc.width > 0 && desc.height > 0 &&
-        desc.argb.size() == static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height)) {
-        icon.image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, desc.width, desc.height);
-        auto* data = cairo_image_surface_get_data(icon.image);
-        const int stride = cairo_image_surface_get_stride(icon.image);
-        for (int y = 0; y < desc.height; ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<size_t>(y) * stride);
-            for (int x = 0; x < desc.width; ++x) {
-                std::uint32_t p = desc.argb[static_cast<size_t>(y) * desc.width + x];
-                std::uint32_t a = p >> 24;
-                auto premultiply = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-                row[x] = a << 24 | premultiply((p >> 16) & 0xFF) << 16 | premultiply((p >> 8) & 0xFF) << 8 |
-                         premultiply(p & 0xFF);
-            }
-        }
-        cairo_surface_mark_dirty(icon.image);
-    }
+    icon.setImage(premultipliedImage(desc));
     if (!m_active || !m_manager) return;
     if (icon.docked) {
         draw(icon);
@@ -166,8 +175,6 @@ void XEmbedTray::remove(unsigned id) {
     auto it = m_icons.find(id);
     if (it == m_icons.end()) return;
     if (m_hovered == id) hideTooltip();
-    undock(*it->second);
-    cairo_surface_destroy(it->second->image);
     m_icons.erase(it);
     XFlush(m_display);
 }
@@ -186,8 +193,14 @@ void XEmbedTray::setActive(bool active) {
 }
 
 void XEmbedTray::dock(Icon& icon) {
-    // A 32-bit visual offered by the tray lets the icon's own alpha show;
-    // otherwise the icon is drawn over the tray's background.
+    pickVisual(icon);
+    if (!createWindow(icon)) return;
+    requestDock(icon);
+}
+
+// A 32-bit visual offered by the tray lets the icon's own alpha show;
+// otherwise the icon is drawn over the tray's background.
+void XEmbedTray::pickVisual(Icon& icon) {
     icon.visual = DefaultVisual(m_display, m_screen);
     icon.depth = DefaultDepth(m_display, m_screen);
     icon.argb = false;
@@ -211,7 +224,9 @@ void XEmbedTray::dock(Icon& icon) {
         if (info) XFree(info);
     }
     if (data) XFree(data);
+}
 
+bool XEmbedTray::createWindow(Icon& icon) {
     XSetWindowAttributes attributes{};
     unsigned long mask = CWEventMask | CWBorderPixel;
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
@@ -229,9 +244,12 @@ void XEmbedTray::dock(Icon& icon) {
     icon.xid =
         XCreateWindow(m_display, m_root, 0, 0, static_cast<unsigned>(icon.width), static_cast<unsigned>(icon.height), 0,
                       icon.depth, InputOutput, icon.visual, mask, &attributes);
-    if (!icon.xid) return;
+    if (!icon.xid) return false;
     icon.gc = XCreateGC(m_display, icon.xid, 0, nullptr);
+    return true;
+}
 
+void XEmbedTray::requestDock(Icon& icon) {
     // Named by its tip, so a tray that lists its icons shows what it is.
     const std::string& tip = icon.desc.tip;
     XChangeProperty(m_display, icon.xid, m_netWmName, m_utf8, 8, PropModeReplace,
@@ -274,15 +292,7 @@ void XEmbedTray::requestSize(Icon& icon, int side) {
 
 void XEmbedTray::undock(Icon& icon) {
     if (m_hovered == icon.id) hideTooltip();
-    // The window may have gone with its tray; errors are ignored.
-    if (icon.gc) XFreeGC(m_display, icon.gc);
-    if (icon.xid) XDestroyWindow(m_display, icon.xid);
-    if (icon.colormap) XFreeColormap(m_display, icon.colormap);
-    icon.gc = nullptr;
-    icon.xid = 0;
-    icon.colormap = 0;
-    icon.docked = icon.embedded = icon.mapped = false;
-    icon.width = icon.height = kInitialSize;
+    icon.undock();
 }
 
 void XEmbedTray::draw(Icon& icon) {
@@ -324,8 +334,8 @@ void XEmbedTray::draw(Icon& icon) {
         cairo_destroy(cr);
     }
     cairo_surface_flush(canvas);
-    putPixels(m_display, icon.xid, icon.gc, icon.visual, icon.depth,
-              reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(canvas)), w, h);
+    putImage(m_display, icon.xid, icon.gc, icon.visual, icon.depth, cairo_image_surface_get_data(canvas),
+             cairo_image_surface_get_stride(canvas), 0, 0, w, h);
     cairo_surface_destroy(canvas);
 }
 
@@ -351,57 +361,60 @@ bool XEmbedTray::handleEvent(const XEvent& event) {
         m_changed();
         return true;
     }
-    if (m_tooltip && event.xany.window == m_tooltip) return true;
+    if (m_tooltip.owns(event.xany.window)) return true;
     Icon* icon = findIcon(event.xany.window);
     if (!icon) return false;
+    handleIconEvent(*icon, event);
+    return true;
+}
 
+void XEmbedTray::handleIconEvent(Icon& icon, const XEvent& event) {
     switch (event.type) {
     case Expose:
-        if (event.xexpose.count == 0) draw(*icon);
+        if (event.xexpose.count == 0) draw(icon);
         break;
     case ConfigureNotify:
-        if (event.xconfigure.width != icon->width || event.xconfigure.height != icon->height) {
-            icon->width = event.xconfigure.width;
-            icon->height = event.xconfigure.height;
+        if (event.xconfigure.width != icon.width || event.xconfigure.height != icon.height) {
+            icon.width = event.xconfigure.width;
+            icon.height = event.xconfigure.height;
             // A tray sizes its row; a square as tall as the row is the
             // icon's natural shape.
-            if (icon->height > 1 && icon->width != icon->height) requestSize(*icon, icon->height);
-            draw(*icon);
+            if (icon.height > 1 && icon.width != icon.height) requestSize(icon, icon.height);
+            draw(icon);
         }
         break;
     case DestroyNotify:
         // Gone with its tray; the tray's own end reports the loss.
-        icon->xid = 0;
+        icon.xid = 0;
         break;
     case ReparentNotify:
-        icon->embedded = event.xreparent.parent != m_root;
+        icon.embedded = event.xreparent.parent != m_root;
         m_changed();
         break;
     case MapNotify:
     case UnmapNotify:
-        icon->mapped = event.type == MapNotify;
+        icon.mapped = event.type == MapNotify;
         m_changed();
         break;
     case ButtonPress:
     case ButtonRelease: {
-        armTooltip(*icon, false);
+        armTooltip(icon, false);
         hideTooltip();
         win32::PointerEvent pointer;
-        if (pointerFromButton(event.xbutton, &pointer)) win32::onTrayPointer(icon->id, pointer);
+        if (pointerFromButton(event.xbutton, &pointer)) win32::onTrayPointer(icon.id, pointer);
         break;
     }
     case MotionNotify:
-        win32::onTrayPointer(icon->id, pointerFromMotion(event.xmotion));
-        if (!m_tooltip) armTooltip(*icon, true);
+        win32::onTrayPointer(icon.id, pointerFromMotion(event.xmotion));
+        if (!m_tooltip.shown()) armTooltip(icon, true);
         break;
-    case EnterNotify: armTooltip(*icon, true); break;
+    case EnterNotify: armTooltip(icon, true); break;
     case LeaveNotify:
-        armTooltip(*icon, false);
+        armTooltip(icon, false);
         hideTooltip();
         break;
     default: break;
     }
-    return true;
 }
 
 void XEmbedTray::armTooltip(Icon& icon, bool arm) {
@@ -425,81 +438,7 @@ void XEmbedTray::processTimer() {
 void XEmbedTray::showTooltip() {
     auto it = m_icons.find(m_hovered);
     if (it == m_icons.end() || !it->second->docked || it->second->desc.tip.empty()) return;
-    const std::string& tip = it->second->desc.tip;
-    hideTooltip();
-
-    // Measure, then place it below the pointer, kept on the screen.
-    cairo_surface_t* probe = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
-    cairo_t* cr = cairo_create(probe);
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, kTooltipFontSize);
-    cairo_text_extents_t extents;
-    cairo_text_extents(cr, tip.c_str(), &extents);
-    cairo_font_extents_t font;
-    cairo_font_extents(cr, &font);
-    cairo_destroy(cr);
-    cairo_surface_destroy(probe);
-    const int width = static_cast<int>(extents.x_advance) + 2 * kTooltipPadding;
-    const int height = static_cast<int>(font.ascent + font.descent) + 2 * kTooltipPadding;
-
-    ::Window rootReturn, child;
-    int px = 0, py = 0, wx, wy;
-    unsigned int buttons;
-    XQueryPointer(m_display, m_root, &rootReturn, &child, &px, &py, &wx, &wy, &buttons);
-    const int screenWidth = DisplayWidth(m_display, m_screen), screenHeight = DisplayHeight(m_display, m_screen);
-    int x = std::clamp(px - width / 2, 0, std::max(0, screenWidth - width));
-    int y = py + 20;
-    if (y + height > screenHeight) y = std::max(0, py - 20 - height);
-
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.border_pixel = 0;
-    attributes.event_mask = ExposureMask;
-    m_tooltip = XCreateWindow(m_display, m_root, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), 1,
-                              CopyFromParent, InputOutput, CopyFromParent,
-                              CWOverrideRedirect | CWBorderPixel | CWEventMask, &attributes);
-    if (!m_tooltip) return;
-    Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
-    Atom tooltip = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
-    XChangeProperty(m_display, m_tooltip, type, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&tooltip), 1);
-    XMapRaised(m_display, m_tooltip);
-
-    // Drawn once into the window's background, so exposures need no answer.
-    cairo_surface_t* canvas = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    cr = cairo_create(canvas);
-    cairo_set_source_rgb(cr, 1.0, 1.0, 0.88);
-    cairo_paint(cr);
-    cairo_set_source_rgb(cr, 0.4, 0.4, 0.4);
-    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, kTooltipFontSize);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_move_to(cr, kTooltipPadding, kTooltipPadding + font.ascent);
-    cairo_show_text(cr, tip.c_str());
-    cairo_destroy(cr);
-    cairo_surface_flush(canvas);
-    const int depth = DefaultDepth(m_display, m_screen);
-    Pixmap background = XCreatePixmap(m_display, m_tooltip, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                      static_cast<unsigned>(depth));
-    GC gc = XCreateGC(m_display, background, 0, nullptr);
-    putPixels(m_display, background, gc, DefaultVisual(m_display, m_screen), depth,
-              reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(canvas)), width, height);
-    XFreeGC(m_display, gc);
-    cairo_surface_destroy(canvas);
-    XSetWindowBackgroundPixmap(m_display, m_tooltip, background);
-    XFreePixmap(m_display, background);
-    XClearWindow(m_display, m_tooltip);
-    XFlush(m_display);
-}
-
-void XEmbedTray::hideTooltip() {
-    if (!m_tooltip) return;
-    XDestroyWindow(m_display, m_tooltip);
-    m_tooltip = 0;
-    XFlush(m_display);
+    m_tooltip.show(it->second->desc.tip);
 }
 
 }  // namespace x11

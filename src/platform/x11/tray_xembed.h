@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/win32/internal/backend.h"
+#include "platform/x11/tooltip.h"
 
 namespace x11 {
 
@@ -45,14 +46,20 @@ private:
     struct Icon;
     void findManager();
     void adoptManager(::Window manager);
+    // Docking: the visual, the window named by the tip, the request.
     void dock(Icon& icon);
+    void pickVisual(Icon& icon);
+    bool createWindow(Icon& icon);
+    void requestDock(Icon& icon);
     void undock(Icon& icon);
     void requestSize(Icon& icon, int side);
     void draw(Icon& icon);
     Icon* findIcon(::Window xid);
+    // An event of the icon's own window: exposure, size, embedding, input.
+    void handleIconEvent(Icon& icon, const XEvent& event);
     void armTooltip(Icon& icon, bool arm);
     void showTooltip();
-    void hideTooltip();
+    void hideTooltip() { m_tooltip.hide(); }
 
     Display* m_display;
     int m_screen;
@@ -65,7 +72,7 @@ private:
     std::map<unsigned, std::unique_ptr<Icon>> m_icons;
     int m_timer = -1;  // the tooltip's delay
     unsigned m_hovered = 0;
-    ::Window m_tooltip = 0;
+    Tooltip m_tooltip;
 };
 
 }  // namespace x11

@@ -80,7 +80,7 @@ TEST_F(Menus, GeometryFollowsTheItems) {
 }
 
 TEST_F(Menus, TheConcreteMenusCarryTheirItems) {
-    OstVolumeMenu volume(hwnd);
+    OstVolumeMenu volume(hwnd, nullptr);
     EXPECT_EQ(volume.GetCount(), 2u);
     EXPECT_EQ(volume.GetHeight(), 61) << "window 180 by 81";
     for (UINT i = 0; i < 2; ++i) {
@@ -92,7 +92,7 @@ TEST_F(Menus, TheConcreteMenusCarryTheirItems) {
         EXPECT_EQ(item.pImage, nullptr);
     }
 
-    OstPlayMenu play(hwnd);
+    OstPlayMenu play(hwnd, nullptr);
     ASSERT_EQ(play.GetCount(), 1u);
     EXPECT_EQ(play.GetHeight(), 70) << "window 180 by 90";
     const OstMenuItem& item = play.GetItems()[0];
@@ -268,7 +268,7 @@ TEST_F(Menus, ThePictureComesFromTheFirstDirectoryWhereItLoads) {
 TEST_F(Menus, APictureThatDidNotLoadChangesNothingVisible) {
     OstSkin skin;
     skin.Build(hwnd);
-    OstPlayMenu play(hwnd);
+    OstPlayMenu play(hwnd, nullptr);
     auto build = [&](Gdiplus::Image* image) {
         auto menu = std::make_unique<OstMenu>();
         OstMenuItem item = play.GetItems()[0];

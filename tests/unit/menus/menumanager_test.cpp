@@ -272,4 +272,23 @@ TEST_F(MenuWindow, WithoutACurrentMenuNothingShowsAndANullMenuIsReported) {
     EXPECT_TRUE(g_owner.empty());
 }
 
+TEST_F(MenuWindow, EachManagerKeepsItsOwnWindowsState) {
+    PostMessageW(hwnd, WM_MENU_SHOW, 0, MAKELPARAM(500, 300));
+    Pump();
+    ASSERT_TRUE(Shown());
+    // A second manager, made while the first one's menu shows, starts hidden
+    // and leaves the first one shown: hiding it still tells the owner.
+    OstMenuManager other(owner);
+    other.SetCurrentMenu(menu.get());
+    g_owner.clear();
+    PostMessageW(other.GetMenuWindow(), WM_MENU_HIDE, 0, 0);
+    Settle();
+    EXPECT_TRUE(g_owner.empty()) << "the second window was never shown";
+    PostMessageW(hwnd, WM_MENU_HIDE, 0, 0);
+    Settle();
+    ASSERT_EQ(g_owner.size(), 1u);
+    EXPECT_EQ(g_owner[0].message, static_cast<UINT>(WM_MENU_CLOSED));
+    EXPECT_FALSE(Shown());
+}
+
 }  // namespace

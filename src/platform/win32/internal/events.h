@@ -19,6 +19,10 @@ struct PointerEvent {
     DWORD time = 0;  // milliseconds, the server's clock
 };
 
+// The longest gap between two presses that still makes a double click, for
+// windows and tray icons alike.
+constexpr DWORD kDoubleClickMs = 500;
+
 void onPointer(NativeWindow window, const PointerEvent& event);
 // The pointer left the window's input area (its shape) and is now at the
 // event's point. Win32 sends a window no move for that; a pop-up (a menu)

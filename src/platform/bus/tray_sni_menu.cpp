@@ -1,10 +1,10 @@
 // The empty dbusmenu of the StatusNotifierItem; see tray_sni_menu.h.
-#include "platform/x11/tray_sni_menu.h"
+#include "platform/bus/tray_sni_menu.h"
 
 #include <cstdint>
 #include <cstring>
 
-namespace x11 {
+namespace bus {
 
 namespace {
 
@@ -177,4 +177,4 @@ SniMenu::SniMenu(sd_bus* bus) {
 
 SniMenu::~SniMenu() { sd_bus_slot_unref(m_slot); }
 
-}  // namespace x11
+}  // namespace bus

@@ -10,8 +10,6 @@
 // the message loop.
 #pragma once
 
-#include <systemd/sd-bus.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,7 +19,11 @@
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/poll_sources.h"
 
-namespace x11 {
+// sd-bus's own types, so that users of the tray need not see sd-bus.
+struct sd_bus;
+struct sd_bus_slot;
+
+namespace bus {
 
 // True when `listed` (a watcher's RegisteredStatusNotifierItems) names the
 // item owned under `wellKnown` or `unique` at /StatusNotifierItem. Watchers
@@ -38,6 +40,8 @@ public:
     // watcher's list or hosts changed.
     SniTray(sd_bus* bus, std::function<void()> changed);
     ~SniTray();
+    // An item on the session bus; null when there is none.
+    static std::unique_ptr<SniTray> onSessionBus(std::function<void()> changed);
     SniTray(const SniTray&) = delete;
     SniTray& operator=(const SniTray&) = delete;
 
@@ -54,11 +58,7 @@ public:
     struct Item;  // the exported item, the bus's view of an icon
 
 private:
-    static int onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
-    static int onRegistered(sd_bus_message* reply, void* self, sd_bus_error* error);
-    static int onWatcherChanged(sd_bus_message* message, void* self, sd_bus_error* error);
-    static int onWatcherState(sd_bus_message* reply, void* self, sd_bus_error* error);
-    static int onDisconnected(sd_bus_message* message, void* self, sd_bus_error* error);
+    struct Signals;  // the bus's callbacks
     void registerItem();
     void askWatcherState();
     bool watcherIsShell();
@@ -88,4 +88,4 @@ private:
     bool m_polled = false;
 };
 
-}  // namespace x11
+}  // namespace bus

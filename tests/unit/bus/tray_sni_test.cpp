@@ -2,7 +2,7 @@
 // KDE, GNOME, sway and others write it.
 #include <gtest/gtest.h>
 
-#include "platform/x11/tray_sni.h"
+#include "platform/bus/tray_sni.h"
 
 namespace {
 
@@ -32,10 +32,10 @@ TEST(SniItemListed, EachWatchersFormNamesTheItemAndNoOtherDoes) {
     for (const Case& c : cases) {
         std::string shown;
         for (const auto& entry : c.listed) shown += "[" + entry + "]";
-        EXPECT_EQ(x11::sniItemListed(c.listed, wellKnown, unique), c.expected) << shown;
+        EXPECT_EQ(bus::sniItemListed(c.listed, wellKnown, unique), c.expected) << shown;
     }
-    EXPECT_FALSE(x11::sniItemListed({""}, wellKnown, "")) << "no unique name matches nothing";
-    EXPECT_FALSE(x11::sniItemListed({"/StatusNotifierItem"}, wellKnown, "")) << "no unique name matches nothing";
+    EXPECT_FALSE(bus::sniItemListed({""}, wellKnown, "")) << "no unique name matches nothing";
+    EXPECT_FALSE(bus::sniItemListed({"/StatusNotifierItem"}, wellKnown, "")) << "no unique name matches nothing";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The StatusNotifierItem side of tray icons; see tray_sni.h.
-#include "platform/x11/tray_sni.h"
+#include "platform/bus/tray_sni.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/bus/session_bus.h"
+#include "platform/bus/tray_sni_menu.h"
 #include "platform/win32/internal/events.h"
-#include "platform/x11/tray_sni_menu.h"
 
-namespace x11 {
+namespace bus {
 
 namespace {
 
@@ -176,21 +177,34 @@ const sd_bus_vtable SniVtable::table[] = {
     SD_BUS_VTABLE_END,
 };
 
+struct SniTray::Signals {
+    static int onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
+    static int onRegistered(sd_bus_message* reply, void* self, sd_bus_error* error);
+    static int onWatcherChanged(sd_bus_message* message, void* self, sd_bus_error* error);
+    static int onWatcherState(sd_bus_message* reply, void* self, sd_bus_error* error);
+    static int onDisconnected(sd_bus_message* message, void* self, sd_bus_error* error);
+};
+
+std::unique_ptr<SniTray> SniTray::onSessionBus(std::function<void()> changed) {
+    sd_bus* bus = sessionBus();
+    return bus ? std::make_unique<SniTray>(bus, std::move(changed)) : nullptr;
+}
+
 SniTray::SniTray(sd_bus* bus, std::function<void()> changed) : m_bus(sd_bus_ref(bus)), m_changed(std::move(changed)) {
     std::string rule = std::string(
                            "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
                            "member='NameOwnerChanged',arg0='") +
                        kWatcherName + "'";
-    sd_bus_add_match(m_bus, &m_watch, rule.c_str(), onOwnerChanged, this);
+    sd_bus_add_match(m_bus, &m_watch, rule.c_str(), Signals::onOwnerChanged, this);
     // Items and hosts coming and going. sd-bus cannot check a well-known
     // sender itself, so the watcher's signals are told by path and interface.
     std::string signals = std::string("type='signal',path='") + kWatcherPath + "',interface='" + kWatcherName + "'";
-    sd_bus_add_match(m_bus, &m_watcherSignals, signals.c_str(), onWatcherChanged, this);
+    sd_bus_add_match(m_bus, &m_watcherSignals, signals.c_str(), Signals::onWatcherChanged, this);
     std::string properties = std::string("type='signal',path='") + kWatcherPath +
                              "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'";
-    sd_bus_add_match(m_bus, &m_watcherProperties, properties.c_str(), onWatcherChanged, this);
+    sd_bus_add_match(m_bus, &m_watcherProperties, properties.c_str(), Signals::onWatcherChanged, this);
     sd_bus_match_signal(m_bus, &m_disconnect, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local",
-                        "Disconnected", onDisconnected, this);
+                        "Disconnected", Signals::onDisconnected, this);
     int has = 0;
     sd_bus_message* reply = nullptr;
     if (sd_bus_call_method(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -302,11 +316,11 @@ void SniTray::registerItem() {
     if (sd_bus_message_new_method_call(m_bus, &call, kWatcherName, kWatcherPath, kWatcherName,
                                        "RegisterStatusNotifierItem") >= 0 &&
         sd_bus_message_append(call, "s", service.c_str()) >= 0)
-        sd_bus_call_async(m_bus, &m_pendingRegistration, call, onRegistered, this, kCallTimeoutUs);
+        sd_bus_call_async(m_bus, &m_pendingRegistration, call, Signals::onRegistered, this, kCallTimeoutUs);
     sd_bus_message_unref(call);
 }
 
-int SniTray::onRegistered(sd_bus_message* reply, void* data, sd_bus_error*) {
+int SniTray::Signals::onRegistered(sd_bus_message* reply, void* data, sd_bus_error*) {
     auto* self = static_cast<SniTray*>(data);
     self->m_pendingRegistration = sd_bus_slot_unref(self->m_pendingRegistration);
     if (!self->m_item) return 0;
@@ -336,7 +350,7 @@ void SniTray::askWatcherState() {
     if (sd_bus_message_new_method_call(m_bus, &call, kWatcherName, kWatcherPath, "org.freedesktop.DBus.Properties",
                                        "GetAll") >= 0 &&
         sd_bus_message_append(call, "s", kWatcherName) >= 0)
-        sd_bus_call_async(m_bus, &m_pendingState, call, onWatcherState, this, kCallTimeoutUs);
+        sd_bus_call_async(m_bus, &m_pendingState, call, Signals::onWatcherState, this, kCallTimeoutUs);
     sd_bus_message_unref(call);
 }
 
@@ -374,7 +388,7 @@ int readWatcherState(sd_bus_message* reply, std::vector<std::string>* listed, bo
 
 }  // namespace
 
-int SniTray::onWatcherState(sd_bus_message* reply, void* data, sd_bus_error*) {
+int SniTray::Signals::onWatcherState(sd_bus_message* reply, void* data, sd_bus_error*) {
     auto* self = static_cast<SniTray*>(data);
     self->m_pendingState = sd_bus_slot_unref(self->m_pendingState);
     if (!self->m_item) return 0;
@@ -394,7 +408,7 @@ int SniTray::onWatcherState(sd_bus_message* reply, void* data, sd_bus_error*) {
     return 0;
 }
 
-int SniTray::onWatcherChanged(sd_bus_message*, void* data, sd_bus_error*) {
+int SniTray::Signals::onWatcherChanged(sd_bus_message*, void* data, sd_bus_error*) {
     auto* self = static_cast<SniTray*>(data);
     if (self->m_item && self->m_item->registered) self->askWatcherState();
     return 0;
@@ -419,7 +433,7 @@ void SniTray::dispatch() {
     registerItem();
 }
 
-int SniTray::onDisconnected(sd_bus_message*, void* data, sd_bus_error*) {
+int SniTray::Signals::onDisconnected(sd_bus_message*, void* data, sd_bus_error*) {
     // The bus itself went: no watcher can hold the item any more.
     auto* self = static_cast<SniTray*>(data);
     self->m_watcherPresent = false;
@@ -432,7 +446,7 @@ int SniTray::onDisconnected(sd_bus_message*, void* data, sd_bus_error*) {
     return 0;
 }
 
-int SniTray::onOwnerChanged(sd_bus_message* message, void* data, sd_bus_error*) {
+int SniTray::Signals::onOwnerChanged(sd_bus_message* message, void* data, sd_bus_error*) {
     auto* self = static_cast<SniTray*>(data);
     const char *name = nullptr, *before = nullptr, *after = nullptr;
     if (sd_bus_message_read(message, "sss", &name, &before, &after) < 0) return 0;
@@ -448,4 +462,4 @@ int SniTray::onOwnerChanged(sd_bus_message* message, void* data, sd_bus_error*) 
     return 0;
 }
 
-}  // namespace x11
+}  // namespace bus

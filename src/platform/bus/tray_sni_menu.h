@@ -7,7 +7,7 @@
 
 #include <systemd/sd-bus.h>
 
-namespace x11 {
+namespace bus {
 
 class SniMenu {
 public:
@@ -25,4 +25,4 @@ private:
     sd_bus_slot* m_slot = nullptr;
 };
 
-}  // namespace x11
+}  // namespace bus

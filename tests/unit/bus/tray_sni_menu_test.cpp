@@ -1,7 +1,7 @@
 // The tray item's empty menu as a host sees it, over a private
 // peer-to-peer connection: the root's properties, and unknown items refused
 // or reported the way dbusmenu asks (the layout itself is checked end to end).
-#include "platform/x11/tray_sni_menu.h"
+#include "platform/bus/tray_sni_menu.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -24,7 +24,7 @@ struct SniMenuTest : ::testing::Test {
         sd_bus_new(&client);
         sd_bus_set_fd(client, fds[1], fds[1]);
         EXPECT_GE(sd_bus_start(client), 0);
-        menu = new x11::SniMenu(server);
+        menu = new bus::SniMenu(server);
         EXPECT_TRUE(menu->exported());
     }
     ~SniMenuTest() override {
@@ -37,7 +37,7 @@ struct SniMenuTest : ::testing::Test {
     // (or error) once both ends have processed it; the caller unrefs it.
     sd_bus_message* Call(const char* method, const std::function<void(sd_bus_message*)>& append) {
         sd_bus_message* call = nullptr;
-        EXPECT_GE(sd_bus_message_new_method_call(client, &call, nullptr, x11::SniMenu::kPath, "com.canonical.dbusmenu",
+        EXPECT_GE(sd_bus_message_new_method_call(client, &call, nullptr, bus::SniMenu::kPath, "com.canonical.dbusmenu",
                                                  method),
                   0);
         append(call);
@@ -63,7 +63,7 @@ struct SniMenuTest : ::testing::Test {
 
     sd_bus* server = nullptr;
     sd_bus* client = nullptr;
-    x11::SniMenu* menu = nullptr;
+    bus::SniMenu* menu = nullptr;
 };
 
 std::string ErrorName(sd_bus_message* reply) {
