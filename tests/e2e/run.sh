@@ -1270,6 +1270,30 @@ check_ostrel_window_covers_what_shows() {
     close_cleanly "$PID" "$ID"
 }
 
+blur_of() { xprop -id "$1" _KDE_NET_WM_BLUR_BEHIND_REGION | sed -n 's/.* = //p'; }
+
+check_ostrel_blur_follows_box() {
+    # Under a compositor the blur behind the glass is asked for where the
+    # strip lies in the X window, which starts at the box, also once the
+    # bubble has grown the box.
+    start_display && start_wm && start_sound || return 1
+    spawn picom --backend xrender --config /dev/null >"$WORK/picom.log" 2>&1
+    wait_for 10 sh -c "xdotool search --name '^picom\$' >/dev/null 2>&1" || { fail "picom did not start"; return 1; }
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 10 painted_at "$ID" 60 110 || { fail "the strip is not painted"; return 1; }
+    wait_for 5 covers_box "$ID" "$STRIP_BOX" || { fail "the X window is not the strip's box"; return 1; }
+    read -r OX OY < <(window_origin "$ID")
+    wait_for 5 sh -c "xprop -id $ID _KDE_NET_WM_BLUR_BEHIND_REGION | grep -q '= 3, 3, 500, 30\$'" ||
+        fail "the blur region is $(blur_of "$ID"), not the strip's in the X window (3, 3, 500, 30)"
+    pointer_at 267 115
+    wait_for 5 covers_box "$ID" "506 111" || { fail "the X window did not grow over the bubble"; return 1; }
+    wait_for 5 sh -c "xprop -id $ID _KDE_NET_WM_BLUR_BEHIND_REGION | grep -q '= 3, 78, 500, 30\$'" ||
+        fail "with the bubble the blur region is $(blur_of "$ID"), not 3, 78, 500, 30"
+    close_cleanly "$PID" "$ID"
+}
+
 check_ostrel_play_pause_button() {
     # Play/pause silences a playing file and a second click brings it back.
     start_ostrel && drop_tone || return 1

@@ -7,9 +7,13 @@
 
 namespace x11 {
 
+// How long a resize may wait for the window manager before drawing goes on.
+constexpr std::chrono::milliseconds kResizeWait{500};
+
 void X11Backend::setBox(WindowState& window, const RECT& box) {
     const RECT& old = window.box;
     if (box.left == old.left && box.top == old.top && box.right == old.right && box.bottom == old.bottom) return;
+    const bool resized = box.right - box.left != old.right - old.left || box.bottom - box.top != old.bottom - old.top;
     POINT client = window.origin;
     // Read before the box changes: the X window's place still holds the old one.
     if (!window.originKnown && !rootOrigin(window.xid, &client)) client = {0, 0};
@@ -32,7 +36,25 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
     size->y = y;
     XSetWMNormalHints(m_display, window.xid, size);
     XFree(size);
+    // Without a window manager the server resizes it before what is drawn next.
+    if (resized && window.mapped && (m_sway || wmRunning())) {
+        window.resizing = true;
+        window.resizeUntil = std::chrono::steady_clock::now() + kResizeWait;
+    }
     placeXWindow(window, x, y, width, height);
+    if (window.blurSet) sendBlurRegion(window);
+}
+
+void X11Backend::sizeReported(WindowState& window, int width, int height) {
+    const bool changed = width != window.xWidth || height != window.xHeight;
+    window.xWidth = width;
+    window.xHeight = height;
+    // A window manager may hold the window to a size of its own (sway to
+    // its least floating height): any new size is its answer.
+    if (!window.resizing || !changed) return;
+    window.resizing = false;
+    const RECT& box = window.box;
+    putArea(window, box.left, box.top, box.right - box.left, box.bottom - box.top);
 }
 
 void X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {

@@ -46,7 +46,10 @@ void X11Backend::present(win32::NativeWindow window, const win32::PixelView& sur
     state->presented = true;
     if (changed.right <= changed.left) return;
     // The shape first: it may grow the X window over what is put next.
-    if (state->colorKey && m_hasShape) updateShape(*state, changed.top, changed.bottom);
+    if (state->colorKey && m_hasShape)
+        updateShape(*state, changed.top, changed.bottom);
+    else if (state->shapeApplied)
+        clearShape(*state);
     putArea(*state, changed.left, changed.top, changed.right - changed.left, changed.bottom - changed.top);
     XFlush(m_display);
 }
@@ -85,6 +88,16 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
     width = right - x;
     height = bottom - y;
     if (width <= 0 || height <= 0 || window.pixels.empty()) return;
+    if (window.colorKey && window.shapeApplied && window.showsNothing) return;
+    if (window.resizing) {
+        // Drawn whole once the new size is reported.
+        if (std::chrono::steady_clock::now() < window.resizeUntil) return;
+        // No new size came: what was held back since goes out with this.
+        window.resizing = false;
+        const RECT& box = window.box;
+        putArea(window, box.left, box.top, box.right - box.left, box.bottom - box.top);
+        return;
+    }
 
     // The image points into our copy; Xlib splits it into requests as needed.
     char* start = reinterpret_cast<char*>(&window.pixels[static_cast<size_t>(y) * window.width + x]);
@@ -96,27 +109,36 @@ void X11Backend::putArea(WindowState& window, int x, int y, int width, int heigh
 void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF key) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state || (!m_hasShape && !state->argb)) return;
+    bool redraw = false;
     if (state->argb && state->presented && (enabled != state->colorKey || key != state->key)) {
         // What shows was stored with the old key: store it anew. Before the
         // first present nothing shows but the clear start, which stays clear.
         alphaToKey(state->pixels.data(), state->pixels.size(), state->colorKey, state->key);
         keyToAlpha(state->pixels.data(), state->pixels.data(), static_cast<int>(state->pixels.size()), enabled, key);
-        putArea(*state, 0, 0, state->width, state->height);
+        redraw = true;
     }
     state->colorKey = enabled;
     state->key = key;
     if (m_hasShape && enabled) {
         state->shapeApplied = false;  // the key may have changed: send it anew
         updateShape(*state, 0, state->height);
+        // After the shape: it may leave nothing to draw, or cut the X window.
+        if (redraw) putArea(*state, 0, 0, state->width, state->height);
     } else if (m_hasShape && state->shapeApplied) {
-        XShapeCombineMask(m_display, state->xid, ShapeBounding, 0, 0, None, ShapeSet);
-        XShapeCombineMask(m_display, state->xid, ShapeInput, 0, 0, None, ShapeSet);
-        state->shapeApplied = false;
+        clearShape(*state);
         // All of it shows now.
         setBox(*state, RECT{0, 0, state->width, state->height});
         putArea(*state, 0, 0, state->width, state->height);
+    } else if (redraw) {
+        putArea(*state, 0, 0, state->width, state->height);
     }
     XFlush(m_display);
+}
+
+void X11Backend::clearShape(WindowState& window) {
+    XShapeCombineMask(m_display, window.xid, ShapeBounding, 0, 0, None, ShapeSet);
+    XShapeCombineMask(m_display, window.xid, ShapeInput, 0, 0, None, ShapeSet);
+    window.shapeApplied = false;
 }
 
 void X11Backend::updateShape(WindowState& window, int top, int bottom) {
@@ -131,6 +153,8 @@ void X11Backend::updateShape(WindowState& window, int top, int bottom) {
         window.shape = buildShapeMask(view, test);
     }
     const ShapeMask& mask = window.shape;
+    const RECT shown = opaqueBounds(mask);
+    window.showsNothing = shown.right <= shown.left || shown.bottom <= shown.top;
     fitBoxToShape(window);
     Pixmap bitmap = XCreateBitmapFromData(m_display, window.xid, reinterpret_cast<const char*>(mask.bits.data()),
                                           static_cast<unsigned>(mask.width), static_cast<unsigned>(mask.height));

@@ -182,6 +182,8 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
     state->height = desc.height;
     state->argb = argb;
     state->box = {0, 0, desc.width, desc.height};
+    state->xWidth = desc.width;
+    state->xHeight = desc.height;
     state->pixels.assign(static_cast<size_t>(desc.width) * desc.height, 0);
 
     setFixedSizeHints(xid, x, y, desc.width, desc.height, desc.placed ? USPosition | PPosition : 0, true);
@@ -201,6 +203,15 @@ win32::NativeWindow X11Backend::createWindow(const win32::NativeWindowDesc& desc
                         reinterpret_cast<unsigned char*>(&version), 1);
     }
 
+    if (desc.layered && m_hasShape) {
+        // Nothing shows until painted, so that window managers and
+        // compositors see no window of the size mapped (see
+        // WindowState::resizing). An empty mask is a set shape like any.
+        XShapeCombineRectangles(m_display, xid, ShapeBounding, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        XShapeCombineRectangles(m_display, xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        state->shapeApplied = true;
+        state->showsNothing = true;
+    }
     m_windows[xid] = std::move(state);
     return static_cast<win32::NativeWindow>(xid);
 }
@@ -243,6 +254,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         if (m_foregroundPending == state->xid) m_foregroundPending = 0;
         state->mapped = false;
         state->swayAfterMap = false;
+        state->resizing = false;  // the next showing's Expose draws it
         XWithdrawWindow(m_display, state->xid, m_screen);
     }
     XFlush(m_display);
@@ -356,6 +368,9 @@ void X11Backend::dispatch(XEvent& event) {
         win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
         break;
     case ConfigureNotify:
+        sizeReported(*window, event.xconfigure.width, event.xconfigure.height);
+        reportOrigin(*window, event.xany.serial);
+        break;
     case ReparentNotify:
     case MapNotify: reportOrigin(*window, event.xany.serial); break;
     case FocusOut: {
@@ -595,9 +610,16 @@ bool X11Backend::compositionEnabled() { return XGetSelectionOwner(m_display, m_a
 void X11Backend::setBlurRegion(win32::NativeWindow window, const std::vector<RECT>& rects) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state) return;
+    state->blurSet = true;
+    state->blur = rects;
+    sendBlurRegion(*state);
+    XFlush(m_display);
+}
+
+void X11Backend::sendBlurRegion(const WindowState& window) {
     std::vector<unsigned long> values;
-    const RECT& box = state->box;
-    for (const RECT& r : rects) {
+    const RECT& box = window.box;
+    for (const RECT& r : window.blur) {
         // What lies outside the X window is not on screen to blur.
         const LONG left = std::max(r.left, box.left), right = std::min(r.right, box.right);
         const LONG top = std::max(r.top, box.top), bottom = std::min(r.bottom, box.bottom);
@@ -608,12 +630,11 @@ void X11Backend::setBlurRegion(win32::NativeWindow window, const std::vector<REC
         values.push_back(static_cast<unsigned long>(bottom - top));
     }
     if (values.empty()) {
-        XDeleteProperty(m_display, state->xid, m_atoms.kdeBlurBehindRegion);
+        XDeleteProperty(m_display, window.xid, m_atoms.kdeBlurBehindRegion);
     } else {
-        XChangeProperty(m_display, state->xid, m_atoms.kdeBlurBehindRegion, XA_CARDINAL, 32, PropModeReplace,
+        XChangeProperty(m_display, window.xid, m_atoms.kdeBlurBehindRegion, XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
     }
-    XFlush(m_display);
 }
 
 bool X11Backend::cursorPosition(POINT* screen) {

@@ -65,6 +65,20 @@ struct WindowState {
     // box): where the window was before the window manager carried it out
     // is no news, and read with a new box's offset it would be wrong.
     unsigned long placeSerial = 0;
+    // The X window's size as the server last reported it. Xwayland (22.1)
+    // keeps reusing the buffers it committed before a resize, so a window
+    // drawn at the old size may show at that size for as long as it keeps
+    // repainting: after asking for a new size nothing is drawn until the
+    // window manager has given one (or `resizeUntil` has passed).
+    int xWidth = 0;
+    int xHeight = 0;
+    bool resizing = false;
+    std::chrono::steady_clock::time_point resizeUntil;
+    // Set while the colour key leaves nothing to show: nothing to draw.
+    bool showsNothing = false;
+    // The blur-behind region in client coordinates, sent relative to the box.
+    bool blurSet = false;
+    std::vector<RECT> blur;
     bool originKnown = false;
     POINT origin{};  // of the client area
     // Iconified by us (see iconify.cpp), until shown or restored.
@@ -160,6 +174,8 @@ private:
     void activatePending();  // what setForeground left for the loop
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
+    // Shows all of the X window again.
+    void clearShape(WindowState& window);
     // Stores painted rows [top, bottom), columns [left, right), in the form
     // the window's visual takes.
     // Returns the part of the area whose stored pixels changed (empty: none).
@@ -169,6 +185,9 @@ private:
     // Covers `box` (client coordinates) with the X window, the client area
     // staying where it is.
     void setBox(WindowState& window, const RECT& box);
+    // A ConfigureNotify's size: what a resize waited for.
+    void sizeReported(WindowState& window, int width, int height);
+    void sendBlurRegion(const WindowState& window);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
     // Whether the X window follows its box to where it is asked to go.
