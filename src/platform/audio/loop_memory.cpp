@@ -12,13 +12,19 @@ void LoopMemory::passEnded(std::int64_t frames) {
             giveUp();
         } else {
             m_state = State::Recording;
+            // The next pass is about as long: held in one block from the
+            // start, it never costs twice its size while it grows.
+            try {
+                m_pass.reserve(((std::size_t)frames + 64) * 2);
+            } catch (const std::bad_alloc&) {
+                giveUp();
+            }
         }
     } else if (m_state == State::Recording) {
         if (m_pass.empty()) {
             giveUp();
             return;
         }
-        m_pass.shrink_to_fit();
         m_state = State::Ready;
         m_pos = 0;
     }
