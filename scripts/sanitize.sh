@@ -28,7 +28,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # upstream report (the end-to-end checks keep a list of their own). A hung
 # test fails after TEST_TIMEOUT seconds instead of stalling the run.
 LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0} \
-    ctest --test-dir "$build/tests" -LE 'e2e|shuffled' --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
+    ctest --test-dir "$build/tests" -LE 'e2e|shuffled|desktops' --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
 
 # The real program and the X11 backend under the same sanitizers: every
 # end-to-end check that closes the program cleanly also proves it leak-free.
