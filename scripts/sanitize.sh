@@ -40,4 +40,4 @@ tsan=${TSAN_BUILD_DIR:-$root/build-tsan}
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=thread
 cmake --build "$tsan" -j"$jobs" --target "${threaded_suites[@]}"
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp} \
-    ctest --test-dir "$tsan/tests" -LE 'e2e|shuffled' -E '_NOT_BUILT$' --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
+    ctest --test-dir "$tsan/tests" -LE 'e2e|shuffled|desktops' -E '_NOT_BUILT$' --output-on-failure -j"$jobs" --timeout "${TEST_TIMEOUT:-300}"
