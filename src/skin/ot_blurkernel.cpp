@@ -64,8 +64,10 @@ void CountRow(const BYTE* row, int width, int step, int* litInColumn) {
 // the same order, four pixels at once and the four bytes of each as one
 // vector, which gives the same bytes as summing each alone. Pixels with no
 // lit neighbour are zero without any sum.
-#if defined(__x86_64__) && defined(__GNUC__)
-// Wider vectors where the processor has them; the same sums in each.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
+// Wider vectors where the processor has them; the same sums in each. The
+// choice is made by the loader before ThreadSanitizer is set up, which it
+// does not survive.
 #define OST_BLUR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define OST_BLUR_CLONES
