@@ -13,7 +13,9 @@ constexpr std::chrono::milliseconds kResizeWait{500};
 void X11Backend::setBox(WindowState& window, const RECT& box) {
     const RECT& old = window.box;
     if (box.left == old.left && box.top == old.top && box.right == old.right && box.bottom == old.bottom) return;
-    const bool resized = box.right - box.left != old.right - old.left || box.bottom - box.top != old.bottom - old.top;
+    // Against the size the server last reported, not the last box asked
+    // for: a request the window manager dropped leaves the X window as it was.
+    const bool resized = box.right - box.left != window.xWidth || box.bottom - box.top != window.xHeight;
     POINT client = window.origin;
     // Read before the box changes: the X window's place still holds the old one.
     if (!window.originKnown && !rootOrigin(window.xid, &client)) client = {0, 0};
@@ -50,8 +52,11 @@ void X11Backend::sizeReported(WindowState& window, int width, int height) {
     window.xWidth = width;
     window.xHeight = height;
     // A window manager may hold the window to a size of its own (sway to
-    // its least floating height): any new size is its answer.
-    if (!window.resizing || !changed) return;
+    // its least floating height): any new size is its answer, and so is the
+    // size asked for, even when the window had it already.
+    const RECT& asked = window.box;
+    const bool asAsked = width == asked.right - asked.left && height == asked.bottom - asked.top;
+    if (!window.resizing || !(changed || asAsked)) return;
     window.resizing = false;
     const RECT& box = window.box;
     putArea(window, box.left, box.top, box.right - box.left, box.bottom - box.top);
