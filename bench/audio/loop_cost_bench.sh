@@ -11,14 +11,9 @@ set -euo pipefail
 
 PLAYER=$(realpath "${1:-build/bench/audio/ostaudio-play}")
 WINDOW=${2:-30}
-WORK=$(mktemp -d /tmp/ostaudio-loopcost.XXXXXX)
-PIDS=()
-cleanup() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../work.sh"
+bench_work ostaudio-loopcost
 
 python3 - "$WORK" <<'PY'
 import math, struct, sys

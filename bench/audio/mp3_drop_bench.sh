@@ -16,14 +16,8 @@ ROUNDS=${2:-5}
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/../desktop.sh"
 WATCH=$HERE/../../tests/e2e/tools/sink_watch.py
-WORK=$(mktemp -d /tmp/ostaudio-mp3drop.XXXXXX)
-PIDS=()
-cleanup() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+. "$HERE/../work.sh"
+bench_work ostaudio-mp3drop
 
 # 16 s of tone, no header (-t); joined end to end for the larger files.
 sox -n -r 44100 -c 2 -b 16 "$WORK/tone.wav" synth 16 sine 440 sine 660 gain -6

@@ -18,14 +18,8 @@ ROUNDS=${2:-3}
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/../desktop.sh"
 WATCH=$HERE/../../tests/e2e/tools/sink_watch.py
-WORK=$(mktemp -d /tmp/ostaudio-prompt.XXXXXX)
-PIDS=()
-cleanup() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+. "$HERE/../work.sh"
+bench_work ostaudio-prompt
 
 sox -n -r 44100 -c 2 -b 16 "$WORK/tone.wav" synth 30 sine 440 gain -6
 sox -n -r 44100 -c 2 -b 16 "$WORK/late.wav" synth 0.6 sine 0 gain -100 : synth 10 sine 660 gain -6
