@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/win32/internal/events.h"
 #include "platform/win32/internal/faults.h"
 #include "platform/win32/internal/icon.h"
 #include "platform/win32/internal/strings.h"
@@ -410,3 +411,9 @@ BOOL IsRectEmpty(const RECT* rect) { return !rect || rect->right <= rect->left |
 BOOL PtInRect(const RECT* rect, POINT p) {
     return rect && p.x >= rect->left && p.x < rect->right && p.y >= rect->top && p.y < rect->bottom;
 }
+
+namespace win32 {
+
+void onScaleChanged() {}
+
+}  // namespace win32

@@ -101,6 +101,10 @@ public:
     virtual void removeTrayIcon(unsigned /*id*/) {}
     // True while a tray shows the icon.
     virtual bool trayIconShown(unsigned /*id*/) { return false; }
+
+    // Device pixels per window pixel (see scale.h). Every position, size and
+    // rectangle passed to and from the calls above is in device pixels.
+    virtual double scale() { return 1.0; }
 };
 
 // The backend in use; null until one is installed. With none, window

@@ -43,6 +43,9 @@ void onRestored(NativeWindow window);
 // Pointer input over tray icon `id`; `event.time` in milliseconds of one
 // clock per icon (the double click is measured on it).
 void onTrayPointer(unsigned id, const PointerEvent& event);
+// Backend::scale() changed (the desktop's scale setting did): windows are
+// laid out again at the new scale.
+void onScaleChanged();
 // No tray shows icon `id` any more (its tray went away and none took over).
 void onTrayLost(unsigned id);
 
