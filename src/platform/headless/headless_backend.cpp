@@ -97,6 +97,11 @@ void HeadlessBackend::dropFiles(HWND hwnd, const std::vector<std::string>& paths
     queue([native, paths, at] { win32::onDrop(native, paths, at); });
 }
 
+void HeadlessBackend::setScale(double scale) {
+    m_scale = scale;
+    if (!m_windows.empty()) win32::onScaleChanged();
+}
+
 void HeadlessBackend::requestClose(HWND hwnd) {
     auto window = win32::findWindow(hwnd);
     if (!window) return;

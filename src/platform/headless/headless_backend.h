@@ -52,6 +52,12 @@ public:
     HeadlessBackend();
     ~HeadlessBackend() override;
 
+    // The display's scale (1 by default). Input, positions, sizes and pixels
+    // here are the display's own (device) pixels; setting a new scale while
+    // windows live tells the layer, as a desktop's settings change would.
+    void setScale(double scale);
+    double scale() override { return m_scale; }
+
     // Input, in the window's client coordinates.
     void moveTo(HWND hwnd, int x, int y);
     void press(HWND hwnd, int x, int y, int button = 1);
@@ -123,6 +129,7 @@ private:
     win32::NativeWindow m_next = 1;
     DWORD m_clock = 100000;
     bool m_composition = true;
+    double m_scale = 1.0;
     bool m_failWindows = false;
     POINT m_cursor{};
     bool m_trayPresent = true;

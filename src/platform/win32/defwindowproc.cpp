@@ -1,5 +1,6 @@
 // The default handling of messages a window procedure passes on.
 #include "platform/win32/gdi.h"
+#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
 
@@ -36,7 +37,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MOVE && backend()) backend()->startSystemMove(window->native, lastPressPoint());
+        if ((wParam & 0xFFF0) == SC_MOVE && backend())
+            backend()->startSystemMove(window->native, toDevice(lastPressPoint(), displayScale()));
         return 0;
     default: return 0;
     }

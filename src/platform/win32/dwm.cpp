@@ -2,7 +2,20 @@
 // blur region is handed to it as rectangles.
 #include "platform/win32/dwm.h"
 
+#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/window.h"
+
+namespace win32 {
+
+void sendBlurRegion(const Window& window) {
+    if (!backend() || !window.native) return;
+    const double scale = window.surface ? window.surface->scale : 1.0;
+    std::vector<RECT> device;
+    for (const RECT& r : window.blur) device.push_back(toDevice(r, scale));
+    backend()->setBlurRegion(window.native, device);
+}
+
+}  // namespace win32
 
 using namespace win32;
 
@@ -29,6 +42,7 @@ HRESULT DwmEnableBlurBehindWindow(HWND hwnd, const DWM_BLURBEHIND* blur) {
             rects.push_back(RECT{0, 0, window->width, window->height});
         }
     }
-    backend()->setBlurRegion(window->native, rects);
+    window->blur = std::move(rects);
+    sendBlurRegion(*window);
     return S_OK;
 }

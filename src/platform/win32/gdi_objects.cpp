@@ -6,6 +6,7 @@
 
 #include "platform/win32/gdi.h"
 #include "platform/win32/internal/gdi_objects.h"
+#include "platform/win32/internal/scale.h"
 
 namespace win32 {
 
@@ -15,8 +16,11 @@ const cairo_user_data_key_t kOwnedPixels{};
 
 }  // namespace
 
-BitmapObject::BitmapObject(int w, int h) : width(w), height(h) {
+BitmapObject::BitmapObject(int w, int h, double s)
+    : width(toDevice(w, s)), height(toDevice(h, s)), logicalWidth(w), logicalHeight(h), scale(s) {
     // Left uncleared here; surface() and row() clear it on first use.
+    w = width;
+    h = height;
     stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, w);
     unsigned char* data =
         stride > 0
@@ -105,15 +109,30 @@ HDC createWindowDc(HWND hwnd, std::shared_ptr<BitmapObject> surface, cairo_regio
     return static_cast<HDC>(addHandle(HandleKind::Dc, dc));
 }
 
+cairo_region_t* regionToDevice(cairo_region_t* logical, double scale) {
+    if (scale == 1.0) return logical;
+    cairo_region_t* device = cairo_region_create();
+    for (int i = 0, n = cairo_region_num_rectangles(logical); i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(logical, i, &r);
+        RECT d = toDevice(RECT{r.x, r.y, r.x + r.width, r.y + r.height}, scale);
+        cairo_rectangle_int_t dr{d.left, d.top, d.right - d.left, d.bottom - d.top};
+        cairo_region_union_rectangle(device, &dr);
+    }
+    cairo_region_destroy(logical);
+    return device;
+}
+
 cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect) {
     dc.drawnOn = true;
     cairo_region_t* area = cairo_region_create();
     if (!dc.bitmap || rect.right <= rect.left || rect.bottom <= rect.top) return area;
     cairo_rectangle_int_t r{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
     cairo_region_union_rectangle(area, &r);
+    if (dc.clip) cairo_region_intersect(area, dc.clip);
+    area = regionToDevice(area, dc.bitmap->scale);
     cairo_rectangle_int_t bounds{0, 0, dc.bitmap->width, dc.bitmap->height};
     cairo_region_intersect_rectangle(area, &bounds);
-    if (dc.clip) cairo_region_intersect(area, dc.clip);
     return area;
 }
 
@@ -122,12 +141,14 @@ cairo_t* createCairo(const DcObject& dc) {
     if (!dc.bitmap) return nullptr;
     cairo_t* cr = cairo_create(dc.bitmap->surface());
     if (dc.clip) {
-        int n = cairo_region_num_rectangles(dc.clip);
+        cairo_region_t* clip = regionToDevice(cairo_region_copy(dc.clip), dc.bitmap->scale);
+        int n = cairo_region_num_rectangles(clip);
         for (int i = 0; i < n; ++i) {
             cairo_rectangle_int_t r;
-            cairo_region_get_rectangle(dc.clip, i, &r);
+            cairo_region_get_rectangle(clip, i, &r);
             cairo_rectangle(cr, r.x, r.y, r.width, r.height);
         }
+        cairo_region_destroy(clip);
         cairo_clip(cr);
     }
     return cr;
@@ -207,7 +228,7 @@ HGDIOBJ GetStockObject(int index) {
 
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
     if (!findDc(hdc) || width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
-    auto bitmap = std::make_shared<BitmapObject>(width, height);
+    auto bitmap = std::make_shared<BitmapObject>(width, height, displayScale());
     if (!bitmap->valid()) return nullptr;
     return static_cast<HBITMAP>(addHandle(HandleKind::Bitmap, bitmap));
 }
@@ -222,7 +243,7 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
     auto source = findBitmap(bitmap);
     if (!source) return nullptr;
     // Win32 copies the bitmap: the caller may delete it while the brush lives.
-    auto copy = std::make_shared<BitmapObject>(source->width, source->height);
+    auto copy = std::make_shared<BitmapObject>(source->logicalWidth, source->logicalHeight, source->scale);
     cairo_surface_flush(source->surface());
     for (int y = 0; y < source->height; ++y) std::copy_n(source->row(y), source->width, copy->row(y));
     cairo_surface_mark_dirty(copy->surface());
@@ -254,12 +275,20 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brushHandle) {
     }
     cairo_t* cr = createCairo(*dc);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    // Tiles start at the DC's origin, not at the rectangle.
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(brush->pattern->surface());
+    // Tiles start at the DC's origin, not at the rectangle, and are a tile's
+    // window pixels apart whatever scale either bitmap has.
+    const BitmapObject& tile = *brush->pattern;
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(tile.surface());
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+    if (tile.scale != dc->bitmap->scale) {
+        cairo_matrix_t toTile;
+        cairo_matrix_init_scale(&toTile, tile.scale / dc->bitmap->scale, tile.scale / dc->bitmap->scale);
+        cairo_pattern_set_matrix(pattern, &toTile);
+    }
     cairo_set_source(cr, pattern);
     cairo_pattern_destroy(pattern);
-    cairo_rectangle(cr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+    RECT area = toDevice(*rect, dc->bitmap->scale);
+    cairo_rectangle(cr, area.left, area.top, area.right - area.left, area.bottom - area.top);
     cairo_fill(cr);
     cairo_destroy(cr);
     return 1;

@@ -8,6 +8,7 @@
 #include "platform/win32/gdi.h"
 #include "platform/win32/internal/gdi_objects.h"
 #include "platform/win32/internal/pixels.h"
+#include "platform/win32/internal/scale.h"
 
 using namespace win32;
 
@@ -63,10 +64,18 @@ bool coversWhole(cairo_region_t* area, const BitmapObject& bitmap) {
     return cairo_region_contains_rectangle(area, &whole) == CAIRO_REGION_OVERLAP_IN;
 }
 
+// A span [from, from + extent) of window pixels on the device grid.
+void spanToDevice(int& from, int& extent, double scale) {
+    int end = toDevice(from + extent, scale);
+    from = toDevice(from, scale);
+    extent = end - from;
+}
+
 // Calls `put(destPixel, sourcePixel)` for every writable destination pixel
 // of the rectangle whose source pixel lies inside the source bitmap. Negative
 // extents are allowed; a sign differing between destination and source
-// mirrors along that axis.
+// mirrors along that axis. Coordinates are window pixels; the copy is made
+// between device pixels, one to one where both bitmaps have one scale.
 template <class Put>
 void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, int sx, int sy, int sw, int sh,
               Put put) {
@@ -94,6 +103,21 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
     if (w == 0 || h == 0 || sw == 0 || sh == 0 || !dest.bitmap) return;
     cairo_region_t* area = clippedArea(dest, RECT{x, y, x + w, y + h});
     const BitmapObject* from = src.bitmap.get();
+    const double scale = dest.bitmap->scale, srcScale = from ? from->scale : 1.0;
+    if (scale != 1.0 || srcScale != 1.0) {
+        const bool sameGrid = scale == srcScale;
+        const bool sameWidth = sameGrid && sw == w, sameHeight = sameGrid && sh == h;
+        spanToDevice(x, w, scale);
+        spanToDevice(y, h, scale);
+        spanToDevice(sx, sw, srcScale);
+        spanToDevice(sy, sh, srcScale);
+        if (sameWidth) sw = w;
+        if (sameHeight) sh = h;
+        if (w == 0 || h == 0 || sw == 0 || sh == 0) {
+            cairo_region_destroy(area);
+            return;
+        }
+    }
     const bool oneToOne = sw == w && sh == h && !flipX && !flipY && from && from != dest.bitmap.get();
     if (oneToOne && std::is_same_v<Put, CopyPixel> && coversWhole(area, *dest.bitmap) && x - sx <= 0 && y - sy <= 0 &&
         x - sx + from->width >= dest.bitmap->width && y - sy + from->height >= dest.bitmap->height)
@@ -168,8 +192,8 @@ BOOL AlphaBlend(HDC destHandle, int x, int y, int width, int height, HDC srcHand
     auto src = findDc(srcHandle);
     if (!dest || !src || blend.BlendOp != AC_SRC_OVER) return FALSE;
     if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0) return FALSE;
-    int srcBitmapWidth = src->bitmap ? src->bitmap->width : 1;
-    int srcBitmapHeight = src->bitmap ? src->bitmap->height : 1;
+    int srcBitmapWidth = src->bitmap ? src->bitmap->logicalWidth : 1;
+    int srcBitmapHeight = src->bitmap ? src->bitmap->logicalHeight : 1;
     if (srcX < 0 || srcY < 0 || srcWidth > srcBitmapWidth - srcX || srcHeight > srcBitmapHeight - srcY) return FALSE;
     if (dest == src || (dest->bitmap && dest->bitmap == src->bitmap)) {
         bool apart = x + width <= srcX || srcX + srcWidth <= x || y + height <= srcY || srcY + srcHeight <= y;

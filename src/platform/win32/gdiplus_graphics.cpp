@@ -12,6 +12,7 @@
 #include "platform/win32/internal/gdi_objects.h"
 #include "platform/win32/internal/gdiplus_internal.h"
 #include "platform/win32/internal/pixels.h"
+#include "platform/win32/internal/scale.h"
 
 namespace win32 {
 namespace {
@@ -76,8 +77,9 @@ struct Canvas {
     int width = 0;
     int height = 0;
     int stride = 0;
+    double scale = 1.0;  // device pixels per window pixel
     bool premultiplied = false;
-    cairo_region_t* area = nullptr;
+    cairo_region_t* area = nullptr;  // device pixels
 
     Canvas() = default;
     Canvas(const Canvas&) = delete;
@@ -207,8 +209,9 @@ Status openCanvas(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const
         canvas.width = bitmap.width;
         canvas.height = bitmap.height;
         canvas.stride = bitmap.stride;
+        canvas.scale = bitmap.scale;
         canvas.premultiplied = true;
-        canvas.area = win32::clippedArea(*canvas.dc, RECT{0, 0, bitmap.width, bitmap.height});
+        canvas.area = win32::clippedArea(*canvas.dc, RECT{0, 0, bitmap.logicalWidth, bitmap.logicalHeight});
     } else {
         if (!image) return InvalidParameter;
         if (image->locked) return WrongState;
@@ -217,6 +220,7 @@ Status openCanvas(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const
         canvas.width = image->width;
         canvas.height = image->height;
         canvas.stride = image->width * 4;
+        canvas.scale = image->scale;
         cairo_rectangle_int_t bounds{0, 0, image->width, image->height};
         canvas.area = cairo_region_create_rectangle(&bounds);
     }
@@ -290,10 +294,13 @@ namespace {
 // Fills `shape` with a solid colour: anti-aliased coverage from cairo, or,
 // without anti-aliasing, exactly the pixels whose centres are inside.
 Status fillShape(HDC hdc, const std::shared_ptr<win32::ImageData>& image, const win32::RegionData* clip, bool antialias,
-                 ARGB color, const win32::PathData& shape) {
+                 ARGB color, const win32::PathData& logicalShape) {
     Canvas canvas;
     if (Status s = openCanvas(hdc, image, clip, canvas); s != Ok) return s;
     if (cairo_region_is_empty(canvas.area)) return Ok;
+    win32::PathData scaled;
+    if (canvas.scale != 1.0) scaled = win32::scaledPath(logicalShape, canvas.scale);
+    const win32::PathData& shape = canvas.scale != 1.0 ? scaled : logicalShape;
     if (!antialias) {
         cairo_region_t* inside = win32::pathCentreMask(shape);
         cairo_region_intersect(canvas.area, inside);
@@ -391,6 +398,12 @@ static Status drawImage(HDC hdc, const std::shared_ptr<win32::ImageData>& target
     Canvas canvas;
     if (Status s = openCanvas(hdc, target, clip, canvas); s != Ok) return s;
     if (source == canvas.image.get()) return InvalidParameter;  // drawing an image onto itself
+    auto onGrid = [](RectF r, double scale) {
+        auto at = [scale](REAL v) { return static_cast<REAL>(v * scale); };
+        return RectF(at(r.X), at(r.Y), at(r.Width), at(r.Height));
+    };
+    if (canvas.scale != 1.0) dest = onGrid(dest, canvas.scale);
+    if (source->scale != 1.0) src = onGrid(src, source->scale);
     auto isWhole = [](REAL v) { return std::floor(v) == v && std::fabs(v) < 1e8f; };
     if (dest.Width == src.Width && dest.Height == src.Height && isWhole(dest.X) && isWhole(dest.Y) && isWhole(src.X) &&
         isWhole(src.Y) && isWhole(src.Width) && isWhole(src.Height)) {
@@ -447,14 +460,15 @@ Status Graphics::DrawImage(Image* image, REAL x, REAL y, REAL width, REAL height
     if (m_busy) return result(ObjectBusy);
     win32::ImageData* source = image ? GdipAccess::image(*image) : nullptr;
     if (!source) return result(InvalidParameter);
-    return result(drawImage(m_hdc, m_image, m_clip.get(), image, RectF(x, y, width, height),
-                            RectF(0, 0, static_cast<REAL>(source->width), static_cast<REAL>(source->height))));
+    return result(
+        drawImage(m_hdc, m_image, m_clip.get(), image, RectF(x, y, width, height),
+                  RectF(0, 0, static_cast<REAL>(source->logicalWidth), static_cast<REAL>(source->logicalHeight))));
 }
 
 Status Graphics::DrawImage(Image* image, REAL x, REAL y) {
     win32::ImageData* source = image ? GdipAccess::image(*image) : nullptr;
     if (!source) return result(InvalidParameter);
-    return DrawImage(image, x, y, static_cast<REAL>(source->width), static_cast<REAL>(source->height));
+    return DrawImage(image, x, y, static_cast<REAL>(source->logicalWidth), static_cast<REAL>(source->logicalHeight));
 }
 
 Status Graphics::DrawImage(Image* image, INT x, INT y) {
@@ -485,7 +499,15 @@ Status Graphics::DrawImage(Image* image, INT x, INT y, INT srcx, INT srcy, INT s
 Status Graphics::SetClip(const GraphicsPath* path, CombineMode combineMode) {
     if (!path) return result(InvalidParameter);
     if (m_busy) return result(ObjectBusy);
-    cairo_region_t* mask = win32::pathCentreMask(GdipAccess::path(*path));
+    // The clip is kept on the device grid of what this Graphics draws on.
+    double scale = 1.0;
+    if (m_image) {
+        scale = m_image->scale;
+    } else if (auto dc = win32::findDc(m_hdc); dc && dc->bitmap) {
+        scale = dc->bitmap->scale;
+    }
+    cairo_region_t* mask = win32::pathCentreMask(scale == 1.0 ? GdipAccess::path(*path)
+                                                              : win32::scaledPath(GdipAccess::path(*path), scale));
     if (combineMode == CombineModeReplace || (!m_clip && combineMode == CombineModeIntersect)) {
         m_clip = std::make_unique<win32::RegionData>(mask);
         return Ok;

@@ -6,6 +6,7 @@
 
 #include "platform/win32/internal/gdiplus_internal.h"
 #include "platform/win32/internal/pixels.h"
+#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/strings.h"
 
 namespace win32 {
@@ -25,6 +26,8 @@ Gdiplus::Status loadPng(const WCHAR* filename, std::shared_ptr<ImageData>& out) 
     auto image = std::make_shared<ImageData>();
     image->width = cairo_image_surface_get_width(surface);
     image->height = cairo_image_surface_get_height(surface);
+    image->logicalWidth = image->width;
+    image->logicalHeight = image->height;
     image->pixels.resize(static_cast<std::size_t>(image->width) * image->height);
     cairo_format_t format = cairo_image_surface_get_format(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
@@ -66,7 +69,7 @@ UINT Image::GetWidth() {
         m_lastStatus = InvalidParameter;
         return 0;
     }
-    return static_cast<UINT>(m_data->width);
+    return static_cast<UINT>(m_data->logicalWidth);
 }
 
 UINT Image::GetHeight() {
@@ -74,7 +77,7 @@ UINT Image::GetHeight() {
         m_lastStatus = InvalidParameter;
         return 0;
     }
-    return static_cast<UINT>(m_data->height);
+    return static_cast<UINT>(m_data->logicalHeight);
 }
 
 PixelFormat Image::GetPixelFormat() {
@@ -94,9 +97,12 @@ Bitmap::Bitmap(INT width, INT height, PixelFormat format) {
         return;
     }
     auto data = std::make_shared<win32::ImageData>();
-    data->width = width;
-    data->height = height;
-    data->pixels.assign(static_cast<std::size_t>(width) * height, 0);
+    data->scale = win32::displayScale();
+    data->logicalWidth = width;
+    data->logicalHeight = height;
+    data->width = win32::toDevice(width, data->scale);
+    data->height = win32::toDevice(height, data->scale);
+    data->pixels.assign(static_cast<std::size_t>(data->width) * data->height, 0);
     m_data = std::move(data);
 }
 
@@ -106,18 +112,28 @@ Status Bitmap::LockBits(const Rect* rect, UINT flags, PixelFormat format, Bitmap
     if (!m_data || !locked || format != PixelFormat32bppARGB) return m_lastStatus = InvalidParameter;
     if (flags & ImageLockModeUserInputBuf) return m_lastStatus = NotImplemented;
     if (!(flags & (ImageLockModeRead | ImageLockModeWrite))) return m_lastStatus = InvalidParameter;
-    Rect r = rect ? *rect : Rect(0, 0, m_data->width, m_data->height);
-    if (r.X < 0 || r.Y < 0 || r.Width <= 0 || r.Height <= 0 || r.Width > m_data->width - r.X ||
-        r.Height > m_data->height - r.Y)
+    Rect r = rect ? *rect : Rect(0, 0, m_data->logicalWidth, m_data->logicalHeight);
+    if (r.X < 0 || r.Y < 0 || r.Width <= 0 || r.Height <= 0 || r.Width > m_data->logicalWidth - r.X ||
+        r.Height > m_data->logicalHeight - r.Y)
         return m_lastStatus = InvalidParameter;
     if (m_data->locked) return m_lastStatus = WrongState;
     m_data->locked = true;
     locked->Width = static_cast<UINT>(r.Width);
     locked->Height = static_cast<UINT>(r.Height);
-    locked->Stride = m_data->width * 4;
     locked->PixelFormat = PixelFormat32bppARGB;
-    locked->Scan0 = m_data->pixels.data() + static_cast<std::size_t>(r.Y) * m_data->width + r.X;
     locked->Reserved = 0;
+    if (m_data->scale == 1.0) {
+        locked->Stride = m_data->width * 4;
+        locked->Scan0 = m_data->pixels.data() + static_cast<std::size_t>(r.Y) * m_data->width + r.X;
+        return Ok;
+    }
+    // Whoever reads locked bits works in window pixels (a blur's radius, a
+    // pixel's neighbours): they see the bitmap at scale 1.
+    m_data->lockCopy = win32::windowPixels(*m_data, r);
+    m_data->lockRect = r;
+    m_data->lockWrites = flags & ImageLockModeWrite;
+    locked->Stride = r.Width * 4;
+    locked->Scan0 = m_data->lockCopy.data();
     return Ok;
 }
 
@@ -125,6 +141,10 @@ Status Bitmap::UnlockBits(BitmapData* locked) {
     if (!m_data || !locked) return m_lastStatus = InvalidParameter;
     if (!m_data->locked) return m_lastStatus = WrongState;
     m_data->locked = false;
+    if (!m_data->lockCopy.empty()) {
+        if (m_data->lockWrites) win32::putWindowPixels(*m_data, m_data->lockRect, m_data->lockCopy);
+        m_data->lockCopy = {};
+    }
     return Ok;
 }
 

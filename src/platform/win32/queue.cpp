@@ -13,6 +13,7 @@
 
 #include "platform/win32/internal/events.h"
 #include "platform/win32/internal/poll_sources.h"
+#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
@@ -257,19 +258,33 @@ WakeBatch::~WakeBatch() {
     }
 }
 
-void onPointer(NativeWindow window, const PointerEvent& event) { queue().input.push_back({window, event}); }
+// A backend's pointer event (device pixels) in window pixels. The screen
+// point is the window's origin plus the client point, so the two agree
+// however the scale rounds.
+PointerEvent inWindowPixels(PointerEvent event) {
+    const double scale = displayScale();
+    if (scale == 1.0) return event;
+    POINT origin = toLogical(POINT{event.screen.x - event.client.x, event.screen.y - event.client.y}, scale);
+    event.client = toLogical(event.client, scale);
+    event.screen = POINT{origin.x + event.client.x, origin.y + event.client.y};
+    return event;
+}
+
+void onPointer(NativeWindow window, const PointerEvent& event) {
+    queue().input.push_back({window, inWindowPixels(event)});
+}
 
 void onPointerLeft(NativeWindow native, const PointerEvent& event) {
     auto window = findWindow(windowForNative(native));
     if (!window || !(window->style & WS_POPUP)) return;
-    PointerEvent move = event;
+    PointerEvent move = inWindowPixels(event);
     move.action = PointerAction::Move;
     move.button = 0;
     queue().input.push_back({native, move});
 }
 
 void onMoved(NativeWindow native, POINT screen) {
-    if (auto window = findWindow(windowForNative(native))) window->origin = screen;
+    if (auto window = findWindow(windowForNative(native))) window->origin = toLogical(screen, displayScale());
 }
 
 void onCloseRequest(NativeWindow native) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32/internal/events.h"
+#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/strings.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/shell.h"
@@ -27,7 +28,7 @@ void onDrop(NativeWindow native, const std::vector<std::string>& paths, POINT cl
         if (!wide.empty()) drop->files.push_back(std::move(wide));
     }
     if (drop->files.empty()) return;
-    drop->point = client;
+    drop->point = toLogical(client, displayScale());
     HDROP handle = static_cast<HDROP>(addHandle(HandleKind::Drop, drop));
     if (!PostMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0)) removeHandle(handle, HandleKind::Drop);
 }

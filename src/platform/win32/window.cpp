@@ -7,6 +7,7 @@
 #include "platform/win32/internal/events.h"
 #include "platform/win32/internal/faults.h"
 #include "platform/win32/internal/icon.h"
+#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/strings.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
@@ -96,7 +97,7 @@ void presentWindow(Window& window, const RECT& area) {
     if (!backend() || !window.native || !window.surface) return;
     cairo_surface_flush(window.surface->surface());
     PixelView view{window.surface->row(0), window.surface->width, window.surface->height, window.surface->stride};
-    backend()->present(window.native, view, area);
+    backend()->present(window.native, view, toDevice(area, window.surface->scale));
 }
 
 void invalidateWhole(Window& window, bool erase) {
@@ -170,7 +171,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     window->width = width;
     window->height = height;
     window->thread = std::this_thread::get_id();
-    window->surface = std::make_shared<BitmapObject>(width, height);
+    const double scale = displayScale();
+    window->surface = std::make_shared<BitmapObject>(width, height, scale);
     window->updateRegion = cairo_region_create();
     bool placed = x != CW_USEDEFAULT;
     window->origin = placed ? POINT{x, y} : POINT{0, 0};
@@ -178,11 +180,11 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     NativeWindowDesc desc;
     desc.title = toUtf8(window->title.c_str());
     desc.className = toUtf8(cls->name.c_str());
-    desc.x = window->origin.x;
-    desc.y = window->origin.y;
+    desc.x = toDevice(window->origin.x, scale);
+    desc.y = toDevice(window->origin.y, scale);
     desc.placed = placed;
-    desc.width = width;
-    desc.height = height;
+    desc.width = window->surface->width;
+    desc.height = window->surface->height;
     desc.topmost = exStyle & WS_EX_TOPMOST;
     desc.toolWindow = exStyle & WS_EX_TOOLWINDOW;
     desc.acceptFiles = exStyle & WS_EX_ACCEPTFILES;
@@ -295,15 +297,16 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             std::lock_guard lock(window->paintMutex);
             window->width = cx;
             window->height = cy;
-            window->surface = std::make_shared<BitmapObject>(cx, cy);
+            window->surface = std::make_shared<BitmapObject>(cx, cy, displayScale());
             cairo_rectangle_int_t client{0, 0, cx, cy};
             cairo_region_intersect_rectangle(window->updateRegion, &client);
         }
-        if (backend()) backend()->setSize(window->native, cx, cy);
+        if (backend()) backend()->setSize(window->native, window->surface->width, window->surface->height);
         if (window->visible) invalidateWhole(*window, true);
     }
     if (!(flags & SWP_NOMOVE)) window->origin = POINT{x, y};
-    if ((!(flags & SWP_NOMOVE) || raise) && backend()) backend()->setPosition(window->native, window->origin, raise);
+    if ((!(flags & SWP_NOMOVE) || raise) && backend())
+        backend()->setPosition(window->native, toDevice(window->origin, displayScale()), raise);
     return TRUE;
 }
 
@@ -388,7 +391,10 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
 
 BOOL GetCursorPos(LPPOINT point) {
     if (!point) return FALSE;
-    if (backend() && backend()->cursorPosition(point)) return TRUE;
+    if (backend() && backend()->cursorPosition(point)) {
+        *point = toLogical(*point, displayScale());
+        return TRUE;
+    }
     *point = POINT{0, 0};
     return FALSE;
 }
@@ -414,6 +420,23 @@ BOOL PtInRect(const RECT* rect, POINT p) {
 
 namespace win32 {
 
-void onScaleChanged() {}
+// As a program that reads the scale at start: its windows keep their size
+// in window pixels and are made again at the new one; pictures it keeps
+// from before are stretched to it.
+void onScaleChanged() {
+    if (!backend()) return;
+    const double scale = displayScale();
+    for (auto& window : allWindows()) {
+        if (!window->native || (window->surface && window->surface->scale == scale)) continue;
+        {
+            std::lock_guard lock(window->paintMutex);
+            window->surface = std::make_shared<BitmapObject>(window->width, window->height, scale);
+        }
+        backend()->setSize(window->native, window->surface->width, window->surface->height);
+        backend()->setPosition(window->native, toDevice(window->origin, scale), false);
+        sendBlurRegion(*window);
+        if (window->visible) invalidateWhole(*window, true);
+    }
+}
 
 }  // namespace win32

@@ -17,7 +17,8 @@ namespace win32 {
 // buffer, every paint). Like its cairo surface, a bitmap is used by one
 // thread at a time.
 struct BitmapObject : Object {
-    BitmapObject(int width, int height);
+    // `width` x `height` window pixels, held at `scale`.
+    BitmapObject(int width, int height, double scale = 1.0);
     ~BitmapObject() override;
     BitmapObject(const BitmapObject&) = delete;
     BitmapObject& operator=(const BitmapObject&) = delete;
@@ -28,9 +29,12 @@ struct BitmapObject : Object {
     // For a writer about to set every pixel: the pending clear is dropped.
     void willOverwriteAll() const { m_clearPending = false; }
 
-    int width = 0;
+    int width = 0;  // device pixels
     int height = 0;
-    int stride = 0;         // bytes
+    int stride = 0;        // bytes
+    int logicalWidth = 0;  // window pixels
+    int logicalHeight = 0;
+    double scale = 1.0;
     bool selected = false;  // a bitmap is selected into at most one DC
 
 private:
@@ -58,7 +62,7 @@ struct DcObject : Object {
     HGDIOBJ bitmapHandle = nullptr;        // what SelectObject hands back
     HGDIOBJ brushHandle = nullptr;
     HWND window = nullptr;           // set for window and paint DCs
-    cairo_region_t* clip = nullptr;  // device clip in bitmap pixels; null means none
+    cairo_region_t* clip = nullptr;  // in window pixels; null means none
     bool memory = false;
     mutable bool drawnOn = false;  // a drawing call wrote through it
 };
@@ -71,13 +75,16 @@ std::shared_ptr<BrushObject> findBrush(HBRUSH brush);
 // A DC drawing on a window's backing surface, clipped to `clip` (taken over).
 HDC createWindowDc(HWND hwnd, std::shared_ptr<BitmapObject> surface, cairo_region_t* clip);
 
-// The part of `rect` (bitmap pixels) that a DC may write: inside its bitmap
-// and its device clip. The caller destroys the region. Only for writing: it
-// marks the DC drawn on, as createCairo does.
+// The part of `rect` (window pixels) that a DC may write, in the bitmap's
+// device pixels: inside the bitmap and the DC's clip. The caller destroys
+// the region. Only for writing: it marks the DC drawn on, as createCairo does.
 cairo_region_t* clippedArea(const DcObject& dc, const RECT& rect);
 
-// A cairo context on the DC's bitmap with its device clip applied; the
-// caller destroys it. Null when the DC has nothing to draw on.
+// `logical` (taken over) on the device grid of `scale`.
+cairo_region_t* regionToDevice(cairo_region_t* logical, double scale);
+
+// A cairo context on the DC's bitmap, in device pixels, with the DC's clip
+// applied; the caller destroys it. Null when the DC has nothing to draw on.
 cairo_t* createCairo(const DcObject& dc);
 
 }  // namespace win32

@@ -38,13 +38,33 @@ struct RegionData {
     cairo_region_t* region = nullptr;
 };
 
-// Straight BGRA, rows packed.
+// Straight BGRA, rows packed. Like a device bitmap, a bitmap made to be
+// drawn on holds device pixels; a picture read from a file is at scale 1.
 struct ImageData {
-    int width = 0;
+    int width = 0;  // device pixels
     int height = 0;
     std::vector<std::uint32_t> pixels;
+    int logicalWidth = 0;  // window pixels
+    int logicalHeight = 0;
+    double scale = 1.0;
     bool locked = false;
+    // At a scale other than 1 the locked bits are a copy in window pixels,
+    // put back on unlock when written.
+    std::vector<std::uint32_t> lockCopy;
+    Gdiplus::Rect lockRect;
+    bool lockWrites = false;
 };
+
+// The window pixels of `rect` of a scaled image: each the mean of the device
+// pixels whose centres lie in it, every byte on its own (colour bytes under
+// transparency count, as the blur reads them).
+std::vector<std::uint32_t> windowPixels(const ImageData& image, const Gdiplus::Rect& rect);
+// Writes window pixels back over the device pixels of `rect`, interpolated
+// linearly between pixel centres, every byte on its own.
+void putWindowPixels(ImageData& image, const Gdiplus::Rect& rect, const std::vector<std::uint32_t>& pixels);
+
+// `path` with every point multiplied by `scale`.
+PathData scaledPath(const PathData& path, double scale);
 
 // The pixels of a path's pixel centres under its fill mode.
 cairo_region_t* pathCentreMask(const PathData& path);

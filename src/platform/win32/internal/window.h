@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/gdi_objects.h"
@@ -45,6 +46,7 @@ struct Window : Object {
     bool visible = false;
     bool destroying = false;
     std::shared_ptr<BitmapObject> surface;
+    std::vector<RECT> blur;  // the blur-behind region, window pixels
 
     std::mutex paintMutex;
     cairo_region_t* updateRegion = nullptr;  // guarded by paintMutex
@@ -58,6 +60,8 @@ std::vector<std::shared_ptr<Window>> allWindows();
 
 // Shows `area` of the window's surface through the backend.
 void presentWindow(Window& window, const RECT& area);
+// Hands the window's blur-behind region to the backend.
+void sendBlurRegion(const Window& window);
 // Makes the whole client area invalid (a window that becomes visible).
 void invalidateWhole(Window& window, bool erase);
 
