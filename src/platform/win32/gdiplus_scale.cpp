@@ -51,8 +51,13 @@ void putWindowPixels(ImageData& image, const Gdiplus::Rect& rect, const std::vec
             const int x0 = static_cast<int>(std::floor(fx));
             const double wx = fx - x0;
             const std::uint32_t p00 = at(x0, y0), p10 = at(x0 + 1, y0), p01 = at(x0, y0 + 1), p11 = at(x0 + 1, y0 + 1);
+            // Nothing shows where the window pixel it lies in shows nothing:
+            // the picture keeps its extent rather than bleeding half a pixel.
+            const std::uint32_t own = at(static_cast<int>(std::floor(dx / image.scale)) - rect.X,
+                                         static_cast<int>(std::floor(dy / image.scale)) - rect.Y);
+            const int channels = (own >> 24) == 0 ? 3 : 4;
             std::uint32_t p = 0;
-            for (int c = 0; c < 4; ++c) {
+            for (int c = 0; c < channels; ++c) {
                 auto byte = [c](std::uint32_t v) { return static_cast<double>((v >> (8 * c)) & 0xFF); };
                 const double v = (byte(p00) * (1 - wx) + byte(p10) * wx) * (1 - wy) + (byte(p01) * (1 - wx) + byte(p11) * wx) * wy;
                 p |= static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, 255L)) << (8 * c);
