@@ -1,12 +1,12 @@
 // The default handling of messages a window procedure passes on.
 #include "platform/win32/gdi.h"
-#include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/window.h"
 #include "platform/win32/user.h"
 
 namespace win32 {
+// The last press as the display reported it (its own pixels).
 POINT lastPressPoint();
-}
+}  // namespace win32
 
 using namespace win32;
 
@@ -37,8 +37,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MOVE && backend())
-            backend()->startSystemMove(window->native, toDevice(lastPressPoint(), displayScale()));
+        if ((wParam & 0xFFF0) == SC_MOVE && backend()) backend()->startSystemMove(window->native, lastPressPoint());
         return 0;
     default: return 0;
     }

@@ -33,8 +33,10 @@ std::vector<std::uint32_t> windowPixels(const ImageData& image, const Gdiplus::R
 }
 
 void putWindowPixels(ImageData& image, const Gdiplus::Rect& rect, const std::vector<std::uint32_t>& pixels) {
-    const int left = toDevice(rect.X, image.scale), right = std::min(toDevice(rect.X + rect.Width, image.scale), image.width);
-    const int top = toDevice(rect.Y, image.scale), bottom = std::min(toDevice(rect.Y + rect.Height, image.scale), image.height);
+    const int left = toDevice(rect.X, image.scale),
+              right = std::min(toDevice(rect.X + rect.Width, image.scale), image.width);
+    const int top = toDevice(rect.Y, image.scale),
+              bottom = std::min(toDevice(rect.Y + rect.Height, image.scale), image.height);
     auto at = [&](int x, int y) {
         x = std::clamp(x, 0, rect.Width - 1);
         y = std::clamp(y, 0, rect.Height - 1);
@@ -59,7 +61,8 @@ void putWindowPixels(ImageData& image, const Gdiplus::Rect& rect, const std::vec
             std::uint32_t p = 0;
             for (int c = 0; c < channels; ++c) {
                 auto byte = [c](std::uint32_t v) { return static_cast<double>((v >> (8 * c)) & 0xFF); };
-                const double v = (byte(p00) * (1 - wx) + byte(p10) * wx) * (1 - wy) + (byte(p01) * (1 - wx) + byte(p11) * wx) * wy;
+                const double v =
+                    (byte(p00) * (1 - wx) + byte(p10) * wx) * (1 - wy) + (byte(p01) * (1 - wx) + byte(p11) * wx) * wy;
                 p |= static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, 255L)) << (8 * c);
             }
             row[dx] = p;

@@ -28,7 +28,8 @@ struct SentMessage {
 
 struct PendingInput {
     NativeWindow native;
-    PointerEvent event;
+    PointerEvent event;  // window pixels
+    POINT deviceScreen;  // where the display saw it, for the backend again
 };
 
 struct Queue {
@@ -47,7 +48,7 @@ struct Queue {
         bool client = false;
         bool valid = false;
     } lastPress;
-    POINT lastPressScreen{};
+    POINT lastPressDevice{};  // on the display's own grid
     WPARAM buttons = 0;
 
     int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -114,7 +115,7 @@ bool translateInput(const PendingInput& input, MSG* out) {
         last.time = e.time;
         last.screen = e.screen;
         last.client = client;
-        q.lastPressScreen = e.screen;
+        q.lastPressDevice = input.deviceScreen;
         break;
     }
     case PointerAction::Release:
@@ -271,7 +272,7 @@ PointerEvent inWindowPixels(PointerEvent event) {
 }
 
 void onPointer(NativeWindow window, const PointerEvent& event) {
-    queue().input.push_back({window, inWindowPixels(event)});
+    queue().input.push_back({window, inWindowPixels(event), event.screen});
 }
 
 void onPointerLeft(NativeWindow native, const PointerEvent& event) {
@@ -280,7 +281,7 @@ void onPointerLeft(NativeWindow native, const PointerEvent& event) {
     PointerEvent move = inWindowPixels(event);
     move.action = PointerAction::Move;
     move.button = 0;
-    queue().input.push_back({native, move});
+    queue().input.push_back({native, move, event.screen});
 }
 
 void onMoved(NativeWindow native, POINT screen) {
@@ -295,7 +296,7 @@ void onDeactivated(NativeWindow native) {
     if (HWND hwnd = windowForNative(native)) PostMessageW(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
 }
 
-POINT lastPressPoint() { return queue().lastPressScreen; }
+POINT lastPressPoint() { return queue().lastPressDevice; }
 
 void addPollSource(PollSource* source) { queue().sources.push_back(source); }
 
