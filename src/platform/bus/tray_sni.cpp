@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/bus/icon_sizes.h"
 #include "platform/bus/session_bus.h"
 #include "platform/bus/tray_sni_menu.h"
 #include "platform/win32/internal/events.h"
@@ -33,14 +34,19 @@ std::uint64_t monotonicMs() {
     return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
+// An icon the way IconPixmap sends it.
+struct Pixmap {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> bytes;  // A, R, G, B bytes, row by row
+};
+
 }  // namespace
 
 struct SniTray::Item {
     unsigned id = 0;
     std::string name;  // the bus name the item is known by
     std::string tip;
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> pixmap;  // A, R, G, B bytes, row by row
+    std::vector<Pixmap> pixmaps;  // the icon at each size, made once when it is set
     sd_bus_slot* object = nullptr;
     std::unique_ptr<SniMenu> menu;
     bool nameOwned = false;
@@ -60,13 +66,25 @@ bool sniItemListed(const std::vector<std::string>& listed, const std::string& we
 
 namespace {
 
-int appendPixmaps(sd_bus_message* reply, int width, int height, const std::vector<std::uint8_t>& pixmap) {
+Pixmap pixmapOf(const ArgbImage& image) {
+    Pixmap pixmap{image.width, image.height, {}};
+    pixmap.bytes.reserve(image.argb.size() * 4);
+    for (std::uint32_t p : image.argb) {
+        pixmap.bytes.push_back(static_cast<std::uint8_t>(p >> 24));
+        pixmap.bytes.push_back(static_cast<std::uint8_t>(p >> 16));
+        pixmap.bytes.push_back(static_cast<std::uint8_t>(p >> 8));
+        pixmap.bytes.push_back(static_cast<std::uint8_t>(p));
+    }
+    return pixmap;
+}
+
+int appendPixmaps(sd_bus_message* reply, const std::vector<Pixmap>& pixmaps) {
     int r = sd_bus_message_open_container(reply, 'a', "(iiay)");
     if (r < 0) return r;
-    if (!pixmap.empty()) {
+    for (const Pixmap& pixmap : pixmaps) {
         if ((r = sd_bus_message_open_container(reply, 'r', "iiay")) < 0) return r;
-        if ((r = sd_bus_message_append(reply, "ii", width, height)) < 0) return r;
-        if ((r = sd_bus_message_append_array(reply, 'y', pixmap.data(), pixmap.size())) < 0) return r;
+        if ((r = sd_bus_message_append(reply, "ii", pixmap.width, pixmap.height)) < 0) return r;
+        if ((r = sd_bus_message_append_array(reply, 'y', pixmap.bytes.data(), pixmap.bytes.size())) < 0) return r;
         if ((r = sd_bus_message_close_container(reply)) < 0) return r;
     }
     return sd_bus_message_close_container(reply);
@@ -108,12 +126,11 @@ struct SniVtable {
     }
     static int getIconPixmap(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data,
                              sd_bus_error*) {
-        const SniTray::Item& i = item(data);
-        return appendPixmaps(reply, i.width, i.height, i.pixmap);
+        return appendPixmaps(reply, item(data).pixmaps);
     }
     static int getNoPixmap(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
                            sd_bus_error*) {
-        return appendPixmaps(reply, 0, 0, {});
+        return appendPixmaps(reply, {});
     }
     static int getToolTip(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data,
                           sd_bus_error*) {
@@ -121,7 +138,7 @@ struct SniVtable {
         int r = sd_bus_message_open_container(reply, 'r', "sa(iiay)ss");
         if (r < 0) return r;
         if ((r = sd_bus_message_append(reply, "s", "")) < 0) return r;
-        if ((r = appendPixmaps(reply, 0, 0, {})) < 0) return r;
+        if ((r = appendPixmaps(reply, {})) < 0) return r;
         if ((r = sd_bus_message_append(reply, "ss", i.tip.c_str(), "")) < 0) return r;
         return sd_bus_message_close_container(reply);
     }
@@ -243,19 +260,9 @@ void SniTray::set(unsigned id, const win32::TrayIconDesc& desc) {
     }
     Item& item = *m_item;
     item.tip = desc.tip;
-    item.width = desc.width;
-    item.height = desc.height;
-    item.pixmap.clear();
-    if (desc.width > 0 && desc.height > 0 &&
-        desc.argb.size() == static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height)) {
-        item.pixmap.reserve(desc.argb.size() * 4);
-        for (std::uint32_t p : desc.argb) {
-            item.pixmap.push_back(static_cast<std::uint8_t>(p >> 24));
-            item.pixmap.push_back(static_cast<std::uint8_t>(p >> 16));
-            item.pixmap.push_back(static_cast<std::uint8_t>(p >> 8));
-            item.pixmap.push_back(static_cast<std::uint8_t>(p));
-        }
-    }
+    item.pixmaps.clear();
+    for (const ArgbImage& image : iconSizes(ArgbImage{desc.width, desc.height, desc.argb}))
+        item.pixmaps.push_back(pixmapOf(image));
     if (fresh) {
         item.menu = std::make_unique<SniMenu>(m_bus);
         if (!item.menu->exported() ||

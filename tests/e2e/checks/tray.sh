@@ -245,6 +245,13 @@ item_property() {  # NAME PROPERTY
     dbus-send --session --print-reply --dest="$1" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
         string:org.kde.StatusNotifierItem "string:$2" 2>/dev/null
 }
+# WIDTHxHEIGHT:BYTES of each pixmap in dbus-send's print of an a(iiay).
+pixmap_sizes() {
+    awk '/int32/ {side[n++ % 2] = $2}
+         /array of bytes \[/ {bytes = 1; count = 0; next}
+         bytes && /\]/ {bytes = 0; printf "%sx%s:%d ", side[0], side[1], count; next}
+         bytes {count += NF}'
+}
 activate() {
     dbus-send --session --print-reply --dest="$1" /StatusNotifierItem org.kde.StatusNotifierItem.Activate \
         int32:0 int32:0 >/dev/null
@@ -268,7 +275,10 @@ check_ostrel_status_notifier_item() {
     item_property "$name" Title | grep -q '"Ostrel"' || fail "Title is not Ostrel"
     item_property "$name" Category | grep -q '"ApplicationStatus"' || fail "Category is not ApplicationStatus"
     item_property "$name" ToolTip | grep -q '"OstPlayer \[Preview\]"' || fail "the tooltip is not the tip"
-    item_property "$name" IconPixmap | grep -q "int32 128" || fail "no 128x128 IconPixmap"
+    local pixmaps
+    pixmaps=$(item_property "$name" IconPixmap | pixmap_sizes)
+    [ "$pixmaps" = "16x16:1024 22x22:1936 24x24:2304 32x32:4096 48x48:9216 64x64:16384 128x128:65536 " ] ||
+        fail "IconPixmap is not the icon once at each tray size: $pixmaps"
     # An empty menu, for hosts that show no item without one.
     item_property "$name" Menu | grep -q 'object path "/MenuBar"' || fail "no Menu object path"
     dbus-send --session --print-reply --dest="$name" /MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 \
