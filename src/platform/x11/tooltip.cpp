@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/internal/scale.h"
 #include "platform/x11/put_image.h"
 
 namespace x11 {
@@ -24,30 +25,33 @@ Tooltip::~Tooltip() { hide(); }
 namespace {
 
 // The text's box with the padding around it, and the baseline's distance
-// from the box's top.
+// from the box's top, in device pixels at the display's scale.
 struct Measure {
     int width;
     int height;
     double baseline;
+    double scale;
+    int padding;
 };
 
-void selectFont(cairo_t* cr) {
+void selectFont(cairo_t* cr, double scale) {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, kFontSize);
+    cairo_set_font_size(cr, kFontSize * scale);
 }
 
-Measure measure(const std::string& text) {
+Measure measure(const std::string& text, double scale) {
     cairo_surface_t* probe = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
     cairo_t* cr = cairo_create(probe);
-    selectFont(cr);
+    selectFont(cr, scale);
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text.c_str(), &extents);
     cairo_font_extents_t font;
     cairo_font_extents(cr, &font);
     cairo_destroy(cr);
     cairo_surface_destroy(probe);
-    return {static_cast<int>(extents.x_advance) + 2 * kPadding,
-            static_cast<int>(font.ascent + font.descent) + 2 * kPadding, kPadding + font.ascent};
+    const int padding = win32::toDevice(kPadding, scale);
+    return {static_cast<int>(extents.x_advance) + 2 * padding,
+            static_cast<int>(font.ascent + font.descent) + 2 * padding, padding + font.ascent, scale, padding};
 }
 
 // The text on the pale background inside a grey line.
@@ -57,12 +61,13 @@ cairo_surface_t* paint(const std::string& text, const Measure& size) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 0.88);
     cairo_paint(cr);
     cairo_set_source_rgb(cr, 0.4, 0.4, 0.4);
-    cairo_rectangle(cr, 0.5, 0.5, size.width - 1, size.height - 1);
-    cairo_set_line_width(cr, 1);
+    const double line = win32::toDevice(1, size.scale);
+    cairo_rectangle(cr, line / 2, line / 2, size.width - line, size.height - line);
+    cairo_set_line_width(cr, line);
     cairo_stroke(cr);
-    selectFont(cr);
+    selectFont(cr, size.scale);
     cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_move_to(cr, kPadding, size.baseline);
+    cairo_move_to(cr, size.padding, size.baseline);
     cairo_show_text(cr, text.c_str());
     cairo_destroy(cr);
     cairo_surface_flush(canvas);
@@ -73,7 +78,7 @@ cairo_surface_t* paint(const std::string& text, const Measure& size) {
 
 void Tooltip::show(const std::string& text) {
     hide();
-    const Measure size = measure(text);
+    const Measure size = measure(text, win32::displayScale());
     if (!createWindow(size.width, size.height)) return;
     // Drawn once into the window's background, so exposures need no answer.
     cairo_surface_t* canvas = paint(text, size);
@@ -99,8 +104,9 @@ bool Tooltip::createWindow(int width, int height) {
     XQueryPointer(m_display, m_root, &rootReturn, &child, &px, &py, &wx, &wy, &buttons);
     const int screenWidth = DisplayWidth(m_display, m_screen), screenHeight = DisplayHeight(m_display, m_screen);
     int x = std::clamp(px - width / 2, 0, std::max(0, screenWidth - width));
-    int y = py + 20;
-    if (y + height > screenHeight) y = std::max(0, py - 20 - height);
+    const int gap = win32::toDevice(20, win32::displayScale());
+    int y = py + gap;
+    if (y + height > screenHeight) y = std::max(0, py - gap - height);
 
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
