@@ -1,6 +1,7 @@
 // GDI object lifetimes: device contexts, bitmaps, brushes, regions, stock
 // objects, and the rules for selecting and deleting them.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -278,7 +279,13 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brushHandle) {
     // Tiles start at the DC's origin, not at the rectangle, and are a tile's
     // window pixels apart whatever scale either bitmap has.
     const BitmapObject& tile = *brush->pattern;
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(tile.surface());
+    // At a fractional scale a tile's last row and column are only partly
+    // its own, half see-through: repeated, they would stripe the fill.
+    auto whole = [&](int logical) { return static_cast<int>(std::floor(logical * tile.scale + 1e-9)); };
+    cairo_surface_t* tileSurface = cairo_surface_create_for_rectangle(
+        tile.surface(), 0, 0, std::max(1, whole(tile.logicalWidth)), std::max(1, whole(tile.logicalHeight)));
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(tileSurface);
+    cairo_surface_destroy(tileSurface);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
     if (tile.scale != dc->bitmap->scale) {
         cairo_matrix_t toTile;

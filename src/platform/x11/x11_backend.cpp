@@ -428,6 +428,10 @@ void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     // managers may hold a window to a size of their own, so the size in an
     // event cannot tell which box it shows.)
     if (serial < window.placeSerial) return;
+    // A pop-up is where the program put it: nothing else moves a menu. A
+    // window manager that places it on map, before taking the move asked
+    // for just then, would otherwise have it follow that passing place.
+    if (window.desc.popup && window.desc.placed) return;
     // Under a reparenting window manager the event's coordinates are relative
     // to the frame, so ask the server where the window lies on the root.
     POINT origin;
