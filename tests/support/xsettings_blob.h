@@ -28,8 +28,7 @@ public:
         pad(value.size());
         return counted();
     }
-    XSettingsBlob& color(const std::string& name, std::uint16_t r, std::uint16_t g, std::uint16_t b,
-                         std::uint16_t a) {
+    XSettingsBlob& color(const std::string& name, std::uint16_t r, std::uint16_t g, std::uint16_t b, std::uint16_t a) {
         header(2, name);
         for (std::uint16_t c : {r, g, b, a}) card16(c);
         return counted();

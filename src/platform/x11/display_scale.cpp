@@ -114,8 +114,8 @@ std::optional<std::string> readXftDpiResource(Display* display, unsigned long ro
     unsigned long count, after;
     unsigned char* data = nullptr;
     std::string text;
-    if (XGetWindowProperty(display, root, XA_RESOURCE_MANAGER, 0, kMaxResourceLongs, False, XA_STRING, &type,
-                           &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display, root, XA_RESOURCE_MANAGER, 0, kMaxResourceLongs, False, XA_STRING, &type, &format,
+                           &count, &after, &data) == Success &&
         type == XA_STRING && format == 8 && data)
         text.assign(reinterpret_cast<const char*>(data), count);
     if (data) XFree(data);

@@ -34,8 +34,7 @@ XSettingsBlob mixed(bool msbFirst) {
     return blob;
 }
 
-const XSettingsIntegers kMixedIntegers = {
-    {"Gdk/WindowScalingFactor", 2}, {"Xft/DPI", 196608}, {"Xft/Antialias", -1}};
+const XSettingsIntegers kMixedIntegers = {{"Gdk/WindowScalingFactor", 2}, {"Xft/DPI", 196608}, {"Xft/Antialias", -1}};
 
 struct WellFormed {
     const char* what;
@@ -99,7 +98,8 @@ TEST(XSettingsTest, RefusesMalformedLists) {
         {"a string one byte too long", lyingString(true, 5)},
         {"a string without its padding", lyingString(false, 3).substr(0, 31)},
         {"an unknown type", XSettingsBlob().unknownType("x", 3).bytes()},
-        {"an unknown type between two known", XSettingsBlob().integer("a", 1).unknownType("x", 200).integer("b", 2).bytes()},
+        {"an unknown type between two known",
+         XSettingsBlob().integer("a", 1).unknownType("x", 200).integer("b", 2).bytes()},
     };
     for (const Malformed& c : cases) EXPECT_FALSE(parse(c.bytes).has_value()) << c.what;
     EXPECT_FALSE(x11::parseXSettings(nullptr, 64).has_value());
