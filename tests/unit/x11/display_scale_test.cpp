@@ -47,7 +47,6 @@ TEST(DisplayScaleTest, PassesOverWhatIsUnusable) {
         {"OSTREL_SCALE 0", {.ostrelScale = "0", .gdkScale = "2"}, 2.0},
         {"OSTREL_SCALE negative", {.ostrelScale = "-2", .gdkScale = "2"}, 2.0},
         {"OSTREL_SCALE not a number", {.ostrelScale = "big", .gdkScale = "2"}, 2.0},
-        {"OSTREL_SCALE nan", {.ostrelScale = "nan", .gdkScale = "2"}, 2.0},
         {"OSTREL_SCALE inf", {.ostrelScale = "inf", .gdkScale = "2"}, 2.0},
         {"OSTREL_SCALE empty", {.ostrelScale = "", .gdkScale = "2"}, 2.0},
         {"OSTREL_SCALE with a decimal comma", {.ostrelScale = "1,5", .gdkScale = "2"}, 2.0},
@@ -69,20 +68,16 @@ TEST(DisplayScaleTest, PassesOverWhatIsUnusable) {
 
 TEST(DisplayScaleTest, ReadsWhatDesktopsPublish) {
     const Case cases[] = {
-        {"OSTREL_SCALE 1.25", {.ostrelScale = "1.25"}, 1.25},
-        {"OSTREL_SCALE 1.75", {.ostrelScale = "1.75"}, 1.75},
         {"OSTREL_SCALE 3, spaced", {.ostrelScale = " 3 "}, 3.0},
         {"GNOME or KDE at 2", {.windowScalingFactor = 2, .xftDpi = 192 * 1024}, 2.0},
         {"GNOME at 2, the compositor scaling X clients", {.windowScalingFactor = 1, .xftDpi = 96 * 1024}, 1.0},
         {"GNOME large text at 1", {.windowScalingFactor = 1, .xftDpi = 120 * 1024}, 1.25},
         {"KDE at 1.5", {.windowScalingFactor = 1, .xftDpi = 144 * 1024}, 1.5},
-        {"Xft/DPI only", {.xftDpi = 144 * 1024}, 1.5},
         {"resource 96", {.xftDpiResource = "96"}, 1.0},
         {"resource 120", {.xftDpiResource = "120"}, 1.25},
         {"resource 144", {.xftDpiResource = "144"}, 1.5},
         {"resource 168", {.xftDpiResource = "168"}, 1.75},
         {"resource 192", {.xftDpiResource = "192"}, 2.0},
-        {"resource 96.0", {.xftDpiResource = "96.0"}, 1.0},
     };
     expectChoices(cases);
 }
@@ -90,13 +85,11 @@ TEST(DisplayScaleTest, ReadsWhatDesktopsPublish) {
 TEST(DisplayScaleTest, KeepsToOneToFourInEighths) {
     const Case cases[] = {
         {"97 dpi", {.xftDpiResource = "97"}, 1.0},
-        {"100 dpi", {.xftDpiResource = "100"}, 1.0},
         {"110 dpi", {.xftDpiResource = "110"}, 1.125},
         {"72 dpi", {.xftDpiResource = "72"}, 1.0},
         {"1.3", {.ostrelScale = "1.3"}, 1.25},
         {"1.95", {.ostrelScale = "1.95"}, 2.0},
         {"0.5", {.ostrelScale = "0.5"}, 1.0},
-        {"4", {.ostrelScale = "4"}, 4.0},
         {"5", {.ostrelScale = "5"}, 4.0},
         {"1000 dpi", {.xftDpiResource = "1000"}, 4.0},
         {"the largest Xft/DPI", {.xftDpi = 0x7FFFFFFF}, 4.0},
