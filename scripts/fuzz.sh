@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz and runs each for a
 # bounded time: the tag reader for FUZZ_SECONDS (default 60), the decoders
-# behind createSound for DECODER_FUZZ_SECONDS (default 60). Exits nonzero if
+# behind createSound for DECODER_FUZZ_SECONDS (default 60), the X settings
+# list reader for XSETTINGS_FUZZ_SECONDS (default 30). Exits nonzero if
 # a fuzzer finds a crash, a leak, undefined behaviour or a hang; the input is
 # left in build-fuzz.
 set -euo pipefail
@@ -10,6 +11,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 decoder_seconds=${DECODER_FUZZ_SECONDS:-60}
+xsettings_seconds=${XSETTINGS_FUZZ_SECONDS:-30}
 jobs=${JOBS:-2}
 
 cxx=$(command -v clang++ || command -v clang++-14 || true)
@@ -21,7 +23,7 @@ fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DOSTREL_FUZZ=ON
-cmake --build "$build" -j"$jobs" --target fuzz_musictag fuzz_decoders
+cmake --build "$build" -j"$jobs" --target fuzz_musictag fuzz_decoders fuzz_xsettings
 
 # New inputs go to a working corpus in the build; the seeds stay untouched.
 corpus=$build/corpus/musictag
@@ -41,3 +43,12 @@ mkdir -p "$corpus"
     -max_total_time="$decoder_seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
     -print_final_stats=1 -artifact_prefix="$build/decoders-" \
     "$corpus" "$root/tests/fixtures/audio"
+
+# The settings list another X client writes, seeded with two lists as
+# desktops write them.
+corpus=$build/corpus/xsettings
+mkdir -p "$corpus"
+"$build/tests/fuzz/fuzz_xsettings" \
+    -max_total_time="$xsettings_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+    -print_final_stats=1 -artifact_prefix="$build/xsettings-" \
+    "$corpus" "$root/tests/fuzz/corpus/xsettings"

@@ -67,6 +67,7 @@ X11Backend::X11Backend(Display* display)
         const char* name;
     };
     std::string cmName = "_NET_WM_CM_S" + std::to_string(m_screen);
+    std::string xsettingsName = "_XSETTINGS_S" + std::to_string(m_screen);
     Atoms& a = m_atoms;
     const Name names[] = {
         {&a.wmProtocols, "WM_PROTOCOLS"},
@@ -109,6 +110,9 @@ X11Backend::X11Backend(Display* display)
         {&a.uriList, "text/uri-list"},
         {&a.dropProperty, "OSTREL_DROP"},
         {&a.incr, "INCR"},
+        {&a.xsettingsSelection, xsettingsName.c_str()},
+        {&a.xsettingsSettings, "_XSETTINGS_SETTINGS"},
+        {&a.manager, "MANAGER"},
     };
     // One request and one reply for them all, not a round trip each.
     constexpr int kCount = static_cast<int>(sizeof names / sizeof names[0]);
@@ -130,6 +134,7 @@ X11Backend::X11Backend(Display* display)
     }
 
     m_sway = SwayIpc::connect();
+    watchScale();
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) m_hostname = host;
@@ -337,6 +342,7 @@ void X11Backend::processEvents() {
 }
 
 void X11Backend::dispatch(XEvent& event) {
+    scaleEvent(event);
     if (handleMoveEvent(event)) return;
     if (handlePopupEvent(event)) return;
     if (m_tray && m_tray->handleEvent(event)) return;

@@ -2,7 +2,8 @@
 // x11_backend.cpp (connection, windows and their hints, events), present.cpp
 // (pixels and the colour-key shape), box.cpp (the X window over what shows,
 // and its place), xdnd.cpp (drops), move.cpp (the system move), popup.cpp
-// (pop-up menu windows), message_box.cpp (the modal dialog).
+// (pop-up menu windows), message_box.cpp (the modal dialog), scale_watch.cpp
+// (the desktop's scale).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -17,6 +18,7 @@
 
 #include "platform/win32/internal/backend.h"
 #include "platform/win32/internal/events.h"
+#include "platform/x11/display_scale.h"
 #include "platform/x11/shape_mask.h"
 #include "platform/x11/sway_ipc.h"
 #include "platform/x11/tray.h"
@@ -33,6 +35,7 @@ struct Atoms {
     Atom motifWmHints, kdeBlurBehindRegion, netWmCmS;
     Atom xdndAware, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop, xdndFinished, xdndSelection, xdndTypeList,
         xdndActionCopy, uriList, dropProperty, incr;
+    Atom xsettingsSelection, xsettingsSettings, manager;
 };
 
 // Copies `count` pixels over `to` where they differ and returns the span
@@ -144,6 +147,10 @@ public:
     bool addTrayIcon(unsigned id, const win32::TrayIconDesc& desc) override;
     void removeTrayIcon(unsigned id) override;
     bool trayIconShown(unsigned id) override;
+    double scale() override { return m_scale; }
+
+    // How often scale() has changed since the backend was made.
+    int scaleChanges() const { return m_scaleChanges; }
 
 private:
     WindowState* find(::Window xid);
@@ -219,6 +226,17 @@ private:
     bool takeDropProperty(::Window window, Atom* type, std::string* bytes);
     void xdndSend(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
 
+    // scale_watch.cpp
+    // Reads the desktop's scale and starts following where it is published.
+    void watchScale();
+    // Looks at every event for news of the scale; takes none away from
+    // the others (the tray may be watching the same windows).
+    void scaleEvent(const XEvent& event);
+    // The current owner of the settings manager selection, watched.
+    void findXSettingsOwner();
+    // Chooses the scale again; the core hears of a new one.
+    void rescale();
+
     // move.cpp
     bool handleMoveEvent(const XEvent& event);
 
@@ -267,6 +285,10 @@ private:
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
     std::unique_ptr<SwayIpc> m_sway;   // in a sway session
+    ScaleSources m_scaleSources;
+    double m_scale = 1.0;
+    int m_scaleChanges = 0;
+    ::Window m_xsettingsOwner = 0;
 };
 
 }  // namespace x11

@@ -128,3 +128,11 @@ check_ostrel_pointer_at_one_and_a_half() {
     wait_for 5 strip_moved_by 80 40 || fail "the drag moved the window by $MOVED, expected 80,40"
     close_cleanly "$PID" "$ID"
 }
+
+# The scale as the X11 backend reads it and follows its changes, against a
+# settings manager and X resources of the tests' own on a bare X server (no
+# window manager publishes either).
+check_display_scale() {
+    start_display || return 1
+    "$BUILD/tests/e2e/scale_watch_tests" >"$WORK/scale_watch.log" 2>&1 || fail "the scale tests failed"
+}
