@@ -136,3 +136,24 @@ check_display_scale() {
     start_display || return 1
     "$BUILD/tests/e2e/scale_watch_tests" >"$WORK/scale_watch.log" 2>&1 || fail "the scale tests failed"
 }
+
+check_ostrel_takes_the_scale_of_xft_dpi() {
+    # With the X resource Xft.dpi at 192, as a desktop at 200 % sets it, the
+    # strip is 1012 x 72 and painted; set to 144 while it runs, the strip is
+    # made again at 1.5.
+    start_display || return 1
+    echo "Xft.dpi: 192" | xrdb -merge
+    start_wm && start_sound || return 1
+    SCALE=2
+    start_scaled settings || return 1
+    echo "Xft.dpi: 144" | xrdb -merge
+    SCALE=1.5
+    wait_for 10 covers_box "$ID" "$(strip_box_at 1.5)" || { fail "the strip did not follow Xft.dpi 144"; return 1; }
+    local x y left top
+    read -r _ _ left top <<<"$(strip_box_at 1.5)"
+    read -r x y < <(x_window_origin "$ID")
+    OX=$((x - left))
+    OY=$((y - top))
+    wait_for 5 slit_at 60 110 || fail "the strip is not painted at the new scale"
+    close_cleanly "$PID" "$ID"
+}
