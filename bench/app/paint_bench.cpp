@@ -1,5 +1,6 @@
 // One paint of the main window, and one of the menu window, each next to a
-// plain copy of its pixels.
+// plain copy of its pixels; the window paints also at display scales 1.5
+// and 2 (the argument is the scale in percent).
 #include <benchmark/benchmark.h>
 
 #include "app/ot_application.h"
@@ -13,8 +14,9 @@
 namespace {
 
 struct Program {
-    Program() {
+    explicit Program(std::int64_t scalePercent = 100) {
         ostaudio::setOutputOverride(ostaudio::OUTPUTTYPE_NOSOUND_NRT);
+        display.setScale(static_cast<double>(scalePercent) / 100);
         app.Initialize();
         hwnd = app.GetMainWindow()->GetHwnd();
     }
@@ -23,13 +25,24 @@ struct Program {
     HWND hwnd = nullptr;
 };
 
+// The program's start on the display: the skin built, the window made and
+// first painted.
+void ProgramStart(benchmark::State& state) {
+    for (auto _ : state) {
+        Program program(state.range(0));
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+}
+BENCHMARK(ProgramStart)->ArgName("scale_pct")->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
 void MainWindowPaint(benchmark::State& state) {
-    Program program;
+    Program program(state.range(0));
     HDC dc = GetDC(program.hwnd);
     for (auto _ : state) program.app.GetMainWindow()->Paint(dc);
     ReleaseDC(program.hwnd, dc);
 }
-BENCHMARK(MainWindowPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MainWindowPaint)->ArgName("scale_pct")->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // The busiest paint the controls make: the play/pause glyph, previous
 // pressed and next hovered.
@@ -81,7 +94,7 @@ BENCHMARK(VolumeMenuPaint)->Arg(-1)->Arg(0)->Unit(benchmark::kMicrosecond);
 // off-screen bitmap, the menu's paint, the copy to the window and the
 // present.
 void MenuWindowPaint(benchmark::State& state) {
-    Program program;
+    Program program(state.range(0));
     OstVolumeMenu menu(program.hwnd, program.app.GetSkin());
     OstMenuManager* manager = program.app.GetMainWindow()->GetMenuManager();
     HWND window = manager->GetMenuWindow();
@@ -96,7 +109,7 @@ void MenuWindowPaint(benchmark::State& state) {
         SendMessageW(window, WM_PAINT, 0, 0);
     }
 }
-BENCHMARK(MenuWindowPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MenuWindowPaint)->ArgName("scale_pct")->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // The floor: copying a 180 x 81 bitmap once.
 void PlainCopyOfTheMenuWindow(benchmark::State& state) {
