@@ -106,8 +106,11 @@ check_ostrel_pointer_at_one_and_a_half() {
     local mx my
     read -r mx my < <(x_window_origin "$MENU")
     # The menu's X window covers its frame, client (347, 126) on.
-    [ "$mx $my" = "$((OX + $(dev 340) + $(dev 7))) $((OY + $(dev 115) + $(dev 11)))" ] ||
-        log "NOTE: the menu's X window is at $mx,$my"
+    # Its X window covers its frame, which starts a few pixels right of and
+    # below the corner at client (340, 115).
+    [ "$mx" -ge $((OX + $(dev 340))) ] && [ "$mx" -le $((OX + $(dev 360))) ] &&
+        [ "$my" -ge $((OY + $(dev 115))) ] && [ "$my" -le $((OY + $(dev 135))) ] ||
+        fail "the menu's X window is at $mx,$my, not under the volume button at $((OX + $(dev 340))),$((OY + $(dev 115)))"
     [ "$(sclient_pixel 420 145)" = "$HIGHLIGHT" ] && fail "an item is lit before the pointer is on it"
     spointer_at 420 145
     wait_for 5 slit_with 430 145 "$HIGHLIGHT" ||
@@ -156,4 +159,44 @@ check_ostrel_takes_the_scale_of_xft_dpi() {
     OY=$((y - top))
     wait_for 5 slit_at 60 110 || fail "the strip is not painted at the new scale"
     close_cleanly "$PID" "$ID"
+}
+
+# A message box's window ID as it shows: its size and how many of its pixels
+# are dark (its text), as "W H DARK".
+box_look() {
+    local w h x y
+    read -r x y < <(x_window_origin "$1")
+    read -r w h < <(xwininfo -id "$1" | awk '/Width:/ {w=$NF} /Height:/ {h=$NF} END {print w, h}')
+    shoot
+    echo "$w $h $(convert "$WORK/screen.png" -crop "${w}x${h}+$x+$y" +repage -colorspace gray -threshold 40% \
+        -negate -format "%[fx:int(mean*w*h+0.5)]" info:)"
+}
+
+check_ostrel_message_box_at_twice_the_scale() {
+    # The start-up warning at 2 is twice the size of the one at 1, its text
+    # drawn at twice the size: about four times the dark pixels.
+    start_display && start_wm || return 1
+    no_sound
+    local scale box one two pid
+    for scale in 1 2; do
+        OSTREL_SCALE=$scale spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+        pid=$LAST_PID
+        box=$(window_named "Warning") || { fail "no Warning box at $scale"; return 1; }
+        wait_for 5 is_viewable "$box" || { fail "the box at $scale is not shown"; return 1; }
+        if [ "$scale" = 1 ]; then one=$(box_look "$box"); else two=$(box_look "$box"); fi
+        [ -n "${E2E_SHOTS:-}" ] && mkdir -p "$E2E_SHOTS" && cp "$WORK/screen.png" "$E2E_SHOTS/warning-$scale.png"
+        # A real key press, once the box has the focus.
+        wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $box ]" || fail "the box at $scale has no focus"
+        xdotool key Return
+        wait_for 5 no_window_named Warning || fail "Return did not close the box at $scale"
+        kill "$pid"
+        wait_exit "$pid" 5
+    done
+    log "the box at 1: $one; at 2: $two (width height dark pixels)"
+    local w1 h1 d1 w2 h2 d2
+    read -r w1 h1 d1 <<<"$one"
+    read -r w2 h2 d2 <<<"$two"
+    [ "$w2 $h2" = "$((2 * w1)) $((2 * h1))" ] || fail "the box at 2 is ${w2}x$h2, not twice ${w1}x$h1"
+    [ "$d1" -gt 50 ] || fail "the box at 1 shows no text"
+    [ "$d2" -gt $((3 * d1)) ] && [ "$d2" -lt $((5 * d1)) ] || fail "the text at 2 is not twice the size: $d2 dark pixels against $d1"
 }
