@@ -25,30 +25,25 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DOSTREL_FUZZ=ON
 cmake --build "$build" -j"$jobs" --target fuzz_musictag fuzz_decoders fuzz_xsettings
 
-# New inputs go to a working corpus in the build; the seeds stay untouched.
-corpus=$build/corpus/musictag
-mkdir -p "$corpus"
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # Leaks of the libraries themselves, each named with its upstream report.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
-"$build/tests/fuzz/fuzz_musictag" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-    -print_final_stats=1 -artifact_prefix="$build/" \
-    "$corpus" "$root/tests/fuzz/corpus/musictag"
 
+# Runs fuzz_NAME for SECONDS with a TIMEOUT per input and inputs up to
+# MAX_LEN bytes, from the SEEDS folder; new inputs go to a working corpus in
+# the build, the seeds stay untouched.
+fuzz() {  # NAME SECONDS TIMEOUT MAX_LEN SEEDS
+    local corpus=$build/corpus/$1
+    mkdir -p "$corpus"
+    "$build/tests/fuzz/fuzz_$1" \
+        -max_total_time="$2" -timeout="$3" -rss_limit_mb=2048 -max_len="$4" \
+        -print_final_stats=1 -artifact_prefix="$build/$1-" \
+        "$corpus" "$5"
+}
+
+fuzz musictag "$seconds" 10 8192 "$root/tests/fuzz/corpus/musictag"
 # The decoders, seeded with the audio fixtures (one file of each format).
-corpus=$build/corpus/decoders
-mkdir -p "$corpus"
-"$build/tests/fuzz/fuzz_decoders" \
-    -max_total_time="$decoder_seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
-    -print_final_stats=1 -artifact_prefix="$build/decoders-" \
-    "$corpus" "$root/tests/fixtures/audio"
-
+fuzz decoders "$decoder_seconds" 20 65536 "$root/tests/fixtures/audio"
 # The settings list another X client writes, seeded with two lists as
 # desktops write them.
-corpus=$build/corpus/xsettings
-mkdir -p "$corpus"
-"$build/tests/fuzz/fuzz_xsettings" \
-    -max_total_time="$xsettings_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-    -print_final_stats=1 -artifact_prefix="$build/xsettings-" \
-    "$corpus" "$root/tests/fuzz/corpus/xsettings"
+fuzz xsettings "$xsettings_seconds" 10 4096 "$root/tests/fuzz/corpus/xsettings"
