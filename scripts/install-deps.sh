@@ -32,6 +32,7 @@ desktop_packages=(
     gnome-shell gnome-shell-extension-appindicator
     kwin-wayland plasma-workspace plasma-desktop kded5 kactivitymanagerd kde-spectacle
     qml-module-org-kde-kirigami2 qtwayland5 libkf5config-bin libkf5service-bin
+    kde-config-gtk-style xsettingsd
     sway swaybg grim x11-xserver-utils
     dbus-daemon libglib2.0-bin procps python3-gi gir1.2-gtk-3.0
     gcc libc6-dev pkgconf libwayland-dev libwayland-bin plasma-wayland-protocols

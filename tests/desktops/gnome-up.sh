@@ -2,7 +2,8 @@
 # gnome-up.sh DIR: start a headless GNOME Shell 43 session (Wayland compositor + Xwayland) in DIR,
 # with a private session bus, an empty private system bus, the appindicator extension and the
 # e2e-harness extension. Returns once the session is ready and DIR/env is written.
-# Env: DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120).
+# Env: DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120), GNOME_SCALE,
+# GNOME_FEATURES (below), GNOME_XSETTINGS (default 1: start gsd-xsettings).
 set -euo pipefail
 KIT=$(cd "$(dirname "$0")" && pwd)
 . "$KIT/common.sh"
@@ -61,6 +62,16 @@ step "e2e-harness extension enabled (unsafe mode, Eval)" shell_eval true
 step "appindicator extension enabled" ext_enabled ubuntu-appindicators@ubuntu.com
 step "org.kde.StatusNotifierWatcher owned (appindicator)" kit_has_name org.kde.StatusNotifierWatcher
 step "start-up complete, overview hidden, no notifications" startup_done
+# Once Xwayland is up, gnome-shell has systemd start gnome-session-x11-services-ready.target (without
+# systemd, gnome-session starts the same from its autostart entry): gsd-xsettings, which publishes
+# the XSETTINGS (Xft/DPI, Gdk/WindowScalingFactor from the session's scale) and merges Xft.* into the
+# X resources. This session has neither, so it starts gsd-xsettings as the unit does. GNOME_XSETTINGS=0 leaves it out.
+if [ "${GNOME_XSETTINGS:-1}" = 1 ] && [ -x /usr/libexec/gsd-xsettings ]; then
+    kit_start gsd-xsettings /usr/libexec/gsd-xsettings
+    export KIT_GUARD_PID=$(cat "$DIR/pid/gsd-xsettings.pid")
+    step "gsd-xsettings on the session bus" kit_has_name org.gnome.SettingsDaemon.XSettings
+    step "XSETTINGS published" "$KIT/xsettings.py"
+fi
 unset KIT_GUARD_PID
 
 kit_write_env XDG_SESSION_DESKTOP

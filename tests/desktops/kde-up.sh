@@ -3,7 +3,8 @@
 # Xwayland), kded5 (hosts org.kde.StatusNotifierWatcher), kactivitymanagerd and plasmashell, on a
 # private session bus plus an empty private system bus. Builds DIR/bin/kde-pointer and registers it
 # for org_kde_kwin_fake_input. Returns once plasmashell's tray host is registered and DIR/env is written.
-# Env: DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120).
+# Env: DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120), KWIN_EXTRA_ARGS,
+# KWIN_XWAYLAND_SCALE (below).
 set -euo pipefail
 KIT=$(cd "$(dirname "$0")" && pwd)
 . "$KIT/common.sh"
@@ -95,6 +96,28 @@ KIT_GUARD_PID=$(cat "$DIR/pid/plasmashell.pid") step "plasmashell tray host regi
 # The tray host registers before plasmashell maps its desktop window; when that window maps, KWin
 # gives it the focus, which would take the focus from a test window mapped just before.
 KIT_GUARD_PID=$(cat "$DIR/pid/plasmashell.pid") step "plasmashell desktop and panel windows mapped" plasma_windows
+
+# What Plasma's start-up gives X clients: kcminit_startup's first phase (style, then fonts) merges
+# Xft.* into the X resources, Xft.dpi from the Xwayland scale; it then stays for a second phase that
+# nobody asks for here. kded's gtkconfig (kde-config-gtk-style) publishes XSETTINGS through
+# xsettingsd, which it signals after each line it writes: a reload in the middle of a write
+# publishes nothing, so it is signalled once more until it publishes the whole file.
+QT_QPA_PLATFORM=wayland kit_start kcminit kcminit_startup
+KIT_GUARD_PID=$(cat "$DIR/pid/kcminit.pid") step "kcminit's first phase done" kit_has_name org.kde.kcminit
+step "Xft.dpi in the X resources" sh -c 'xrdb -query | grep -q "^Xft.dpi:"'
+xsettings_whole() {
+    local conf=$XDG_CONFIG_HOME/xsettingsd/xsettingsd.conf
+    [ "$("$KIT/xsettings.py" | wc -l)" = "$(grep -c . "$conf")" ] && return 0
+    local p
+    for p in $(kit_home_pids); do
+        [ "$(cat "/proc/$p/comm" 2>/dev/null)" = xsettingsd ] && kill -HUP "$p"
+    done
+    return 1
+}
+if kit_has_name org.kde.kded5 && gdbus call --session --dest org.kde.kded5 --object-path /kded \
+    --method org.kde.kded5.loadedModules | grep -q "'gtkconfig'"; then
+    step "xsettingsd publishes gtkconfig's settings" xsettings_whole
+fi
 unset KIT_GUARD_PID
 for p in kwin kded5 kactivitymanagerd plasmashell; do kit_alive "$DIR/pid/$p.pid" || fail "$p exited"; done
 

@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# How the player looks on a desktop at scale 2, and what X clients see there.
+#
+#   scale_look.sh BUILD_DIR MODE OUTDIR
+#
+# MODE is one of
+#   gnome-int2   GNOME, integer monitor scale 2 (X11 windows not enlarged)
+#   gnome-frac2  GNOME with scale-monitor-framebuffer at 2 (logical layout, X11 enlarged)
+#   kde-sys2     Plasma at 2, X11 programs scaled by the system (Xwayland at 1)
+#   kde-self2    Plasma at 2, X11 programs scale themselves (Xwayland at 2)
+#
+# Brings the desktop up (2560x1600 device pixels, 1280x800 logical), starts
+# the player with a private PulseAudio null sink, drops a tone on it, waits
+# until the tone is heard, rests the desktop's pointer on the play/pause
+# button until the hint bubble shows, and writes into OUTDIR: screen.png
+# (the compositor's picture), strip.png (the player's window cut out of it)
+# and seen.txt (what X clients saw: XSETTINGS, Xft.dpi, the X screen, the
+# player's window, where the pointer reached X, timings). Not a check: it
+# exits non-zero only when it could not get that far. E2E_KEEP=1 keeps the
+# work directory.
+set -u
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+usage="usage: scale_look.sh BUILD_DIR gnome-int2|gnome-frac2|kde-sys2|kde-self2 OUTDIR"
+BUILD=$(cd "${1:?$usage}" && pwd)
+MODE=${2:?$usage}
+OUT=${3:?$usage}
+OSTREL=$BUILD/src/app/ostrel
+SEND=$BUILD/tests/e2e/xdnd_send
+TOOLS=$(cd "$HERE/../e2e/tools" && pwd)
+TONE=$(cd "$HERE/../fixtures/audio" && pwd)/tone.ogg
+
+# Pointer coordinates are the compositor's; X root coordinates are device
+# pixels where Xwayland runs at the output's scale (kde-self2), so there a
+# logical pixel is two X pixels.
+case $MODE in
+gnome-int2) DESKTOP=gnome POINTER_DIV=1 ;;
+gnome-frac2) DESKTOP=gnome POINTER_DIV=1 ;;
+kde-sys2) DESKTOP=kde POINTER_DIV=1 ;;
+kde-self2) DESKTOP=kde POINTER_DIV=2 ;;
+*) echo "$usage" >&2; exit 2 ;;
+esac
+case $MODE in
+gnome-int2) export GNOME_SCALE=2 ;;
+gnome-frac2) export GNOME_SCALE=2 GNOME_FEATURES="['scale-monitor-framebuffer']" ;;
+kde-sys2) export KWIN_EXTRA_ARGS="--scale 2" KWIN_XWAYLAND_SCALE=1 ;;
+kde-self2) export KWIN_EXTRA_ARGS="--scale 2" KWIN_XWAYLAND_SCALE=2 ;;
+esac
+# mutter's virtual monitor is in device pixels, KWin's --width/--height logical.
+[ "$DESKTOP" = gnome ] && export DESKTOP_SIZE=${DESKTOP_SIZE:-2560x1600}
+[ "$DESKTOP" = kde ] && export DESKTOP_SIZE=${DESKTOP_SIZE:-1280x800}
+
+log() { echo "[$MODE] $*" >&2; }
+die() { log "$*"; exit 1; }
+ms() { echo $(($(date +%s%N) / 1000000)); }
+wait_for() {  # SECONDS CMD...: polls CMD until it succeeds
+    local end=$(($(ms) + $1 * 1000))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$(ms)" -ge $end ] && return 1
+        sleep 0.1
+    done
+}
+
+PIDS=()
+DIR=$(mktemp -d /tmp/e2e.XXXX)
+cleanup() {
+    [ ${#PIDS[@]} -eq 0 ] || kill "${PIDS[@]}" 2>/dev/null
+    "$HERE/$DESKTOP-down.sh" "$DIR" >"$DIR/down.out" 2>&1 || log "$DESKTOP-down.sh failed: $(tail -n 3 "$DIR/down.out")"
+    if [ -n "${E2E_KEEP:-}" ]; then log "work directory kept: $DIR"; else rm -rf "$DIR"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+mkdir -p "$OUT"
+rm -f "$OUT/screen.png" "$OUT/strip.png" "$OUT/seen.txt"
+
+t0=$(ms)
+"$HERE/$DESKTOP-up.sh" "$DIR" >"$DIR/up.out" 2>&1 || { cat "$DIR/up.out" >&2; die "$DESKTOP did not come up"; }
+UP_MS=$(($(ms) - t0))
+log "up in $UP_MS ms"
+. "$DIR/env"
+# The player finds its scale from the desktop alone.
+unset PULSE_SERVER GDK_SCALE GDK_DPI_SCALE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS OSTREL_SCALE
+
+# --- sound, as run.sh has it: a null sink at the session's default place
+mkdir -p "$XDG_RUNTIME_DIR/pulse"
+pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+    --load="module-null-sink sink_name=e2e" \
+    --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native auth-anonymous=1" \
+    --log-target=file:"$DIR/log/pulse.log" &
+PIDS+=($!)
+wait_for 10 pactl info || die "PulseAudio did not start"
+heard() {
+    timeout 0.8 parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$DIR/heard.raw" 2>/dev/null
+    python3 "$TOOLS/tone_check.py" "$DIR/heard.raw" 523 >"$DIR/verdict" 2>&1
+}
+
+# --- the player
+"$OSTREL" >"$DIR/log/ostrel.log" 2>&1 &
+PID=$!
+PIDS+=($PID)
+wait_for 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || die "no window titled Ostrel"
+ID=$(xdotool search --all --pid "$PID" --name '^Ostrel$' | head -n1)
+geometry() { xwininfo -id "$ID" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'; }
+
+# The X window covers only what shows of the 540x200 client area, in the
+# player's pixels times its scale S: the idle strip (506x36 at 17,97), the
+# strip with the hint bubble (506x111 at 17,22) or all of it. Prints
+# "S ORIGIN_X ORIGIN_Y BOX" from the window's geometry, or fails.
+readonly BOXES="idle 506 36 17 97
+hint 506 111 17 22
+whole 540 200 0 0"
+placed() {
+    local x y w h
+    read -r x y w h < <(geometry)
+    awk -v x="$x" -v y="$y" -v w="$w" -v h="$h" -v boxes="$BOXES" 'BEGIN {
+        n = split(boxes, line, "\n")
+        for (s = 1; s <= 3; s++) for (i = 1; i <= n; i++) {
+            split(line[i], f, " ")
+            if (f[2] * s == w && f[3] * s == h) { print s, x - f[4] * s, y - f[5] * s, f[1]; exit 0 }
+        }
+        exit 1 }'
+}
+idle_strip() { placed | grep -q ' idle$'; }
+hint_shown() { placed | grep -q ' hint$'; }
+wait_for 10 idle_strip || die "the player's window never became the idle strip: $(geometry)"
+read -r S OX OY _ < <(placed)
+IDLE_GEOMETRY=$(geometry)
+log "player's scale $S, client origin $OX,$OY, X window $IDLE_GEOMETRY"
+
+"$SEND" --window "$ID" --at "$((93 * S)),$((18 * S))" -- "$TONE" >"$DIR/log/xdnd_send.log" 2>&1 || die "the drop was not taken"
+wait_for 10 heard && HEARD="yes ($(cat "$DIR/verdict"))" || HEARD="no ($(cat "$DIR/verdict"))"
+log "tone heard: $HEARD"
+
+# --- rest the pointer on play/pause (its box is 240,100 55x30 in the
+# client area, in the player's pixels), left of its centre and high: see below
+BX=$((OX + 255 * S)) BY=$((OY + 106 * S))
+PX=$((BX / POINTER_DIV)) PY=$((BY / POINTER_DIV))
+pointer() { "$HERE/$DESKTOP-pointer.sh" "$DIR" "$@"; }
+x_pointer() { xdotool getmouselocation --shell | awk -F= '/^X=/ {x=$2} /^Y=/ {y=$2} END {print x, y}'; }
+x_at_button() { local x y; read -r x y < <(x_pointer); [ $((x - BX)) -ge -$S ] && [ $((x - BX)) -le $S ] && [ $((y - BY)) -ge -$S ] && [ $((y - BY)) -le $S ]; }
+# Arrive next to the button, then on it, as a hand does.
+pointer $((PX - 4)) $((PY - 2)) move
+sleep 0.2
+pointer "$PX" "$PY" move
+POINTER_NOTE="moves only"
+if ! wait_for 2 x_at_button; then
+    # KWin 5.27 with Xwayland at 2: X takes no motion of the fake pointer,
+    # only the place of a button event, and that with the offset into the
+    # window's surface in logical pixels taken as X pixels. So the side
+    # button (X button 8, which the player ignores) is clicked, and the place
+    # corrected by what X reports (X pixels per pointer pixel measured on the
+    # first step). The offset must stay inside the surface's logical size,
+    # half the X window: hence the point high and left on the button.
+    gain=1 last_px="" last_x=""
+    for _ in 1 2 3; do
+        pointer "$PX" "$PY" click side
+        sleep 0.2
+        read -r x y < <(x_pointer)
+        POINTER_NOTE="$POINTER_NOTE; side-button click at $PX,$PY: X at $x,$y"
+        x_at_button && break
+        if [ -n "$last_px" ] && [ "$PX" -ne "$last_px" ] && [ $(((x - last_x) / (PX - last_px))) -ge 1 ]; then
+            gain=$(((x - last_x) / (PX - last_px)))
+        fi
+        last_px=$PX last_x=$x
+        PX=$((PX + (BX - x) / gain)) PY=$((PY + (BY - y) / gain))
+    done
+fi
+wait_for 5 hint_shown || log "no hint bubble after 5 s"
+X_POINTER=$(x_pointer)
+HINT_GEOMETRY=$(geometry)
+log "pointer: $POINTER_NOTE; sent last to $PX,$PY (compositor), X has it at $X_POINTER, button point $BX,$BY (X)"
+
+"$HERE/$DESKTOP-screenshot.sh" "$DIR" "$OUT/screen.png" >/dev/null || die "no screenshot"
+read -r SHOT_W SHOT_H < <(identify -format '%w %h' "$OUT/screen.png")
+read -r SCREEN_W SCREEN_H < <(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')
+# The client area plus a margin, from X pixels into the picture's.
+F=$((SHOT_W / SCREEN_W))
+convert "$OUT/screen.png" -crop "$(((540 * S + 40) * F))x$(((200 * S + 40) * F))+$(((OX - 20) * F))+$(((OY - 20) * F))" +repage "$OUT/strip.png"
+
+{
+    echo "mode: $MODE ($DESKTOP, DESKTOP_SIZE=$DESKTOP_SIZE)"
+    echo "XSETTINGS (scale and DPI; all of them in xsettings.txt):"
+    "$HERE/xsettings.py" >"$OUT/xsettings.txt" 2>&1
+    grep -E '^(Xft/DPI|Gdk/WindowScalingFactor|Gdk/UnscaledDPI) ' "$OUT/xsettings.txt" | sed 's/^/  /' || echo "  (none: $(head -n1 "$OUT/xsettings.txt"))"
+    echo "X resources: $(xrdb -query | grep -E '^Xft\.dpi:' | tr -s '\t' ' ' || echo 'no Xft.dpi')"
+    echo "X screen: $(xdpyinfo | awk '/dimensions:/ {print $2} /resolution:/ {print $2, "dpi"}' | paste -sd ' ')"
+    echo "screenshot: ${SHOT_W}x$SHOT_H (picture pixels per X pixel: $F)"
+    echo "player: scale $S, client origin $OX,$OY; X window x y w h: idle $IDLE_GEOMETRY, hinted $HINT_GEOMETRY"
+    echo "tone heard: $HEARD"
+    echo "pointer: $POINTER_NOTE; sent last to $PX,$PY (compositor), X has it at $X_POINTER, aimed at $BX,$BY (X)"
+    echo "focus: $(xdotool getwindowfocus 2>/dev/null) (the player's window: $ID)"
+    echo "time: desktop up $UP_MS ms, whole run $(($(ms) - t0)) ms before going down"
+} >"$OUT/seen.txt"
+cat "$OUT/seen.txt"
