@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# How the player looks on a desktop at scale 2, and what X clients see there.
+# How the player looks on a desktop at a scale, and what X clients see there.
 #
 #   scale_look.sh BUILD_DIR MODE OUTDIR
 #
 # MODE is one of
-#   gnome-int2   GNOME, integer monitor scale 2 (X11 windows not enlarged)
-#   gnome-frac2  GNOME with scale-monitor-framebuffer at 2 (logical layout, X11 enlarged)
-#   kde-sys2     Plasma at 2, X11 programs scaled by the system (Xwayland at 1)
-#   kde-self2    Plasma at 2, X11 programs scale themselves (Xwayland at 2)
+#   gnome-1       GNOME at scale 1
+#   gnome-int2    GNOME, integer monitor scale 2 (X11 windows not enlarged)
+#   gnome-frac2   GNOME with scale-monitor-framebuffer at 2 (logical layout, X11 enlarged)
+#   kde-1         Plasma at scale 1
+#   kde-sys2      Plasma at 2, X11 programs scaled by the system (Xwayland at 1)
+#   kde-self2     Plasma at 2, X11 programs scale themselves (Xwayland at 2)
+#   kde-sys1.5, kde-self1.5  the same at 1.5
 #
 # Brings the desktop up (2560x1600 device pixels, 1280x800 logical), starts
 # the player with a private PulseAudio null sink, drops a tone on it, waits
@@ -21,7 +24,7 @@
 set -u
 
 HERE=$(cd "$(dirname "$0")" && pwd)
-usage="usage: scale_look.sh BUILD_DIR gnome-int2|gnome-frac2|kde-sys2|kde-self2 OUTDIR"
+usage="usage: scale_look.sh BUILD_DIR gnome-1|gnome-int2|gnome-frac2|kde-1|kde-sys2|kde-self2|kde-sys1.5|kde-self1.5 OUTDIR"
 BUILD=$(cd "${1:?$usage}" && pwd)
 MODE=${2:?$usage}
 OUT=${3:?$usage}
@@ -33,22 +36,25 @@ TONE=$(cd "$HERE/../fixtures/audio" && pwd)/tone.ogg
 # Pointer coordinates are the compositor's; X root coordinates are device
 # pixels where Xwayland runs at the output's scale (kde-self2), so there a
 # logical pixel is two X pixels.
+POINTER_DIV=1
 case $MODE in
-gnome-int2) DESKTOP=gnome POINTER_DIV=1 ;;
-gnome-frac2) DESKTOP=gnome POINTER_DIV=1 ;;
-kde-sys2) DESKTOP=kde POINTER_DIV=1 ;;
-kde-self2) DESKTOP=kde POINTER_DIV=2 ;;
+gnome-1) DESKTOP=gnome SIZE=1280x800 ;;
+gnome-int2) DESKTOP=gnome SIZE=2560x1600 GNOME_SCALE=2 ;;
+gnome-frac2) DESKTOP=gnome SIZE=2560x1600 GNOME_SCALE=2 GNOME_FEATURES="['scale-monitor-framebuffer']" ;;
+kde-1) DESKTOP=kde SIZE=1280x800 ;;
+kde-sys2) DESKTOP=kde SIZE=1280x800 KWIN_EXTRA_ARGS="--scale 2" KWIN_XWAYLAND_SCALE=1 ;;
+kde-self2) DESKTOP=kde SIZE=1280x800 KWIN_EXTRA_ARGS="--scale 2" KWIN_XWAYLAND_SCALE=2 POINTER_DIV=2 ;;
+kde-sys1.5) DESKTOP=kde SIZE=1280x800 KWIN_EXTRA_ARGS="--scale 1.5" KWIN_XWAYLAND_SCALE=1 ;;
+kde-self1.5) DESKTOP=kde SIZE=1280x800 KWIN_EXTRA_ARGS="--scale 1.5" KWIN_XWAYLAND_SCALE=1.5 POINTER_DIV=1.5 ;;
 *) echo "$usage" >&2; exit 2 ;;
 esac
-case $MODE in
-gnome-int2) export GNOME_SCALE=2 ;;
-gnome-frac2) export GNOME_SCALE=2 GNOME_FEATURES="['scale-monitor-framebuffer']" ;;
-kde-sys2) export KWIN_EXTRA_ARGS="--scale 2" KWIN_XWAYLAND_SCALE=1 ;;
-kde-self2) export KWIN_EXTRA_ARGS="--scale 2" KWIN_XWAYLAND_SCALE=2 ;;
-esac
+export GNOME_SCALE GNOME_FEATURES KWIN_EXTRA_ARGS KWIN_XWAYLAND_SCALE
 # mutter's virtual monitor is in device pixels, KWin's --width/--height logical.
-[ "$DESKTOP" = gnome ] && export DESKTOP_SIZE=${DESKTOP_SIZE:-2560x1600}
-[ "$DESKTOP" = kde ] && export DESKTOP_SIZE=${DESKTOP_SIZE:-1280x800}
+export DESKTOP_SIZE=${DESKTOP_SIZE:-$SIZE}
+# V times the player's scale S (or divided by D), rounded: the player's own
+# pixels on the X grid.
+mul() { awk -v v="$1" -v s="$S" 'BEGIN { printf "%d", int(v * s + (v < 0 ? -0.5 : 0.5)) }'; }
+div() { awk -v v="$1" -v d="$2" 'BEGIN { printf "%d", int(v / d + 0.5) }'; }
 
 log() { echo "[$MODE] $*" >&2; }
 die() { log "$*"; exit 1; }
@@ -115,9 +121,13 @@ placed() {
     read -r x y w h < <(geometry)
     awk -v x="$x" -v y="$y" -v w="$w" -v h="$h" -v boxes="$BOXES" 'BEGIN {
         n = split(boxes, line, "\n")
-        for (s = 1; s <= 3; s++) for (i = 1; i <= n; i++) {
+        m = split("1 1.25 1.5 1.75 2 3", scales, " ")
+        for (k = 1; k <= m; k++) for (i = 1; i <= n; i++) {
+            s = scales[k]
             split(line[i], f, " ")
-            if (f[2] * s == w && f[3] * s == h) { print s, x - f[4] * s, y - f[5] * s, f[1]; exit 0 }
+            if (int(f[2] * s + 0.5) == w && int(f[3] * s + 0.5) == h) {
+                print s, x - int(f[4] * s + 0.5), y - int(f[5] * s + 0.5), f[1]; exit 0
+            }
         }
         exit 1 }'
 }
@@ -128,17 +138,22 @@ read -r S OX OY _ < <(placed)
 IDLE_GEOMETRY=$(geometry)
 log "player's scale $S, client origin $OX,$OY, X window $IDLE_GEOMETRY"
 
-"$SEND" --window "$ID" --at "$((93 * S)),$((18 * S))" -- "$TONE" >"$DIR/log/xdnd_send.log" 2>&1 || die "the drop was not taken"
+"$SEND" --window "$ID" --at "$(mul 93),$(mul 18)" -- "$TONE" >"$DIR/log/xdnd_send.log" 2>&1 || die "the drop was not taken"
 wait_for 10 heard && HEARD="yes ($(cat "$DIR/verdict"))" || HEARD="no ($(cat "$DIR/verdict"))"
 log "tone heard: $HEARD"
 
 # --- rest the pointer on play/pause (its box is 240,100 55x30 in the
 # client area, in the player's pixels), left of its centre and high: see below
-BX=$((OX + 255 * S)) BY=$((OY + 106 * S))
-PX=$((BX / POINTER_DIV)) PY=$((BY / POINTER_DIV))
+BX=$((OX + $(mul 255))) BY=$((OY + $(mul 106)))
+PX=$(div "$BX" "$POINTER_DIV") PY=$(div "$BY" "$POINTER_DIV")
 pointer() { "$HERE/$DESKTOP-pointer.sh" "$DIR" "$@"; }
 x_pointer() { xdotool getmouselocation --shell | awk -F= '/^X=/ {x=$2} /^Y=/ {y=$2} END {print x, y}'; }
-x_at_button() { local x y; read -r x y < <(x_pointer); [ $((x - BX)) -ge -$S ] && [ $((x - BX)) -le $S ] && [ $((y - BY)) -ge -$S ] && [ $((y - BY)) -le $S ]; }
+x_at_button() {
+    local x y near
+    near=$(mul 1)
+    read -r x y < <(x_pointer)
+    [ $((x - BX)) -ge -"$near" ] && [ $((x - BX)) -le "$near" ] && [ $((y - BY)) -ge -"$near" ] && [ $((y - BY)) -le "$near" ]
+}
 # Arrive next to the button, then on it, as a hand does.
 pointer $((PX - 4)) $((PY - 2)) move
 sleep 0.2
@@ -176,7 +191,7 @@ read -r SHOT_W SHOT_H < <(identify -format '%w %h' "$OUT/screen.png")
 read -r SCREEN_W SCREEN_H < <(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')
 # The client area plus a margin, from X pixels into the picture's.
 F=$((SHOT_W / SCREEN_W))
-convert "$OUT/screen.png" -crop "$(((540 * S + 40) * F))x$(((200 * S + 40) * F))+$(((OX - 20) * F))+$(((OY - 20) * F))" +repage "$OUT/strip.png"
+convert "$OUT/screen.png" -crop "$((($(mul 540) + 40) * F))x$((($(mul 200) + 40) * F))+$(((OX - 20) * F))+$(((OY - 20) * F))" +repage "$OUT/strip.png"
 
 {
     echo "mode: $MODE ($DESKTOP, DESKTOP_SIZE=$DESKTOP_SIZE)"

@@ -41,7 +41,9 @@ std::optional<double> numberScale(const std::optional<std::string>& text) {
 
 std::optional<double> xsettingsScale(const ScaleSources& s) {
     if (s.xftDpi && *s.xftDpi > 0) return *s.xftDpi / 1024.0 / kBaseDpi;
-    if (s.windowScalingFactor) return usable(*s.windowScalingFactor);
+    const std::optional<double> window = s.windowScalingFactor ? usable(*s.windowScalingFactor) : std::nullopt;
+    if (s.unscaledDpi && *s.unscaledDpi > 0) return window.value_or(1.0) * (*s.unscaledDpi / 1024.0 / kBaseDpi);
+    if (window) return window;
     return std::nullopt;
 }
 
@@ -90,6 +92,7 @@ ScaleSources environmentScaleSources() {
 void readXSettingsScale(Display* display, unsigned long owner, unsigned long settings, ScaleSources* sources) {
     sources->windowScalingFactor.reset();
     sources->xftDpi.reset();
+    sources->unscaledDpi.reset();
     if (!owner) return;
     Atom type;
     int format;
@@ -106,6 +109,7 @@ void readXSettingsScale(Display* display, unsigned long owner, unsigned long set
     if (auto it = integers->find("Gdk/WindowScalingFactor"); it != integers->end())
         sources->windowScalingFactor = it->second;
     if (auto it = integers->find("Xft/DPI"); it != integers->end()) sources->xftDpi = it->second;
+    if (auto it = integers->find("Gdk/UnscaledDPI"); it != integers->end()) sources->unscaledDpi = it->second;
 }
 
 std::optional<std::string> readXftDpiResource(Display* display, unsigned long root) {

@@ -18,15 +18,19 @@ struct ScaleSources {
     std::optional<std::string> gdkScale{};       // GDK_SCALE, an integer
     std::optional<std::string> qtScaleFactor{};  // QT_SCALE_FACTOR, any number
     // The settings manager's Gdk/WindowScalingFactor, and its Xft/DPI (dots
-    // per inch times 1024, already multiplied by the window scale; -1 unset).
+    // per inch times 1024, already multiplied by the window scale; -1 unset)
+    // and Gdk/UnscaledDPI (the same before the window scale: KDE publishes
+    // only this, its fractional part of the scale in it).
     std::optional<std::int32_t> windowScalingFactor{};
     std::optional<std::int32_t> xftDpi{};
+    std::optional<std::int32_t> unscaledDpi{};
     // The Xft.dpi X resource, as written.
     std::optional<std::string> xftDpiResource{};
 };
 
 // The first source that holds a usable value, in the order the fields are
-// declared (Xft/DPI before the window scaling factor); 1 from none.
+// declared (Xft/DPI, then the unscaled DPI times the window scaling factor,
+// then that factor alone); 1 from none.
 // Unusable: not a number, not finite, not above 0. The result is kept to
 // [1, 4] (below 1 is drawn at 1) and to the nearest eighth, so that a
 // monitor a few dpi off 96 is not drawn blurred at 1.01.
