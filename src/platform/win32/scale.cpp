@@ -29,10 +29,4 @@ int toLogical(int device, double scale) {
 
 POINT toLogical(POINT p, double scale) { return POINT{toLogical(p.x, scale), toLogical(p.y, scale)}; }
 
-RECT toLogical(const RECT& r, double scale) {
-    if (scale == 1.0) return r;
-    return RECT{toLogical(r.left, scale), toLogical(r.top, scale), static_cast<LONG>(std::ceil(r.right / scale)),
-                static_cast<LONG>(std::ceil(r.bottom / scale))};
-}
-
 }  // namespace win32

@@ -20,7 +20,5 @@ POINT toDevice(POINT logical, double scale);
 // The window pixel a device pixel lies in.
 int toLogical(int device, double scale);
 POINT toLogical(POINT device, double scale);
-// The window pixels a device rectangle touches.
-RECT toLogical(const RECT& device, double scale);
 
 }  // namespace win32
