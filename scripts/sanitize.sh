@@ -15,7 +15,7 @@ jobs=${JOBS:-2}
 
 unit_suites=(win32_tests gdi_tests x11_tests bus_tests audio_tests playback_tests playback_engine_tests skin_tests controls_tests menus_tests
     app_tests)
-e2e_programs=(ostrel ostrel_docs xdnd_send wm_close x11_probe argb_tray deaf_wm)
+e2e_programs=(ostrel ostrel_docs xdnd_send wm_close x11_probe argb_tray deaf_wm scale_watch_tests)
 threaded_suites=(win32_tests audio_tests playback_engine_tests app_tests)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=address,undefined
