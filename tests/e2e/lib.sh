@@ -348,17 +348,18 @@ pointer_at() { xdotool mousemove $((OX + $1)) $((OY + $2)); }
 # A single click: a second press within the double-click time (500 ms) would
 # reach the strip as a double click, which its buttons do not take.
 LAST_CLICK_NS=0
-click_at() {
+single_click_at() {  # X Y on the root
     local wait_ns=$((LAST_CLICK_NS + 600000000 - $(date +%s%N)))
     [ "$wait_ns" -gt 0 ] && sleep "$(printf '0.%09d' "$wait_ns")"
-    xdotool mousemove $((OX + $1)) $((OY + $2)) click 1
+    xdotool mousemove "$1" "$2" click 1
     LAST_CLICK_NS=$(date +%s%N)
 }
+click_at() { single_click_at $((OX + $1)) $((OY + $2)); }
 
 click_minimize() {  # the minimize button of the strip whose window is ID
     local x y
     read -r x y <<<"$(window_origin "$1")"
-    xdotool mousemove $((x + 496)) $((y + 108)) click 1
+    single_click_at $((x + 496)) $((y + 108))
 }
 
 shoot() { import -window root "$WORK/screen.png" 2>/dev/null; }
