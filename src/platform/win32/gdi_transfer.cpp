@@ -1,6 +1,7 @@
 // Block transfers between device bitmaps: BitBlt, StretchBlt (nearest
 // neighbour, as GDI's COLORONCOLOR) and AlphaBlend.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -71,6 +72,52 @@ void spanToDevice(int& from, int& extent, double scale) {
     extent = end - from;
 }
 
+// A picture held at another scale (read at 1, or kept from before the
+// display's scale changed) is resampled to where it goes, as a stretched
+// picture is, rather than having its pixels repeated or dropped: `put` then
+// takes the resampled pixels. Device coordinates.
+template <class Put>
+void stretchSmoothly(DcObject& dest, cairo_region_t* area, int x, int y, int w, int h, const BitmapObject& from, int sx,
+                     int sy, int sw, int sh, Put put) {
+    // Only where the source rectangle lies inside the source bitmap.
+    const int left = std::max(0, -sx), top = std::max(0, -sy);
+    const int right = std::min(sw, from.width - sx), bottom = std::min(sh, from.height - sy);
+    if (right <= left || bottom <= top) return;
+    const double fx = static_cast<double>(w) / sw, fy = static_cast<double>(h) / sh;
+    cairo_rectangle_int_t inside{
+        x + static_cast<int>(std::lround(left * fx)), y + static_cast<int>(std::lround(top * fy)),
+        static_cast<int>(std::lround((right - left) * fx)), static_cast<int>(std::lround((bottom - top) * fy))};
+    cairo_region_intersect_rectangle(area, &inside);
+    cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(layer);
+    cairo_scale(cr, fx, fy);
+    cairo_surface_flush(from.surface());
+    cairo_set_source_surface(cr, from.surface(), -sx, -sy);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(layer);
+    if (cairo_surface_status(layer) == CAIRO_STATUS_SUCCESS) {
+        const unsigned char* pixels = cairo_image_surface_get_data(layer);
+        const int stride = cairo_image_surface_get_stride(layer);
+        cairo_surface_flush(dest.bitmap->surface());
+        for (int i = 0, n = cairo_region_num_rectangles(area); i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(area, i, &r);
+            for (int py = r.y; py < r.y + r.height; ++py) {
+                const auto* in =
+                    reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(py - y) * stride);
+                std::uint32_t* out = dest.bitmap->row(py);
+                for (int px = r.x; px < r.x + r.width; ++px) put(out[px], in[px - x]);
+            }
+        }
+        cairo_surface_mark_dirty(dest.bitmap->surface());
+    }
+    cairo_surface_destroy(layer);
+}
+
 // Calls `put(destPixel, sourcePixel)` for every writable destination pixel
 // of the rectangle whose source pixel lies inside the source bitmap. Negative
 // extents are allowed; a sign differing between destination and source
@@ -114,6 +161,11 @@ void transfer(DcObject& dest, int x, int y, int w, int h, const DcObject& src, i
         if (sameWidth) sw = w;
         if (sameHeight) sh = h;
         if (w == 0 || h == 0 || sw == 0 || sh == 0) {
+            cairo_region_destroy(area);
+            return;
+        }
+        if (!sameGrid && from && !flipX && !flipY) {
+            stretchSmoothly(dest, area, x, y, w, h, *from, sx, sy, sw, sh, put);
             cairo_region_destroy(area);
             return;
         }

@@ -232,7 +232,7 @@ check_ostrel_glass_strip() {
     spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
     local pid=$LAST_PID id x y
     id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
-    sleep 1
+    wait_for 10 painted_at "$id" 60 110 || { fail "the strip is not painted"; return 1; }
     read -r x y < <(window_origin "$id")
     import -window root "$WORK/screen.png" || { fail "no screenshot"; return 1; }
     [ -n "${E2E_SHOT:-}" ] && cp "$WORK/screen.png" "$E2E_SHOT"

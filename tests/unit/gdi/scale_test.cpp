@@ -68,7 +68,7 @@ TEST(Scale, CopiesBetweenBitmapsOfOneScaleAreDevicePixelForPixel) {
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 5, 2, src.dc, 0, 0, 5, 2, blend));
 }
 
-TEST(Scale, APictureAtAnotherScaleIsStretchedToWhereItIsPut) {
+TEST(Scale, APictureAtAnotherScaleIsStretchedSmoothlyToWhereItIsPut) {
     auto oneToOne = std::make_unique<ScaledDisplay>(1);
     MemorySurface picture(2, 1);
     picture.set(0, 0, 0xFF0000FF);
@@ -77,13 +77,26 @@ TEST(Scale, APictureAtAnotherScaleIsStretchedToWhereItIsPut) {
     ScaledDisplay display(2);
     MemorySurface dst(3, 1);
     ASSERT_TRUE(BitBlt(dst.dc, 1, 0, 2, 1, picture.dc, 0, 0, SRCCOPY));
+    auto blue = [](std::uint32_t p) { return p & 0xFF; };
+    auto green = [](std::uint32_t p) { return (p >> 8) & 0xFF; };
     for (int y = 0; y < 2; ++y) {
         EXPECT_EQ(dst.at(1, y), 0u);
         EXPECT_EQ(dst.at(2, y), 0xFF0000FFu);
-        EXPECT_EQ(dst.at(3, y), 0xFF0000FFu);
-        EXPECT_EQ(dst.at(4, y), 0xFF00FF00u);
+        // Between the two pixels' centres the colours blend, each side
+        // leaning to its own pixel; nothing is repeated or dropped.
+        EXPECT_GT(blue(dst.at(3, y)), green(dst.at(3, y)));
+        EXPECT_GT(green(dst.at(3, y)), 0u);
+        EXPECT_GT(green(dst.at(4, y)), blue(dst.at(4, y)));
+        EXPECT_GT(blue(dst.at(4, y)), 0u);
         EXPECT_EQ(dst.at(5, y), 0xFF00FF00u);
     }
+    // Nothing is written where the source rectangle leaves its bitmap.
+    MemorySurface beyond(4, 1);
+    beyond.fill(0x11111111);
+    ASSERT_TRUE(BitBlt(beyond.dc, 0, 0, 4, 1, picture.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(beyond.at(3, 1), 0xFF00FF00u);
+    EXPECT_EQ(beyond.at(4, 0), 0x11111111u);
+    EXPECT_EQ(beyond.at(7, 1), 0x11111111u);
 }
 
 TEST(Scale, FillsLandOnTheDeviceGridAndClipsAreInWindowPixels) {
