@@ -57,19 +57,10 @@ mul() { awk -v v="$1" -v s="$S" 'BEGIN { printf "%d", int(v * s + (v < 0 ? -0.5 
 div() { awk -v v="$1" -v d="$2" 'BEGIN { printf "%d", int(v / d + 0.5) }'; }
 
 log() { echo "[$MODE] $*" >&2; }
+fail() { log "$*"; return 1; }
 die() { log "$*"; exit 1; }
-ms() { echo $(($(date +%s%N) / 1000000)); }
-wait_for() {  # SECONDS CMD...: polls CMD until it succeeds
-    local end=$(($(ms) + $1 * 1000))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$(ms)" -ge $end ] && return 1
-        sleep 0.1
-    done
-}
-
-PIDS=()
 DIR=$(mktemp -d /tmp/e2e.XXXX)
+. "$HERE/session.sh"
 cleanup() {
     [ ${#PIDS[@]} -eq 0 ] || kill "${PIDS[@]}" 2>/dev/null
     "$HERE/$DESKTOP-down.sh" "$DIR" >"$DIR/down.out" 2>&1 || log "$DESKTOP-down.sh failed: $(tail -n 3 "$DIR/down.out")"
@@ -88,23 +79,11 @@ log "up in $UP_MS ms"
 # The player finds its scale from the desktop alone.
 unset PULSE_SERVER GDK_SCALE GDK_DPI_SCALE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS OSTREL_SCALE
 
-# --- sound, as run.sh has it: a null sink at the session's default place
-mkdir -p "$XDG_RUNTIME_DIR/pulse"
-pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
-    --load="module-null-sink sink_name=e2e" \
-    --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native auth-anonymous=1" \
-    --log-target=file:"$DIR/log/pulse.log" &
-PIDS+=($!)
-wait_for 10 pactl info || die "PulseAudio did not start"
-heard() {
-    timeout 0.8 parec --device=e2e.monitor --format=s16le --rate=44100 --channels=1 >"$DIR/heard.raw" 2>/dev/null
-    python3 "$TOOLS/tone_check.py" "$DIR/heard.raw" 523 >"$DIR/verdict" 2>&1
-}
+start_sound || exit 1
 
 # --- the player
-"$OSTREL" >"$DIR/log/ostrel.log" 2>&1 &
-PID=$!
-PIDS+=($PID)
+spawn "$OSTREL" >"$DIR/log/ostrel.log" 2>&1
+PID=$LAST_PID
 wait_for 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || die "no window titled Ostrel"
 ID=$(xdotool search --all --pid "$PID" --name '^Ostrel$' | head -n1)
 geometry() { xwininfo -id "$ID" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'; }
@@ -139,7 +118,7 @@ IDLE_GEOMETRY=$(geometry)
 log "player's scale $S, client origin $OX,$OY, X window $IDLE_GEOMETRY"
 
 "$SEND" --window "$ID" --at "$(mul 93),$(mul 18)" -- "$TONE" >"$DIR/log/xdnd_send.log" 2>&1 || die "the drop was not taken"
-wait_for 10 heard && HEARD="yes ($(cat "$DIR/verdict"))" || HEARD="no ($(cat "$DIR/verdict"))"
+wait_for 10 sink_sounds 523 && HEARD="yes ($(cat "$DIR/verdict"))" || HEARD="no ($(cat "$DIR/verdict"))"
 log "tone heard: $HEARD"
 
 # --- rest the pointer on play/pause (its box is 240,100 55x30 in the

@@ -1,14 +1,12 @@
 #!/usr/bin/env python3
 """The XSETTINGS decoding of xsettings.py, on properties built here by hand."""
-import importlib.util
 import os
 import struct
+import sys
 import unittest
 
-spec = importlib.util.spec_from_file_location(
-    "xsettings", os.path.join(os.path.dirname(os.path.abspath(__file__)), "xsettings.py"))
-xsettings = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(xsettings)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xsettings  # noqa: E402  (next to this file, not installed)
 
 
 def padded(data):
