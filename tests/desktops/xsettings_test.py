@@ -5,6 +5,7 @@ import struct
 import sys
 import unittest
 
+sys.dont_write_bytecode = True  # nothing left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsettings  # noqa: E402  (next to this file, not installed)
 
