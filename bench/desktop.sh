@@ -14,3 +14,16 @@ start_bench_display() {
     # openbox takes windows once its client list is up.
     for _ in $(seq 100); do xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
 }
+
+# A private PulseAudio server with one null sink, "bench", in DIR, made the
+# default for what is started next; added to PIDS.
+#   start_bench_sound DIR
+start_bench_sound() {
+    mkdir -p "$1/pulse"
+    export HOME=$1 XDG_RUNTIME_DIR=$1/pulse PULSE_SERVER=unix:$1/pulse/native
+    pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+        --load="module-null-sink sink_name=bench" \
+        --load="module-native-protocol-unix socket=$1/pulse/native auth-anonymous=1" >/dev/null 2>&1 &
+    PIDS+=($!)
+    until pactl info >/dev/null 2>&1; do sleep 0.1; done
+}

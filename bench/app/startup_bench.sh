@@ -16,12 +16,7 @@ trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 . "$(dirname "$0")/../desktop.sh"
 start_bench_display "$work/display"
-mkdir -p "$work/pulse"
-export HOME=$work XDG_RUNTIME_DIR=$work/pulse PULSE_SERVER=unix:$work/pulse/native
-pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
-    --load="module-null-sink sink_name=bench" \
-    --load="module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" >/dev/null 2>&1 &
-until pactl info >/dev/null 2>&1; do sleep 0.1; done
+start_bench_sound "$work"
 
 players=("$build/src/app/ostrel")
 for p in "$@"; do players+=("$(realpath "$p")"); done
