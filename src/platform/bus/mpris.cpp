@@ -5,6 +5,7 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 #include "platform/bus/session_bus.h"
@@ -103,8 +104,9 @@ struct MprisService::Vtables {
         int r = sd_bus_message_read(value, "d", &volume);
         if (r < 0) return r;
         MprisService& service = self(data);
-        // Below 0 is 0, as MPRIS asks; NaN is no level at all.
-        service.m_player.setVolume(volume > 0.0 ? volume : 0.0);
+        // Below 0 is 0, as MPRIS asks; NaN is no level at all. Above 1 is
+        // 1: more would be gain on a file already at full scale, clipping.
+        service.m_player.setVolume(volume > 0.0 ? (volume < 1.0 ? volume : 1.0) : 0.0);
         service.refresh();
         return 1;
     }
@@ -200,7 +202,9 @@ MprisService::MprisService(MediaPlayer& player, const char* name) : m_player(pla
     std::string wanted = std::string("org.mpris.MediaPlayer2.") + name;
     std::string alternative = wanted + ".instance" + std::to_string(getpid());
     for (const std::string& candidate : {wanted, alternative}) {
-        if (sd_bus_request_name(m_bus, candidate.c_str(), 0) >= 0) {
+        // The start may have taken the name already, to be the one player.
+        const int r = sd_bus_request_name(m_bus, candidate.c_str(), 0);
+        if (r >= 0 || r == -EALREADY) {
             m_busName = candidate;
             break;
         }

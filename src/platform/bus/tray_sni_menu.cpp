@@ -21,16 +21,26 @@ int appendRootProperties(sd_bus_message* m) {
     return sd_bus_message_close_container(m);
 }
 
+// A host asks about the items it was shown, a handful; a longer list is
+// refused before it costs the UI thread anything.
+constexpr int kMostIds = 256;
+
 int unknownItem(sd_bus_error* error, int id) { return sd_bus_error_setf(error, kUnknownItem, "No menu item %d", id); }
+
+int tooMany(sd_bus_error* error) {
+    return sd_bus_error_setf(error, SD_BUS_ERROR_LIMITS_EXCEEDED, "More than %d menu items asked for", kMostIds);
+}
 
 // Reads an `ai` argument and appends to `reply` (an open `ai`) every id that
 // is not an item of this menu.
-int appendUnknownIds(sd_bus_message* call, sd_bus_message* reply) {
+int appendUnknownIds(sd_bus_message* call, sd_bus_message* reply, sd_bus_error* error) {
     int r = sd_bus_message_enter_container(call, 'a', "i");
     if (r < 0) return r;
     int id = 0;
-    while ((r = sd_bus_message_read(call, "i", &id)) > 0)
+    for (int count = 0; (r = sd_bus_message_read(call, "i", &id)) > 0; ++count) {
+        if (count == kMostIds) return tooMany(error);
         if (id != kRoot && (r = sd_bus_message_append(reply, "i", id)) < 0) return r;
+    }
     if (r < 0) return r;
     return sd_bus_message_exit_container(call);
 }
@@ -56,12 +66,15 @@ struct SniMenuVtable {
     }
 
     // GetGroupProperties(ids, names) -> [(id, properties)] for the ids that exist.
-    static int getGroupProperties(sd_bus_message* call, void*, sd_bus_error*) {
+    static int getGroupProperties(sd_bus_message* call, void*, sd_bus_error* error) {
         int r = sd_bus_message_enter_container(call, 'a', "i");
         if (r < 0) return r;
         bool root = false;
         int id = 0;
-        while ((r = sd_bus_message_read(call, "i", &id)) > 0) root = root || id == kRoot;
+        for (int count = 0; (r = sd_bus_message_read(call, "i", &id)) > 0; ++count) {
+            if (count == kMostIds) return tooMany(error);
+            root = root || id == kRoot;
+        }
         if (r < 0 || (r = sd_bus_message_exit_container(call)) < 0) return r;
         sd_bus_message* reply = nullptr;
         if ((r = sd_bus_message_new_method_return(call, &reply)) < 0) return r;
@@ -95,14 +108,18 @@ struct SniMenuVtable {
     }
 
     // EventGroup(events) -> the ids that are no item.
-    static int eventGroup(sd_bus_message* call, void*, sd_bus_error*) {
+    static int eventGroup(sd_bus_message* call, void*, sd_bus_error* error) {
         int r = sd_bus_message_enter_container(call, 'a', "(isvu)");
         if (r < 0) return r;
         sd_bus_message* reply = nullptr;
         if ((r = sd_bus_message_new_method_return(call, &reply)) < 0) return r;
         r = sd_bus_message_open_container(reply, 'a', "i");
         int id = 0;
-        while (r >= 0 && (r = sd_bus_message_enter_container(call, 'r', "isvu")) > 0) {
+        for (int count = 0; r >= 0 && (r = sd_bus_message_enter_container(call, 'r', "isvu")) > 0; ++count) {
+            if (count == kMostIds) {
+                r = tooMany(error);
+                break;
+            }
             if ((r = sd_bus_message_read(call, "i", &id)) < 0) break;
             if (id != kRoot && (r = sd_bus_message_append(reply, "i", id)) < 0) break;
             if ((r = sd_bus_message_skip(call, "svu")) < 0 || (r = sd_bus_message_exit_container(call)) < 0) break;
@@ -122,13 +139,13 @@ struct SniMenuVtable {
     }
 
     // AboutToShowGroup(ids) -> (no updates needed, the ids that are no item).
-    static int aboutToShowGroup(sd_bus_message* call, void*, sd_bus_error*) {
+    static int aboutToShowGroup(sd_bus_message* call, void*, sd_bus_error* error) {
         sd_bus_message* reply = nullptr;
         int r = sd_bus_message_new_method_return(call, &reply);
         if (r < 0) return r;
         if ((r = sd_bus_message_append(reply, "ai", 0)) >= 0 &&
-            (r = sd_bus_message_open_container(reply, 'a', "i")) >= 0 && (r = appendUnknownIds(call, reply)) >= 0 &&
-            (r = sd_bus_message_close_container(reply)) >= 0)
+            (r = sd_bus_message_open_container(reply, 'a', "i")) >= 0 &&
+            (r = appendUnknownIds(call, reply, error)) >= 0 && (r = sd_bus_message_close_container(reply)) >= 0)
             r = sd_bus_send(nullptr, reply, nullptr);
         sd_bus_message_unref(reply);
         return r;

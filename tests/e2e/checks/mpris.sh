@@ -186,8 +186,8 @@ check_ostrel_mpris_position_from_the_start() {  # ctest: pipewire too
 
 check_ostrel_mpris_volume() {  # ctest: pipewire too
     # Volume and Rate are read/write; a Volume set over the bus is heard on
-    # the sink within 150 ms and announced once; Rate 1.0 is taken, others
-    # are ignored.
+    # the sink and announced once, and held to [0, 1]; Rate 1.0 is taken,
+    # others are ignored.
     start_bus && start_ostrel || return 1
     wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
     local intro
@@ -197,7 +197,7 @@ check_ostrel_mpris_volume() {  # ctest: pipewire too
     [ "$(mpris_get Volume)" = 1 ] || fail "Volume $(mpris_get Volume) at start, expected 1"
     monitor_changes || return 1
     drop_tone && start_watch || return 1
-    local t full count ms quiet
+    local t full count ms quiet loud
     t=$(now)
     wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null || { fail "the monitor hears nothing"; return 1; }
     t=$(now)
@@ -224,6 +224,13 @@ check_ostrel_mpris_volume() {  # ctest: pipewire too
     mpris_set Volume d 1 || fail "setting Volume 1 failed"
     wait_for 5 python3 "$WATCH" level-after "$t" "$full" "$WORK/watch.log" >/dev/null ||
         fail "Volume 1 does not bring back the full level $full"
+    # Above 1 is 1: a bus client cannot add gain that clips.
+    mpris_set Volume d 10 || fail "setting Volume 10 failed"
+    [ "$(mpris_get Volume)" = 1 ] || fail "Volume reads $(mpris_get Volume) after setting 10"
+    t=$(now)
+    wait_for 5 line_count "$WORK/watch.log" $(($(wc -l <"$WORK/watch.log") + 30))
+    loud=$(python3 "$WATCH" peak-between "$t" "$(now)" "$WORK/watch.log")
+    [ $((loud * 10)) -le $((full * 11)) ] || fail "Volume 10 peaks at $loud, above the full level $full"
     # A new drop keeps the volume the desktop set.
     mpris_set Volume d 0.5 || fail "setting Volume 0.5 failed"
     drop_tone || return 1
@@ -322,4 +329,60 @@ check_ostrel_second_start_raises_the_first() {
     [ "$(xdotool search --name '^Ostrel$' | wc -l)" -eq 1 ] || fail "more than one strip"
     kill -0 "$pid" 2>/dev/null || fail "the first player ended"
     close_cleanly "$pid" "$id"
+}
+
+at_most_one_running() {
+    local pid n=0
+    for pid in "${STARTS[@]}"; do kill -0 "$pid" 2>/dev/null && n=$((n + 1)); done
+    [ $n -le 1 ]
+}
+
+check_ostrel_one_player_from_many_starts() {
+    # Twenty starts at the same moment on a session bus with no player: one
+    # takes the name and shows the strip, every other raises it and ends
+    # with 0. One process, one strip, one media-controls name remain.
+    start_display && start_wm && start_sound && start_bus || return 1
+    local pid alive=() names
+    STARTS=()
+    for _ in $(seq 20); do
+        spawn "$OSTREL" >>"$WORK/out" 2>>"$WORK/ostrel.log"
+        STARTS+=("$LAST_PID")
+    done
+    wait_for 30 at_most_one_running
+    for pid in "${STARTS[@]}"; do
+        if kill -0 "$pid" 2>/dev/null; then
+            alive+=("$pid")
+        else
+            wait "$pid"
+            EXIT_STATUS=$?
+            [ "$EXIT_STATUS" -eq 0 ] || fail "a start that found the player exited with $EXIT_STATUS"
+        fi
+    done
+    [ ${#alive[@]} -eq 1 ] || { fail "${#alive[@]} players still run after 20 starts"; return 1; }
+    wait_for 10 name_owned $MPRIS_NAME || { fail "the player's name is not owned"; return 1; }
+    names=$(dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.ListNames | grep -c "$MPRIS_NAME")
+    [ "$names" -eq 1 ] || fail "$names media-controls names on the bus"
+    local id
+    id=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    [ "$(xdotool search --name '^Ostrel$' | wc -l)" -eq 1 ] || fail "more than one strip"
+    close_cleanly "${alive[0]}" "$id"
+}
+
+check_ostrel_bus_calls_no_client_sends() {
+    # A 100 MiB argument to the media controls and a tray menu call naming
+    # 200,000 items: both are answered with an error, and the player goes on
+    # playing and taking clicks.
+    start_bus && start_ostrel || return 1
+    wait_for 10 listed || { fail "playerctl does not list the player"; return 1; }
+    drop_tone || return 1
+    local answer
+    answer=$(/usr/bin/python3 "$HERE/tools/huge_call.py" uri $((100 * 1024 * 1024)))
+    [ "$answer" = org.freedesktop.DBus.Error.NotSupported ] || fail "a 100 MiB URI was answered with '$answer'"
+    answer=$(/usr/bin/python3 "$HERE/tools/huge_call.py" menu 200000)
+    [ "$answer" = org.freedesktop.DBus.Error.LimitsExceeded ] || fail "200,000 menu items were answered with '$answer'"
+    status_is Playing || fail "status $(player status) after the calls"
+    click_at 212 115
+    wait_for 5 sink_sounds silent || fail "stop did not silence the sink after the calls: $(cat "$WORK/verdict")"
+    close_cleanly "$PID" "$ID"
 }

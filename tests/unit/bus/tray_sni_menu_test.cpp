@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -139,3 +140,29 @@ TEST_F(SniMenuTest, SingleCallsOnTheRootSucceedAndOnOtherIdsFail) {
 }
 
 }  // namespace
+
+TEST_F(SniMenuTest, GroupCallsOverLongerListsThanAnyHostSendsAreRefused) {
+    // 256 ids are answered; 65536, as a hostile client might send, are
+    // refused at the first id past that, without a reply that names them all.
+    for (const std::size_t count : {std::size_t{256}, std::size_t{1} << 16}) {
+        std::vector<int> ids(count, 7);
+        ids[0] = 0;
+        const bool ok = count == 256;
+        for (const char* method : {"GetGroupProperties", "AboutToShowGroup", "EventGroup"}) {
+            sd_bus_message* reply = Call(method, [&](sd_bus_message* m) {
+                if (std::string(method) == "EventGroup") {
+                    sd_bus_message_open_container(m, 'a', "(isvu)");
+                    for (int id : ids) sd_bus_message_append(m, "(isvu)", id, "opened", "i", 0, 0u);
+                    sd_bus_message_close_container(m);
+                    return;
+                }
+                sd_bus_message_append_array(m, 'i', ids.data(), ids.size() * sizeof(int));
+                if (std::string(method) == "GetGroupProperties") sd_bus_message_append(m, "as", 0);
+            });
+            ASSERT_NE(reply, nullptr) << method;
+            EXPECT_EQ(ErrorName(reply), ok ? "" : "org.freedesktop.DBus.Error.LimitsExceeded")
+                << method << " " << count;
+            sd_bus_message_unref(reply);
+        }
+    }
+}
