@@ -346,6 +346,13 @@ void X11Backend::dispatch(XEvent& event) {
     if (handleMoveEvent(event)) return;
     if (handlePopupEvent(event)) return;
     if (m_tray && m_tray->handleEvent(event)) return;
+    if (event.type == ConfigureNotify || event.type == MapNotify) {
+        // The frame's own place is the window's too.
+        if (WindowState* framed = findByFrame(event.xany.window)) {
+            reportOrigin(*framed, event.xany.serial);
+            return;
+        }
+    }
     WindowState* window = find(event.xany.window);
     if (!window) return;
     if (window->swayAfterMap) swayAfterMap(*window);
@@ -378,6 +385,9 @@ void X11Backend::dispatch(XEvent& event) {
         reportOrigin(*window, event.xany.serial);
         break;
     case ReparentNotify:
+        watchFrame(*window, event.xreparent.parent);
+        reportOrigin(*window, event.xany.serial);
+        break;
     case MapNotify: reportOrigin(*window, event.xany.serial); break;
     case FocusOut: {
         const XFocusChangeEvent& f = event.xfocus;
@@ -446,6 +456,20 @@ void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     window.originKnown = true;
     window.origin = origin;
     win32::onMoved(window.xid, origin);
+}
+
+void X11Backend::watchFrame(WindowState& window, ::Window parent) {
+    // The frame's events are selected before the place is read, so any move
+    // of it after that read is heard of.
+    window.frame = parent == m_root ? 0 : parent;
+    if (window.frame) XSelectInput(m_display, window.frame, StructureNotifyMask);
+}
+
+WindowState* X11Backend::findByFrame(::Window frame) {
+    if (!frame) return nullptr;
+    for (auto& [xid, window] : m_windows)
+        if (window->frame == frame) return window.get();
+    return nullptr;
 }
 
 bool X11Backend::wmRunning() {

@@ -84,6 +84,11 @@ struct WindowState {
     std::vector<RECT> blur;
     bool originKnown = false;
     POINT origin{};  // of the client area
+    // The window manager's frame around the X window, watched: a window
+    // manager that takes the window over (after a restart) reparents it into
+    // a frame it places only afterwards, telling the client nothing when
+    // the place is the one the window already had.
+    ::Window frame = 0;
     // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
     // Mapped by setVisible, and the request that mapped it: focus changes
@@ -158,6 +163,9 @@ private:
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
     // `serial` is the event's that prompted it.
     void reportOrigin(WindowState& window, unsigned long serial);
+    // Follows the frame a reparenting window manager put the window in.
+    void watchFrame(WindowState& window, ::Window parent);
+    WindowState* findByFrame(::Window frame);
     // Where the client area of one of our windows (or the top-left of any
     // other) lies on the root.
     bool rootOrigin(::Window xid, POINT* origin);

@@ -305,3 +305,35 @@ check_ostrel_blur_follows_box() {
         fail "with the bubble the blur region is $(blur_of "$ID"), not 3, 78, 500, 30"
     close_cleanly "$PID" "$ID"
 }
+
+restart_wm() {
+    spawn openbox --sm-disable --replace >"$WORK/openbox2.log" 2>&1
+    # The new one has its own check window, and has taken the strip back.
+    wait_for 10 sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -qv '$1'" || { fail "openbox did not restart"; return 1; }
+    wait_for 10 sh -c "xprop -root _NET_CLIENT_LIST | grep -qi '$(printf '0x%x' "$ID")'" ||
+        { fail "the new openbox does not manage the strip"; return 1; }
+}
+
+check_ostrel_window_manager_restart() {
+    # A new window manager takes the strip where it was: the next box
+    # change (the bubble showing and going) keeps the client area in
+    # place, and a click right after the restart reaches the strip.
+    start_ostrel || return 1
+    log "strip at $OX,$OY"
+    restart_wm "$(xprop -root _NET_SUPPORTING_WM_CHECK)" || return 1
+    [ "$(window_origin "$ID")" = "$OX $OY" ] || fail "the restart moved the strip to $(window_origin "$ID")"
+    click_at 157 115
+    pointer_at 157 60
+    wait_for 5 sh -c "import -window root '$WORK/screen.png' 2>/dev/null &&
+        convert '$WORK/screen.png' -format '%[fx:int(255*u.r)] %[fx:int(255*u.g)] %[fx:int(255*u.b)]' \
+            -crop 1x1+$((OX + 133))+$((OY + 112)) +repage info: | grep -qx '18[2-4] 20[6-8] 23[0-2]'" ||
+        fail "the click right after the restart did not reach previous"
+    pointer_at 267 115
+    wait_for 5 lit_at 267 60 || { fail "no bubble over play/pause after the restart"; return 1; }
+    pointer_at 267 60
+    wait_for 5 dark_at 267 60 || fail "the bubble stays"
+    local x y
+    read -r x y < <(x_window_origin "$ID")
+    [ "$x $y" = "$((OX + 17)) $((OY + 97))" ] || fail "after the bubble the strip is at $x,$y, not $((OX + 17)),$((OY + 97))"
+    close_cleanly "$PID" "$ID"
+}
