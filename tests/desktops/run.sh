@@ -374,6 +374,37 @@ check_clicks_pass_through() {
     stop_ostrel
 }
 
+# The client pixel X Y of the last screenshot differs from "R G B".
+pixel_changed() { shoot && [ "$(pixel $((OX + $1)) $((OY + $2)))" != "$3" ]; }
+
+check_bubble_corners_pass_through() {
+    # While the hint bubble shows over play/pause, a press beside it, inside
+    # the box around the strip and the bubble, reaches the X window under it:
+    # no window of the player's covers what does not show.
+    start_ostrel || return 1
+    helper xev -geometry 220x90+$((OX + 20))+$((OY - 10)) -name e2e-xev >"$DIR/xev.out" 2>&1
+    wait_for 10 sh -c "xdotool search --name '^e2e-xev\$'" || { fail "no xev window"; return 1; }
+    local xev before seen
+    xev=$(xdotool search --name '^e2e-xev$' | head -n1)
+    wait_for 10 is_viewable "$xev" || { fail "xev is not shown"; return 1; }
+    wait_for 5 xev_placed "$xev" || { fail "xev's client area $(window_origin "$xev") is not left of the bubble"; return 1; }
+    wait_for 5 activated e2e-xev "$xev" || { fail "xev is not activated"; return 1; }
+    # The bubble's glass over play/pause, against what was there before.
+    shoot
+    before=$(pixel $((OX + 267)) $((OY + 60)))
+    pointer $((OX + 267)) $((OY + 115)) move
+    wait_for 5 pixel_changed 267 60 "$before" || { fail "no bubble over play/pause"; return 1; }
+    seen=$(grep -ac ButtonPress "$DIR/xev.out")
+    pointer $((OX + 60)) $((OY + 60)) move
+    sleep 0.3
+    pixel_changed 267 60 "$before" || { fail "the bubble went before the press"; return 1; }
+    keep_shot bubble-corner
+    pointer $((OX + 60)) $((OY + 60)) click
+    wait_for 5 sh -c "[ \$(grep -ac ButtonPress '$DIR/xev.out') -gt $seen ]" ||
+        fail "a press beside the bubble did not reach the X window under it"
+    stop_ostrel
+}
+
 check_tray_icon() {
     # The desktop shows the icon; a click on it hides the strip, the next
     # brings it back painted.
@@ -460,7 +491,7 @@ gnome_media_controls_raise() {
 
 # --- main ---------------------------------------------------------------------------
 
-ALL_CHECKS="drop_heard clicks_pass_through tray_icon one_player"
+ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through tray_icon one_player"
 [ $# -eq 0 ] && set -- $ALL_CHECKS
 
 DIR=$(mktemp -d /tmp/e2e.XXXX)

@@ -42,6 +42,15 @@ struct Atoms {
 // [first, end) that did; {0, 0} when none did.
 std::pair<int, int> copyChanged(const std::uint32_t* from, std::uint32_t* to, int count);
 
+// A part of what a keyed window shows beyond its box, in an X window of
+// its own (see shown_parts.h): override-redirect, so no window manager
+// places, frames or focuses it; it follows the managed X window.
+struct PartWindow {
+    ::Window xid = 0;
+    RECT box{};  // client coordinates
+    bool mapped = false;
+};
+
 struct WindowState {
     ::Window xid = 0;
     win32::NativeWindowDesc desc;
@@ -77,6 +86,14 @@ struct WindowState {
     int xHeight = 0;
     bool resizing = false;
     std::chrono::steady_clock::time_point resizeUntil;
+    // What shows outside `box`, each part in an X window of its own.
+    std::vector<PartWindow> parts;
+    // The managed X window is mapped, as the server last said: the parts
+    // show with it (hidden, iconified, faded out, or withdrawn).
+    bool onScreen = false;
+    // _NET_WM_WINDOW_OPACITY as last set, for the parts too.
+    bool opacitySet = false;
+    unsigned long opacity = 0;
     // Set while the colour key leaves nothing to show: nothing to draw.
     bool showsNothing = false;
     // The blur-behind region in client coordinates, sent relative to the box.
@@ -186,6 +203,8 @@ private:
 
     // present.cpp
     void putArea(WindowState& window, int x, int y, int width, int height);
+    // Puts what of the area lies in `box` into `xid`, which covers it.
+    void putAreaInto(WindowState& window, ::Window xid, const RECT& box, int x, int y, int width, int height);
     void activatePending();  // what setForeground left for the loop
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
@@ -203,6 +222,9 @@ private:
     // A ConfigureNotify's size: what a resize waited for.
     void sizeReported(WindowState& window, int width, int height);
     void sendBlurRegion(const WindowState& window);
+    void sendOpacity(const WindowState& window, ::Window xid);
+    // The blur region's rectangles inside `box`, relative to it, on `xid`.
+    void sendBlurRegion(const WindowState& window, ::Window xid, const RECT& box);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
     // Whether the X window follows its box to where it is asked to go.
@@ -216,6 +238,24 @@ private:
     void swayAfterMap(WindowState& window);
     // Pointer input over the X window in client coordinates.
     static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
+
+    // parts.cpp
+    // Covers `boxes` (client coordinates) with part windows, reusing those
+    // there are; before the box changes (the X window's place still holds
+    // the old one).
+    void setParts(WindowState& window, const std::vector<RECT>& boxes);
+    // Puts the parts where the client area now is.
+    void placeParts(WindowState& window);
+    // Maps those not mapped, or unmaps all.
+    void showParts(WindowState& window, bool shown);
+    void destroyParts(WindowState& window);
+    // The window a part window belongs to, and the part.
+    WindowState* findPartOwner(::Window xid, PartWindow** part);
+    // Expose and pointer input over a part window.
+    bool handlePartEvent(const XEvent& event);
+    // Whether the pointer at root (x, y) is over another of the window's X
+    // windows than `leaving`: no leave of the window.
+    bool overOtherPart(const WindowState& window, ::Window leaving, int x, int y);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);
