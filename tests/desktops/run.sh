@@ -162,12 +162,11 @@ is_viewable() { [ "$(map_state "$1")" = IsViewable ]; }
 is_unmapped() { [ "$(map_state "$1")" = IsUnMapped ]; }
 window_origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'; }
 
-# The player's X window covers only what shows of its 540x200 client area:
-# by the X window's size, WIDTH HEIGHT LEFT TOP of its place in the client
-# area (the idle strip with its glow, the strip with the hint bubble). The
-# client area's origin on the root, from that:
+# The player's X window covers only what shows of its 540x200 client area
+# (the hint bubble shows in an X window of its own): by the X window's size,
+# WIDTH HEIGHT LEFT TOP of its place in the client area (the strip with its
+# glow, or all of it). The client area's origin on the root, from that:
 readonly STRIP_BOXES="506 36 17 97
-506 111 17 22
 540 200 0 0"
 readonly DROP_AT="93,18" # client (110, 115), on the strip
 client_origin() {
