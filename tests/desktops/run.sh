@@ -405,6 +405,35 @@ check_bubble_corners_pass_through() {
     stop_ostrel
 }
 
+origin_at() { [ "$(client_origin "$ID")" = "$1 $2" ]; }
+
+check_drag_with_the_bubble() {
+    # A drag that starts while the hint bubble shows (the press ends the
+    # hover) moves the strip exactly as far as the pointer went.
+    start_ostrel || return 1
+    local before step
+    before=$(pixel $((OX + 212)) $((OY + 60)))
+    pointer $((OX + 212)) $((OY + 115)) move
+    wait_for 5 pixel_changed 212 60 "$before" || { fail "no bubble over stop"; return 1; }
+    # Out in one jump over nothing of the strip: the hover stays.
+    pointer 5 $((SCREEN_H - 5)) move
+    sleep 0.3
+    pixel_changed 212 60 "$before" || { fail "the bubble went with the pointer"; return 1; }
+    # By the glass right of the volume button.
+    pointer $((OX + 440)) $((OY + 115)) move
+    sleep 0.3
+    pointer $((OX + 440)) $((OY + 115)) press
+    for step in 1 2 3 4 5; do
+        sleep 0.1
+        pointer $((OX + 440 + step * 20)) $((OY + 115 + step * 16)) move
+    done
+    sleep 0.3
+    pointer $((OX + 540)) $((OY + 195)) release
+    wait_for 5 origin_at $((OX + 100)) $((OY + 80)) ||
+        fail "dragged by +100,+80 the strip moved from $OX,$OY to $(client_origin "$ID")"
+    stop_ostrel
+}
+
 check_tray_icon() {
     # The desktop shows the icon; a click on it hides the strip, the next
     # brings it back painted.
@@ -491,7 +520,7 @@ gnome_media_controls_raise() {
 
 # --- main ---------------------------------------------------------------------------
 
-ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through tray_icon one_player"
+ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through drag_with_the_bubble tray_icon one_player"
 [ $# -eq 0 ] && set -- $ALL_CHECKS
 
 DIR=$(mktemp -d /tmp/e2e.XXXX)
