@@ -41,10 +41,10 @@ void X11Backend::setParts(WindowState& window, const std::vector<RECT>& boxes) {
             ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask;
         PartWindow part;
         part.box = box;
-        part.xid = XCreateWindow(m_display, m_root, x, y, width, height, 0, window.argb ? 32 : m_depth, InputOutput,
-                                 window.argb ? m_argbVisual : m_visual,
-                                 CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixel | CWEventMask,
-                                 &attributes);
+        part.xid =
+            XCreateWindow(m_display, m_root, x, y, width, height, 0, window.argb ? 32 : m_depth, InputOutput,
+                          window.argb ? m_argbVisual : m_visual,
+                          CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
         if (!part.xid) continue;
         // For compositors: the same kind of window, of the same program.
         setWindowType(part.xid, window.desc.popup ? m_atoms.netWmWindowTypePopupMenu : m_atoms.netWmWindowTypeUtility);
