@@ -234,7 +234,7 @@ on_argb_visual() {  # ID
 }
 
 # A colour-keyed window of ours is an X window over only what shows of it,
-# its client area reaching beyond (and a part that shows apart, the hint
+# its client area reaching beyond (and a piece that shows apart, the hint
 # bubble, an X window of its own). What shows, by the X window's size:
 # WIDTH HEIGHT LEFT TOP, the X window's place in the client area: the
 # strip, the volume menu, the probe's white middle.

@@ -3,7 +3,7 @@
 // client area staying where the core put it. Under sway, which centres a
 // floating X window on every request to move or resize it, through sway's
 // own socket instead.
-#include "platform/x11/shown_parts.h"
+#include "platform/x11/shown_pieces.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -11,7 +11,7 @@ namespace x11 {
 // How long a resize may wait for the window manager before drawing goes on.
 constexpr std::chrono::milliseconds kResizeWait{500};
 // The see-through area (device pixels) an X window more must save.
-constexpr long kPartCost = 64 * 64;
+constexpr long kPieceCost = 64 * 64;
 
 void X11Backend::setBox(WindowState& window, const RECT& box) {
     const RECT& old = window.box;
@@ -94,24 +94,24 @@ bool X11Backend::boxesMove() {
 
 void X11Backend::fitBoxToShape(WindowState& window) {
     if (!boxesMove()) {
-        destroyParts(window);
+        destroyPieces(window);
         setBox(window, RECT{0, 0, window.width, window.height});
         return;
     }
-    std::vector<RECT> shown = shownParts(window.shape, kPartCost);
+    std::vector<RECT> shown = shownPieces(window.shape, kPieceCost);
     // With nothing to show the window keeps its rectangle: a window manager
     // places a new window by the size it is mapped with.
-    const int largest = largestPart(shown);
+    const int largest = largestPiece(shown);
     if (largest < 0) {
-        destroyParts(window);
+        destroyPieces(window);
         return;
     }
-    // The managed X window keeps the largest part, the strip: what shows
+    // The managed X window keeps the largest piece, the strip: what shows
     // and goes above it (the bubble) changes no box the window manager
     // holds, nor the one a move it began is read against.
     const RECT box = shown[largest];
     shown.erase(shown.begin() + largest);
-    setParts(window, shown);
+    setPieces(window, shown);
     setBox(window, box);
 }
 

@@ -81,8 +81,8 @@ RECT X11Backend::storeArea(WindowState& window, const win32::PixelView& surface,
 void X11Backend::putArea(WindowState& window, int x, int y, int width, int height) {
     if (window.pixels.empty()) return;
     if (window.colorKey && window.shapeApplied && window.showsNothing) return;
-    // The parts are no window manager's business: drawn at once.
-    for (const PartWindow& part : window.parts) putAreaInto(window, part.xid, part.box, x, y, width, height);
+    // The pieces are no window manager's business: drawn at once.
+    for (const PieceWindow& piece : window.pieces) putAreaInto(window, piece.xid, piece.box, x, y, width, height);
     if (window.resizing) {
         // Drawn whole once the new size is reported.
         if (std::chrono::steady_clock::now() < window.resizeUntil) return;
@@ -133,7 +133,7 @@ void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF 
     } else if (m_hasShape && state->shapeApplied) {
         clearShape(*state);
         // All of it shows now.
-        destroyParts(*state);
+        destroyPieces(*state);
         setBox(*state, RECT{0, 0, state->width, state->height});
         putArea(*state, 0, 0, state->width, state->height);
     } else if (redraw) {
@@ -175,14 +175,14 @@ void X11Backend::updateShape(WindowState& window, int top, int bottom) {
     const int y = -window.box.top;
     XShapeCombineMask(m_display, window.xid, ShapeBounding, x, y, bitmap, ShapeSet);
     XShapeCombineMask(m_display, window.xid, ShapeInput, x, y, bitmap, ShapeSet);
-    for (const PartWindow& part : window.parts) {
-        XShapeCombineMask(m_display, part.xid, ShapeBounding, -part.box.left, -part.box.top, bitmap, ShapeSet);
-        XShapeCombineMask(m_display, part.xid, ShapeInput, -part.box.left, -part.box.top, bitmap, ShapeSet);
+    for (const PieceWindow& piece : window.pieces) {
+        XShapeCombineMask(m_display, piece.xid, ShapeBounding, -piece.box.left, -piece.box.top, bitmap, ShapeSet);
+        XShapeCombineMask(m_display, piece.xid, ShapeInput, -piece.box.left, -piece.box.top, bitmap, ShapeSet);
     }
     XFreePixmap(m_display, bitmap);
     window.shapeApplied = true;
-    // Shaped before they show: a part mapped whole would flash its key.
-    showParts(window, window.onScreen);
+    // Shaped before they show: a piece mapped whole would flash its key.
+    showPieces(window, window.onScreen);
 }
 
 }  // namespace x11

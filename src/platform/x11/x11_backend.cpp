@@ -230,7 +230,7 @@ void X11Backend::destroyWindow(win32::NativeWindow window) {
     }
     if (m_drag.target == it->first) m_drag = DragState{};
     popupHidden(*it->second);
-    destroyParts(*it->second);
+    destroyPieces(*it->second);
     XDestroyWindow(m_display, it->first);
     m_windows.erase(it);
     XFlush(m_display);
@@ -259,7 +259,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         if (state->desc.popup) popupHidden(*state);
         if (m_foregroundPending == state->xid) m_foregroundPending = 0;
         state->mapped = false;
-        showParts(*state, false);
+        showPieces(*state, false);
         state->swayAfterMap = false;
         state->resizing = false;  // the next showing's Expose draws it
         XWithdrawWindow(m_display, state->xid, m_screen);
@@ -348,7 +348,7 @@ void X11Backend::dispatch(XEvent& event) {
     if (handleMoveEvent(event)) return;
     if (handlePopupEvent(event)) return;
     if (m_tray && m_tray->handleEvent(event)) return;
-    if (handlePartEvent(event)) return;
+    if (handlePieceEvent(event)) return;
     if (event.type == ConfigureNotify || event.type == MapNotify) {
         // The frame's own place is the window's too.
         if (WindowState* framed = findByFrame(event.xany.window)) {
@@ -380,7 +380,7 @@ void X11Backend::dispatch(XEvent& event) {
         // The pointer's own way out of the window's shape; not a grab that
         // starts or ends, nor a move into a child window.
         if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
-        if (overOtherPart(*window, window->xid, event.xcrossing.x_root, event.xcrossing.y_root)) break;
+        if (overOtherPiece(*window, window->xid, event.xcrossing.x_root, event.xcrossing.y_root)) break;
         m_lastTime = event.xcrossing.time;
         win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
         break;
@@ -394,12 +394,12 @@ void X11Backend::dispatch(XEvent& event) {
         break;
     case MapNotify:
         window->onScreen = true;
-        showParts(*window, true);
+        showPieces(*window, true);
         reportOrigin(*window, event.xany.serial);
         break;
     case UnmapNotify:
         window->onScreen = false;
-        showParts(*window, false);
+        showPieces(*window, false);
         break;
     case FocusOut: {
         const XFocusChangeEvent& f = event.xfocus;
@@ -467,7 +467,7 @@ void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     if (window.originKnown && origin.x == window.origin.x && origin.y == window.origin.y) return;
     window.originKnown = true;
     window.origin = origin;
-    placeParts(window);
+    placePieces(window);
     win32::onMoved(window.xid, origin);
 }
 
@@ -621,7 +621,7 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     // Where a later showing puts it back.
     state->origin = screen;
     state->originKnown = true;
-    placeParts(*state);
+    placePieces(*state);
     XFlush(m_display);
 }
 
@@ -646,7 +646,7 @@ void X11Backend::setOpacity(win32::NativeWindow window, double opacity) {
     state->opacitySet = opacity < 1.0;  // NaN too: opaque is the harmless reading
     state->opacity = state->opacitySet && opacity > 0.0 ? static_cast<unsigned long>(opacity * 0xFFFFFFFFu) : 0;
     sendOpacity(*state, state->xid);
-    for (const PartWindow& part : state->parts) sendOpacity(*state, part.xid);
+    for (const PieceWindow& piece : state->pieces) sendOpacity(*state, piece.xid);
     XFlush(m_display);
 }
 
@@ -673,7 +673,7 @@ void X11Backend::setBlurRegion(win32::NativeWindow window, const std::vector<REC
 
 void X11Backend::sendBlurRegion(const WindowState& window) {
     sendBlurRegion(window, window.xid, window.box);
-    for (const PartWindow& part : window.parts) sendBlurRegion(window, part.xid, part.box);
+    for (const PieceWindow& piece : window.pieces) sendBlurRegion(window, piece.xid, piece.box);
 }
 
 void X11Backend::sendBlurRegion(const WindowState& window, ::Window xid, const RECT& box) {

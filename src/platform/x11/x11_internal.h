@@ -42,10 +42,10 @@ struct Atoms {
 // [first, end) that did; {0, 0} when none did.
 std::pair<int, int> copyChanged(const std::uint32_t* from, std::uint32_t* to, int count);
 
-// A part of what a keyed window shows beyond its box, in an X window of
-// its own (see shown_parts.h): override-redirect, so no window manager
+// A piece of what a keyed window shows beyond its box, in an X window of
+// its own (see shown_pieces.h): override-redirect, so no window manager
 // places, frames or focuses it; it follows the managed X window.
-struct PartWindow {
+struct PieceWindow {
     ::Window xid = 0;
     RECT box{};  // client coordinates
     bool mapped = false;
@@ -86,12 +86,12 @@ struct WindowState {
     int xHeight = 0;
     bool resizing = false;
     std::chrono::steady_clock::time_point resizeUntil;
-    // What shows outside `box`, each part in an X window of its own.
-    std::vector<PartWindow> parts;
-    // The managed X window is mapped, as the server last said: the parts
+    // What shows outside `box`, each piece in an X window of its own.
+    std::vector<PieceWindow> pieces;
+    // The managed X window is mapped, as the server last said: the pieces
     // show with it (hidden, iconified, faded out, or withdrawn).
     bool onScreen = false;
-    // _NET_WM_WINDOW_OPACITY as last set, for the parts too.
+    // _NET_WM_WINDOW_OPACITY as last set, for the pieces too.
     bool opacitySet = false;
     unsigned long opacity = 0;
     // Set while the colour key leaves nothing to show: nothing to draw.
@@ -239,23 +239,23 @@ private:
     // Pointer input over the X window in client coordinates.
     static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
 
-    // parts.cpp
-    // Covers `boxes` (client coordinates) with part windows, reusing those
+    // pieces.cpp
+    // Covers `boxes` (client coordinates) with piece windows, reusing those
     // there are; before the box changes (the X window's place still holds
     // the old one).
-    void setParts(WindowState& window, const std::vector<RECT>& boxes);
-    // Puts the parts where the client area now is.
-    void placeParts(WindowState& window);
+    void setPieces(WindowState& window, const std::vector<RECT>& boxes);
+    // Puts the pieces where the client area now is.
+    void placePieces(WindowState& window);
     // Maps those not mapped, or unmaps all.
-    void showParts(WindowState& window, bool shown);
-    void destroyParts(WindowState& window);
-    // The window a part window belongs to, and the part.
-    WindowState* findPartOwner(::Window xid, PartWindow** part);
-    // Expose and pointer input over a part window.
-    bool handlePartEvent(const XEvent& event);
+    void showPieces(WindowState& window, bool shown);
+    void destroyPieces(WindowState& window);
+    // The window a piece window belongs to, and the piece.
+    WindowState* findPieceOwner(::Window xid, PieceWindow** piece);
+    // Expose and pointer input over a piece window.
+    bool handlePieceEvent(const XEvent& event);
     // Whether the pointer at root (x, y) is over another of the window's X
     // windows than `leaving`: no leave of the window.
-    bool overOtherPart(const WindowState& window, ::Window leaving, int x, int y);
+    bool overOtherPiece(const WindowState& window, ::Window leaving, int x, int y);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);

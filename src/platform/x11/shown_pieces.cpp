@@ -1,4 +1,4 @@
-#include "platform/x11/shown_parts.h"
+#include "platform/x11/shown_pieces.h"
 
 #include <algorithm>
 #include <limits>
@@ -26,7 +26,7 @@ RowSpan spanOf(const ShapeMask& mask, int y) {
 
 }  // namespace
 
-std::vector<RECT> shownParts(const ShapeMask& mask, long partCost) {
+std::vector<RECT> shownPieces(const ShapeMask& mask, long partCost) {
     const int height = mask.height;
     std::vector<RowSpan> rows(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) rows[y] = spanOf(mask, y);
@@ -58,7 +58,7 @@ std::vector<RECT> shownParts(const ShapeMask& mask, long partCost) {
         }
     }
 
-    std::vector<RECT> parts;
+    std::vector<RECT> pieces;
     for (int end = height; end > 0; end = from[end]) {
         RECT box{mask.width, end, 0, from[end]};
         for (int y = from[end]; y < end; ++y) {
@@ -69,17 +69,17 @@ std::vector<RECT> shownParts(const ShapeMask& mask, long partCost) {
             box.top = std::min(box.top, static_cast<LONG>(y));
             box.bottom = y + 1;
         }
-        if (box.right > box.left) parts.push_back(box);
+        if (box.right > box.left) pieces.push_back(box);
     }
-    std::reverse(parts.begin(), parts.end());
-    return parts;
+    std::reverse(pieces.begin(), pieces.end());
+    return pieces;
 }
 
-int largestPart(const std::vector<RECT>& parts) {
+int largestPiece(const std::vector<RECT>& pieces) {
     int largest = -1;
     long long largestArea = -1;
-    for (int i = 0; i < static_cast<int>(parts.size()); ++i) {
-        const RECT& r = parts[i];
+    for (int i = 0; i < static_cast<int>(pieces.size()); ++i) {
+        const RECT& r = pieces[i];
         const long long area = static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
         if (area > largestArea) {
             largest = i;

@@ -1,4 +1,4 @@
-// The parts of a keyed window that show beyond its box (the hint bubble
+// The pieces of a keyed window that show beyond its box (the hint bubble
 // above the strip), each in an override-redirect X window of its own that
 // follows the managed one: placed by the client area's origin, shown while
 // the managed window is mapped, with its opacity and blur region, and its
@@ -11,10 +11,10 @@
 
 namespace x11 {
 
-void X11Backend::setParts(WindowState& window, const std::vector<RECT>& boxes) {
-    while (window.parts.size() > boxes.size()) {
-        XDestroyWindow(m_display, window.parts.back().xid);
-        window.parts.pop_back();
+void X11Backend::setPieces(WindowState& window, const std::vector<RECT>& boxes) {
+    while (window.pieces.size() > boxes.size()) {
+        XDestroyWindow(m_display, window.pieces.back().xid);
+        window.pieces.pop_back();
     }
     if (boxes.empty()) return;
     POINT client = window.origin;
@@ -24,12 +24,12 @@ void X11Backend::setParts(WindowState& window, const std::vector<RECT>& boxes) {
         const int x = client.x + box.left, y = client.y + box.top;
         const auto width = static_cast<unsigned>(box.right - box.left);
         const auto height = static_cast<unsigned>(box.bottom - box.top);
-        if (i < window.parts.size()) {
-            PartWindow& part = window.parts[i];
-            const RECT& old = part.box;
+        if (i < window.pieces.size()) {
+            PieceWindow& piece = window.pieces[i];
+            const RECT& old = piece.box;
             if (old.left != box.left || old.top != box.top || old.right != box.right || old.bottom != box.bottom)
-                XMoveResizeWindow(m_display, part.xid, x, y, width, height);
-            part.box = box;
+                XMoveResizeWindow(m_display, piece.xid, x, y, width, height);
+            piece.box = box;
             continue;
         }
         XSetWindowAttributes attributes{};
@@ -39,59 +39,59 @@ void X11Backend::setParts(WindowState& window, const std::vector<RECT>& boxes) {
         attributes.background_pixel = 0;
         attributes.event_mask =
             ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask;
-        PartWindow part;
-        part.box = box;
-        part.xid =
+        PieceWindow piece;
+        piece.box = box;
+        piece.xid =
             XCreateWindow(m_display, m_root, x, y, width, height, 0, window.argb ? 32 : m_depth, InputOutput,
                           window.argb ? m_argbVisual : m_visual,
                           CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
-        if (!part.xid) continue;
+        if (!piece.xid) continue;
         // For compositors: the same kind of window, of the same program.
-        setWindowType(part.xid, window.desc.popup ? m_atoms.netWmWindowTypePopupMenu : m_atoms.netWmWindowTypeUtility);
-        XSetTransientForHint(m_display, part.xid, window.xid);
+        setWindowType(piece.xid, window.desc.popup ? m_atoms.netWmWindowTypePopupMenu : m_atoms.netWmWindowTypeUtility);
+        XSetTransientForHint(m_display, piece.xid, window.xid);
         long pid = static_cast<long>(getpid());
-        XChangeProperty(m_display, part.xid, m_atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+        XChangeProperty(m_display, piece.xid, m_atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&pid), 1);
-        if (window.opacitySet) sendOpacity(window, part.xid);
-        window.parts.push_back(part);
+        if (window.opacitySet) sendOpacity(window, piece.xid);
+        window.pieces.push_back(piece);
     }
-    for (const PartWindow& part : window.parts) sendBlurRegion(window, part.xid, part.box);
+    for (const PieceWindow& piece : window.pieces) sendBlurRegion(window, piece.xid, piece.box);
 }
 
-void X11Backend::placeParts(WindowState& window) {
-    for (const PartWindow& part : window.parts)
-        XMoveWindow(m_display, part.xid, window.origin.x + part.box.left, window.origin.y + part.box.top);
+void X11Backend::placePieces(WindowState& window) {
+    for (const PieceWindow& piece : window.pieces)
+        XMoveWindow(m_display, piece.xid, window.origin.x + piece.box.left, window.origin.y + piece.box.top);
 }
 
-void X11Backend::showParts(WindowState& window, bool shown) {
-    for (PartWindow& part : window.parts) {
-        if (part.mapped == shown) continue;
-        part.mapped = shown;
+void X11Backend::showPieces(WindowState& window, bool shown) {
+    for (PieceWindow& piece : window.pieces) {
+        if (piece.mapped == shown) continue;
+        piece.mapped = shown;
         if (shown)
-            XMapRaised(m_display, part.xid);
+            XMapRaised(m_display, piece.xid);
         else
-            XUnmapWindow(m_display, part.xid);
+            XUnmapWindow(m_display, piece.xid);
     }
 }
 
-void X11Backend::destroyParts(WindowState& window) {
-    for (const PartWindow& part : window.parts) XDestroyWindow(m_display, part.xid);
-    window.parts.clear();
+void X11Backend::destroyPieces(WindowState& window) {
+    for (const PieceWindow& piece : window.pieces) XDestroyWindow(m_display, piece.xid);
+    window.pieces.clear();
 }
 
-WindowState* X11Backend::findPartOwner(::Window xid, PartWindow** found) {
+WindowState* X11Backend::findPieceOwner(::Window xid, PieceWindow** found) {
     for (auto& [owner, window] : m_windows) {
-        for (PartWindow& part : window->parts) {
-            if (part.xid != xid) continue;
-            *found = &part;
+        for (PieceWindow& piece : window->pieces) {
+            if (piece.xid != xid) continue;
+            *found = &piece;
             return window.get();
         }
     }
     return nullptr;
 }
 
-bool X11Backend::overOtherPart(const WindowState& window, ::Window leaving, int x, int y) {
-    if (window.parts.empty() || !window.originKnown) return false;
+bool X11Backend::overOtherPiece(const WindowState& window, ::Window leaving, int x, int y) {
+    if (window.pieces.empty() || !window.originKnown) return false;
     const int cx = x - window.origin.x, cy = y - window.origin.y;
     auto over = [&](::Window xid, const RECT& box) {
         if (xid == leaving || cx < box.left || cx >= box.right || cy < box.top || cy >= box.bottom) return false;
@@ -99,28 +99,28 @@ bool X11Backend::overOtherPart(const WindowState& window, ::Window leaving, int 
         return !window.shapeApplied || (cx < shape.width && cy < shape.height && shape.opaqueAt(cx, cy));
     };
     if (over(window.xid, window.box)) return true;
-    for (const PartWindow& part : window.parts)
-        if (over(part.xid, part.box)) return true;
+    for (const PieceWindow& piece : window.pieces)
+        if (over(piece.xid, piece.box)) return true;
     return false;
 }
 
-bool X11Backend::handlePartEvent(const XEvent& event) {
-    PartWindow* part = nullptr;
-    WindowState* window = findPartOwner(event.xany.window, &part);
+bool X11Backend::handlePieceEvent(const XEvent& event) {
+    PieceWindow* piece = nullptr;
+    WindowState* window = findPieceOwner(event.xany.window, &piece);
     if (!window) return false;
     // Input in client coordinates, as over the managed X window.
     auto inClient = [&](win32::PointerEvent pointer) {
         if (window->originKnown) {
             pointer.client = {pointer.screen.x - window->origin.x, pointer.screen.y - window->origin.y};
         } else {
-            pointer.client.x += part->box.left;
-            pointer.client.y += part->box.top;
+            pointer.client.x += piece->box.left;
+            pointer.client.y += piece->box.top;
         }
         return pointer;
     };
     switch (event.type) {
     case Expose:
-        putArea(*window, part->box.left + event.xexpose.x, part->box.top + event.xexpose.y, event.xexpose.width,
+        putArea(*window, piece->box.left + event.xexpose.x, piece->box.top + event.xexpose.y, event.xexpose.width,
                 event.xexpose.height);
         break;
     case ButtonPress:
@@ -136,7 +136,7 @@ bool X11Backend::handlePartEvent(const XEvent& event) {
         break;
     case LeaveNotify:
         if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
-        if (overOtherPart(*window, part->xid, event.xcrossing.x_root, event.xcrossing.y_root)) break;
+        if (overOtherPiece(*window, piece->xid, event.xcrossing.x_root, event.xcrossing.y_root)) break;
         m_lastTime = event.xcrossing.time;
         win32::onPointerLeft(window->xid, inClient(pointerFromCrossing(event.xcrossing)));
         break;

@@ -2,7 +2,7 @@
 // windows of their own: compositors that pick a window by its rectangle
 // (mutter, KWin, wlroots under Xwayland) give a click on a see-through
 // pixel inside it to the window, so one box over a strip and a bubble
-// above part of it would take the clicks beside the bubble.
+// above piece of it would take the clicks beside the bubble.
 #pragma once
 
 #include <vector>
@@ -17,10 +17,10 @@ namespace x11 {
 // more to keep in step), so a band is cut off only where that saves more
 // see-through area than it costs: a bubble narrower than the strip below,
 // never a rounded corner.
-std::vector<RECT> shownParts(const ShapeMask& mask, long partCost);
+std::vector<RECT> shownPieces(const ShapeMask& mask, long partCost);
 
 // The index of the rectangle with the largest area (the first of equals);
 // -1 for none.
-int largestPart(const std::vector<RECT>& parts);
+int largestPiece(const std::vector<RECT>& pieces);
 
 }  // namespace x11
