@@ -162,12 +162,11 @@ is_viewable() { [ "$(map_state "$1")" = IsViewable ]; }
 is_unmapped() { [ "$(map_state "$1")" = IsUnMapped ]; }
 window_origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'; }
 
-# The player's X window covers only what shows of its 540x200 client area:
-# by the X window's size, WIDTH HEIGHT LEFT TOP of its place in the client
-# area (the idle strip with its glow, the strip with the hint bubble). The
-# client area's origin on the root, from that:
+# The player's X window covers only what shows of its 540x200 client area
+# (the hint bubble shows in an X window of its own): by the X window's size,
+# WIDTH HEIGHT LEFT TOP of its place in the client area (the strip with its
+# glow, or all of it). The client area's origin on the root, from that:
 readonly STRIP_BOXES="506 36 17 97
-506 111 17 22
 540 200 0 0"
 readonly DROP_AT="93,18" # client (110, 115), on the strip
 client_origin() {
@@ -374,6 +373,84 @@ check_clicks_pass_through() {
     stop_ostrel
 }
 
+# X has the pointer at X Y, give or take a pixel.
+x_pointer_at() {
+    local x y
+    read -r x y < <(xdotool getmouselocation --shell | awk -F= '/^X=/ {x=$2} /^Y=/ {y=$2} END {print x, y}')
+    [ $((x - $1)) -ge -1 ] && [ $((x - $1)) -le 1 ] && [ $((y - $2)) -ge -1 ] && [ $((y - $2)) -le 1 ]
+}
+# Rests the desktop's pointer on X Y; false when X never sees it arrive
+# (KWin's fake pointer now and then moves nothing in X but with a button).
+hover() {
+    pointer $(($1 - 6)) $(($2 - 3)) move
+    sleep 0.2
+    pointer "$1" "$2" move
+    wait_for 2 x_pointer_at "$1" "$2" && return 0
+    log "skipped: X took no motion of the desktop's pointer (it has it at $(xdotool getmouselocation))"
+    return 1
+}
+
+# The client pixel X Y of the last screenshot differs from "R G B".
+pixel_changed() { shoot && [ "$(pixel $((OX + $1)) $((OY + $2)))" != "$3" ]; }
+
+check_bubble_corners_pass_through() {
+    # While the hint bubble shows over play/pause, a press beside it, inside
+    # the box around the strip and the bubble, reaches the Wayland window
+    # under it: no X window of the player's covers what does not show. (An
+    # X window under it would get the press either way: once the compositor
+    # has given it to Xwayland, X itself follows the input shape.)
+    start_ostrel || return 1
+    helper "$HERE/wayland_window.py" e2e-wayland --maximize >"$DIR/wayland.out" 2>"$DIR/log/wayland.log"
+    wait_for 10 grep -qx mapped "$DIR/wayland.out" || { fail "the Wayland window did not come up"; return 1; }
+    # The bubble's glass over play/pause, against what was there before.
+    local before seen point
+    wait_for 5 strip_painted || { fail "the strip is not shown over the Wayland window"; return 1; }
+    before=$(pixel $((OX + 267)) $((OY + 60)))
+    for point in "60 60" "480 40"; do
+        hover $((OX + 267)) $((OY + 115)) || { stop_ostrel; return 0; }
+        wait_for 5 pixel_changed 267 60 "$before" || { fail "no bubble over play/pause"; return 1; }
+        seen=$(wc -l <"$DIR/wayland.out")
+        read -r x y <<<"$point"
+        pointer $((OX + x)) $((OY + y)) move
+        sleep 0.3
+        pixel_changed 267 60 "$before" || { fail "the bubble went before the press"; return 1; }
+        keep_shot "bubble-corner-$x"
+        pointer $((OX + x)) $((OY + y)) click
+        wait_for 5 wayland_saw press "$seen" || fail "a press beside the bubble at client $x,$y did not reach the Wayland window under it"
+    done
+    ostrel_unfocused || fail "a press beside the bubble gave the player the focus"
+    stop_ostrel
+}
+
+origin_at() { [ "$(client_origin "$ID")" = "$1 $2" ]; }
+
+check_drag_with_the_bubble() {
+    # A drag that starts while the hint bubble shows (the press ends the
+    # hover) moves the strip exactly as far as the pointer went.
+    start_ostrel || return 1
+    local before step
+    before=$(pixel $((OX + 212)) $((OY + 60)))
+    hover $((OX + 212)) $((OY + 115)) || { stop_ostrel; return 0; }
+    wait_for 5 pixel_changed 212 60 "$before" || { fail "no bubble over stop"; return 1; }
+    # Out in one jump over nothing of the strip: the hover stays.
+    pointer 5 $((SCREEN_H - 5)) move
+    sleep 0.3
+    pixel_changed 212 60 "$before" || { fail "the bubble went with the pointer"; return 1; }
+    # By the glass right of the volume button.
+    pointer $((OX + 440)) $((OY + 115)) move
+    sleep 0.3
+    pointer $((OX + 440)) $((OY + 115)) press
+    for step in 1 2 3 4 5; do
+        sleep 0.2
+        pointer $((OX + 440 + step * 20)) $((OY + 115 + step * 16)) move
+    done
+    sleep 0.3
+    pointer $((OX + 540)) $((OY + 195)) release
+    wait_for 5 origin_at $((OX + 100)) $((OY + 80)) ||
+        fail "dragged by +100,+80 the strip moved from $OX,$OY to $(client_origin "$ID")"
+    stop_ostrel
+}
+
 check_tray_icon() {
     # The desktop shows the icon; a click on it hides the strip, the next
     # brings it back painted.
@@ -460,7 +537,7 @@ gnome_media_controls_raise() {
 
 # --- main ---------------------------------------------------------------------------
 
-ALL_CHECKS="drop_heard clicks_pass_through tray_icon one_player"
+ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through drag_with_the_bubble tray_icon one_player"
 [ $# -eq 0 ] && set -- $ALL_CHECKS
 
 DIR=$(mktemp -d /tmp/e2e.XXXX)

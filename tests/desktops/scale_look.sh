@@ -89,11 +89,10 @@ ID=$(xdotool search --all --pid "$PID" --name '^Ostrel$' | head -n1)
 geometry() { xwininfo -id "$ID" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'; }
 
 # The X window covers only what shows of the 540x200 client area, in the
-# player's pixels times its scale S: the idle strip (506x36 at 17,97), the
-# strip with the hint bubble (506x111 at 17,22) or all of it. Prints
+# player's pixels times its scale S: the idle strip (506x36 at 17,97) or
+# all of it; the hint bubble shows in an X window of its own. Prints
 # "S ORIGIN_X ORIGIN_Y BOX" from the window's geometry, or fails.
 readonly BOXES="idle 506 36 17 97
-hint 506 111 17 22
 whole 540 200 0 0"
 placed() {
     local x y w h
@@ -111,7 +110,9 @@ placed() {
         exit 1 }'
 }
 idle_strip() { placed | grep -q ' idle$'; }
-hint_shown() { placed | grep -q ' hint$'; }
+# The bubble's X window: another of the player's that shows.
+bubble() { xdotool search --onlyvisible --pid "$PID" 2>/dev/null | grep -vx "$ID" | head -n1; }
+hint_shown() { [ -n "$(bubble)" ]; }
 wait_for 10 idle_strip || die "the player's window never became the idle strip: $(geometry)"
 read -r S OX OY _ < <(placed)
 IDLE_GEOMETRY=$(geometry)
@@ -162,7 +163,7 @@ if ! wait_for 2 x_at_button; then
 fi
 wait_for 5 hint_shown || log "no hint bubble after 5 s"
 X_POINTER=$(x_pointer)
-HINT_GEOMETRY=$(geometry)
+HINT_GEOMETRY=$(geometry), bubble $(xwininfo -id "$(bubble)" 2>/dev/null | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
 log "pointer: $POINTER_NOTE; sent last to $PX,$PY (compositor), X has it at $X_POINTER, button point $BX,$BY (X)"
 
 "$HERE/$DESKTOP-screenshot.sh" "$DIR" "$OUT/screen.png" >/dev/null || die "no screenshot"

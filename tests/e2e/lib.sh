@@ -234,12 +234,11 @@ on_argb_visual() {  # ID
 }
 
 # A colour-keyed window of ours is an X window over only what shows of it,
-# its client area reaching beyond. What shows, by the X window's size:
-# WIDTH HEIGHT LEFT TOP, the X window's place in the client area: the idle
-# strip, the strip with the bubble over play/pause, the volume menu, the
-# probe's white middle.
+# its client area reaching beyond (and a piece that shows apart, the hint
+# bubble, an X window of its own). What shows, by the X window's size:
+# WIDTH HEIGHT LEFT TOP, the X window's place in the client area: the
+# strip, the volume menu, the probe's white middle.
 readonly KEYED_BOXES="506 36 17 97
-506 111 17 22
 166 57 7 11
 100 100 100 50"
 readonly STRIP_BOX="506 36 17 97"  # the idle strip and its glow

@@ -3,12 +3,15 @@
 // client area staying where the core put it. Under sway, which centres a
 // floating X window on every request to move or resize it, through sway's
 // own socket instead.
+#include "platform/x11/shown_pieces.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
 
 // How long a resize may wait for the window manager before drawing goes on.
 constexpr std::chrono::milliseconds kResizeWait{500};
+// The see-through area (device pixels) an X window more must save.
+constexpr long kPieceCost = 64 * 64;
 
 void X11Backend::setBox(WindowState& window, const RECT& box) {
     const RECT& old = window.box;
@@ -91,14 +94,25 @@ bool X11Backend::boxesMove() {
 
 void X11Backend::fitBoxToShape(WindowState& window) {
     if (!boxesMove()) {
+        destroyPieces(window);
         setBox(window, RECT{0, 0, window.width, window.height});
         return;
     }
-    const RECT shown = opaqueBounds(window.shape);
+    std::vector<RECT> shown = shownPieces(window.shape, kPieceCost);
     // With nothing to show the window keeps its rectangle: a window manager
     // places a new window by the size it is mapped with.
-    if (shown.right <= shown.left || shown.bottom <= shown.top) return;
-    setBox(window, shown);
+    const int largest = largestPiece(shown);
+    if (largest < 0) {
+        destroyPieces(window);
+        return;
+    }
+    // The managed X window keeps the largest piece, the strip: what shows
+    // and goes above it (the bubble) changes no box the window manager
+    // holds, nor the one a move it began is read against.
+    const RECT box = shown[largest];
+    shown.erase(shown.begin() + largest);
+    setPieces(window, shown);
+    setBox(window, box);
 }
 
 void X11Backend::swayAfterMap(WindowState& window) {

@@ -79,29 +79,35 @@ RECT X11Backend::storeArea(WindowState& window, const win32::PixelView& surface,
 }
 
 void X11Backend::putArea(WindowState& window, int x, int y, int width, int height) {
-    // Only what the X window covers reaches the screen.
-    const RECT& box = window.box;
-    const int right = std::min({x + width, window.width, static_cast<int>(box.right)});
-    const int bottom = std::min({y + height, window.height, static_cast<int>(box.bottom)});
-    x = std::max({0, x, static_cast<int>(box.left)});
-    y = std::max({0, y, static_cast<int>(box.top)});
-    width = right - x;
-    height = bottom - y;
-    if (width <= 0 || height <= 0 || window.pixels.empty()) return;
+    if (window.pixels.empty()) return;
     if (window.colorKey && window.shapeApplied && window.showsNothing) return;
+    // The pieces are no window manager's business: drawn at once.
+    for (const PieceWindow& piece : window.pieces) putAreaInto(window, piece.xid, piece.box, x, y, width, height);
     if (window.resizing) {
         // Drawn whole once the new size is reported.
         if (std::chrono::steady_clock::now() < window.resizeUntil) return;
         // No new size came: what was held back since goes out with this.
         window.resizing = false;
         const RECT& box = window.box;
-        putArea(window, box.left, box.top, box.right - box.left, box.bottom - box.top);
+        putAreaInto(window, window.xid, box, box.left, box.top, box.right - box.left, box.bottom - box.top);
         return;
     }
+    putAreaInto(window, window.xid, window.box, x, y, width, height);
+}
+
+void X11Backend::putAreaInto(WindowState& window, ::Window xid, const RECT& box, int x, int y, int width, int height) {
+    // Only what the X window covers reaches the screen.
+    const int right = std::min({x + width, window.width, static_cast<int>(box.right)});
+    const int bottom = std::min({y + height, window.height, static_cast<int>(box.bottom)});
+    x = std::max({0, x, static_cast<int>(box.left)});
+    y = std::max({0, y, static_cast<int>(box.top)});
+    width = right - x;
+    height = bottom - y;
+    if (width <= 0 || height <= 0) return;
 
     // The image points into our copy; Xlib splits it into requests as needed.
     char* start = reinterpret_cast<char*>(&window.pixels[static_cast<size_t>(y) * window.width + x]);
-    putImage(m_display, window.xid, window.argb ? m_argbGc : m_gc, window.argb ? m_argbVisual : m_visual,
+    putImage(m_display, xid, window.argb ? m_argbGc : m_gc, window.argb ? m_argbVisual : m_visual,
              window.argb ? 32 : m_depth, start, window.width * 4, static_cast<int>(x - box.left),
              static_cast<int>(y - box.top), width, height);
 }
@@ -127,6 +133,7 @@ void X11Backend::setColorKey(win32::NativeWindow window, bool enabled, COLORREF 
     } else if (m_hasShape && state->shapeApplied) {
         clearShape(*state);
         // All of it shows now.
+        destroyPieces(*state);
         setBox(*state, RECT{0, 0, state->width, state->height});
         putArea(*state, 0, 0, state->width, state->height);
     } else if (redraw) {
@@ -168,8 +175,14 @@ void X11Backend::updateShape(WindowState& window, int top, int bottom) {
     const int y = -window.box.top;
     XShapeCombineMask(m_display, window.xid, ShapeBounding, x, y, bitmap, ShapeSet);
     XShapeCombineMask(m_display, window.xid, ShapeInput, x, y, bitmap, ShapeSet);
+    for (const PieceWindow& piece : window.pieces) {
+        XShapeCombineMask(m_display, piece.xid, ShapeBounding, -piece.box.left, -piece.box.top, bitmap, ShapeSet);
+        XShapeCombineMask(m_display, piece.xid, ShapeInput, -piece.box.left, -piece.box.top, bitmap, ShapeSet);
+    }
     XFreePixmap(m_display, bitmap);
     window.shapeApplied = true;
+    // Shaped before they show: a piece mapped whole would flash its key.
+    showPieces(window, window.onScreen);
 }
 
 }  // namespace x11

@@ -230,6 +230,7 @@ void X11Backend::destroyWindow(win32::NativeWindow window) {
     }
     if (m_drag.target == it->first) m_drag = DragState{};
     popupHidden(*it->second);
+    destroyPieces(*it->second);
     XDestroyWindow(m_display, it->first);
     m_windows.erase(it);
     XFlush(m_display);
@@ -258,6 +259,7 @@ void X11Backend::setVisible(win32::NativeWindow window, bool visible) {
         if (state->desc.popup) popupHidden(*state);
         if (m_foregroundPending == state->xid) m_foregroundPending = 0;
         state->mapped = false;
+        showPieces(*state, false);
         state->swayAfterMap = false;
         state->resizing = false;  // the next showing's Expose draws it
         XWithdrawWindow(m_display, state->xid, m_screen);
@@ -346,6 +348,14 @@ void X11Backend::dispatch(XEvent& event) {
     if (handleMoveEvent(event)) return;
     if (handlePopupEvent(event)) return;
     if (m_tray && m_tray->handleEvent(event)) return;
+    if (handlePieceEvent(event)) return;
+    if (event.type == ConfigureNotify || event.type == MapNotify) {
+        // The frame's own place is the window's too.
+        if (WindowState* framed = findByFrame(event.xany.window)) {
+            reportOrigin(*framed, event.xany.serial);
+            return;
+        }
+    }
     WindowState* window = find(event.xany.window);
     if (!window) return;
     if (window->swayAfterMap) swayAfterMap(*window);
@@ -370,6 +380,7 @@ void X11Backend::dispatch(XEvent& event) {
         // The pointer's own way out of the window's shape; not a grab that
         // starts or ends, nor a move into a child window.
         if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
+        if (overOtherPiece(*window, window->xid, event.xcrossing.x_root, event.xcrossing.y_root)) break;
         m_lastTime = event.xcrossing.time;
         win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
         break;
@@ -378,7 +389,18 @@ void X11Backend::dispatch(XEvent& event) {
         reportOrigin(*window, event.xany.serial);
         break;
     case ReparentNotify:
-    case MapNotify: reportOrigin(*window, event.xany.serial); break;
+        watchFrame(*window, event.xreparent.parent);
+        reportOrigin(*window, event.xany.serial);
+        break;
+    case MapNotify:
+        window->onScreen = true;
+        showPieces(*window, true);
+        reportOrigin(*window, event.xany.serial);
+        break;
+    case UnmapNotify:
+        window->onScreen = false;
+        showPieces(*window, false);
+        break;
     case FocusOut: {
         const XFocusChangeEvent& f = event.xfocus;
         if (f.mode == NotifyGrab || f.mode == NotifyUngrab) break;
@@ -445,7 +467,22 @@ void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
     if (window.originKnown && origin.x == window.origin.x && origin.y == window.origin.y) return;
     window.originKnown = true;
     window.origin = origin;
+    placePieces(window);
     win32::onMoved(window.xid, origin);
+}
+
+void X11Backend::watchFrame(WindowState& window, ::Window parent) {
+    // The frame's events are selected before the place is read, so any move
+    // of it after that read is heard of.
+    window.frame = parent == m_root ? 0 : parent;
+    if (window.frame) XSelectInput(m_display, window.frame, StructureNotifyMask);
+}
+
+WindowState* X11Backend::findByFrame(::Window frame) {
+    if (!frame) return nullptr;
+    for (auto& [xid, window] : m_windows)
+        if (window->frame == frame) return window.get();
+    return nullptr;
 }
 
 bool X11Backend::wmRunning() {
@@ -584,6 +621,7 @@ void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool rais
     // Where a later showing puts it back.
     state->origin = screen;
     state->originKnown = true;
+    placePieces(*state);
     XFlush(m_display);
 }
 
@@ -605,14 +643,21 @@ void X11Backend::setSize(win32::NativeWindow window, int width, int height) {
 void X11Backend::setOpacity(win32::NativeWindow window, double opacity) {
     WindowState* state = find(static_cast<::Window>(window));
     if (!state) return;
-    if (!(opacity < 1.0)) {  // NaN too: opaque is the harmless reading
-        XDeleteProperty(m_display, state->xid, m_atoms.netWmWindowOpacity);
-    } else {
-        unsigned long value = opacity > 0.0 ? static_cast<unsigned long>(opacity * 0xFFFFFFFFu) : 0;
-        XChangeProperty(m_display, state->xid, m_atoms.netWmWindowOpacity, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&value), 1);
-    }
+    state->opacitySet = opacity < 1.0;  // NaN too: opaque is the harmless reading
+    state->opacity = state->opacitySet && opacity > 0.0 ? static_cast<unsigned long>(opacity * 0xFFFFFFFFu) : 0;
+    sendOpacity(*state, state->xid);
+    for (const PieceWindow& piece : state->pieces) sendOpacity(*state, piece.xid);
     XFlush(m_display);
+}
+
+void X11Backend::sendOpacity(const WindowState& window, ::Window xid) {
+    if (!window.opacitySet) {
+        XDeleteProperty(m_display, xid, m_atoms.netWmWindowOpacity);
+        return;
+    }
+    unsigned long value = window.opacity;
+    XChangeProperty(m_display, xid, m_atoms.netWmWindowOpacity, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&value), 1);
 }
 
 bool X11Backend::compositionEnabled() { return XGetSelectionOwner(m_display, m_atoms.netWmCmS) != None; }
@@ -627,8 +672,13 @@ void X11Backend::setBlurRegion(win32::NativeWindow window, const std::vector<REC
 }
 
 void X11Backend::sendBlurRegion(const WindowState& window) {
+    sendBlurRegion(window, window.xid, window.box);
+    for (const PieceWindow& piece : window.pieces) sendBlurRegion(window, piece.xid, piece.box);
+}
+
+void X11Backend::sendBlurRegion(const WindowState& window, ::Window xid, const RECT& box) {
+    if (!window.blurSet) return;
     std::vector<unsigned long> values;
-    const RECT& box = window.box;
     for (const RECT& r : window.blur) {
         // What lies outside the X window is not on screen to blur.
         const LONG left = std::max(r.left, box.left), right = std::min(r.right, box.right);
@@ -640,9 +690,9 @@ void X11Backend::sendBlurRegion(const WindowState& window) {
         values.push_back(static_cast<unsigned long>(bottom - top));
     }
     if (values.empty()) {
-        XDeleteProperty(m_display, window.xid, m_atoms.kdeBlurBehindRegion);
+        XDeleteProperty(m_display, xid, m_atoms.kdeBlurBehindRegion);
     } else {
-        XChangeProperty(m_display, window.xid, m_atoms.kdeBlurBehindRegion, XA_CARDINAL, 32, PropModeReplace,
+        XChangeProperty(m_display, xid, m_atoms.kdeBlurBehindRegion, XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
     }
 }

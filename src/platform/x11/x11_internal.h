@@ -42,6 +42,15 @@ struct Atoms {
 // [first, end) that did; {0, 0} when none did.
 std::pair<int, int> copyChanged(const std::uint32_t* from, std::uint32_t* to, int count);
 
+// A piece of what a keyed window shows beyond its box, in an X window of
+// its own (see shown_pieces.h): override-redirect, so no window manager
+// places, frames or focuses it; it follows the managed X window.
+struct PieceWindow {
+    ::Window xid = 0;
+    RECT box{};  // client coordinates
+    bool mapped = false;
+};
+
 struct WindowState {
     ::Window xid = 0;
     win32::NativeWindowDesc desc;
@@ -77,6 +86,14 @@ struct WindowState {
     int xHeight = 0;
     bool resizing = false;
     std::chrono::steady_clock::time_point resizeUntil;
+    // What shows outside `box`, each piece in an X window of its own.
+    std::vector<PieceWindow> pieces;
+    // The managed X window is mapped, as the server last said: the pieces
+    // show with it (hidden, iconified, faded out, or withdrawn).
+    bool onScreen = false;
+    // _NET_WM_WINDOW_OPACITY as last set, for the pieces too.
+    bool opacitySet = false;
+    unsigned long opacity = 0;
     // Set while the colour key leaves nothing to show: nothing to draw.
     bool showsNothing = false;
     // The blur-behind region in client coordinates, sent relative to the box.
@@ -84,6 +101,11 @@ struct WindowState {
     std::vector<RECT> blur;
     bool originKnown = false;
     POINT origin{};  // of the client area
+    // The window manager's frame around the X window, watched: a window
+    // manager that takes the window over (after a restart) reparents it into
+    // a frame it places only afterwards, telling the client nothing when
+    // the place is the one the window already had.
+    ::Window frame = 0;
     // Iconified by us (see iconify.cpp), until shown or restored.
     bool iconic = false;
     // Mapped by setVisible, and the request that mapped it: focus changes
@@ -158,6 +180,9 @@ private:
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
     // `serial` is the event's that prompted it.
     void reportOrigin(WindowState& window, unsigned long serial);
+    // Follows the frame a reparenting window manager put the window in.
+    void watchFrame(WindowState& window, ::Window parent);
+    WindowState* findByFrame(::Window frame);
     // Where the client area of one of our windows (or the top-left of any
     // other) lies on the root.
     bool rootOrigin(::Window xid, POINT* origin);
@@ -178,6 +203,8 @@ private:
 
     // present.cpp
     void putArea(WindowState& window, int x, int y, int width, int height);
+    // Puts what of the area lies in `box` into `xid`, which covers it.
+    void putAreaInto(WindowState& window, ::Window xid, const RECT& box, int x, int y, int width, int height);
     void activatePending();  // what setForeground left for the loop
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
@@ -195,6 +222,9 @@ private:
     // A ConfigureNotify's size: what a resize waited for.
     void sizeReported(WindowState& window, int width, int height);
     void sendBlurRegion(const WindowState& window);
+    void sendOpacity(const WindowState& window, ::Window xid);
+    // The blur region's rectangles inside `box`, relative to it, on `xid`.
+    void sendBlurRegion(const WindowState& window, ::Window xid, const RECT& box);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
     // Whether the X window follows its box to where it is asked to go.
@@ -208,6 +238,24 @@ private:
     void swayAfterMap(WindowState& window);
     // Pointer input over the X window in client coordinates.
     static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
+
+    // pieces.cpp
+    // Covers `boxes` (client coordinates) with piece windows, reusing those
+    // there are; before the box changes (the X window's place still holds
+    // the old one).
+    void setPieces(WindowState& window, const std::vector<RECT>& boxes);
+    // Puts the pieces where the client area now is.
+    void placePieces(WindowState& window);
+    // Maps those not mapped, or unmaps all.
+    void showPieces(WindowState& window, bool shown);
+    void destroyPieces(WindowState& window);
+    // The window a piece window belongs to, and the piece.
+    WindowState* findPieceOwner(::Window xid, PieceWindow** piece);
+    // Expose and pointer input over a piece window.
+    bool handlePieceEvent(const XEvent& event);
+    // Whether the pointer at root (x, y) is over another of the window's X
+    // windows than `leaving`: no leave of the window.
+    bool overOtherPiece(const WindowState& window, ::Window leaving, int x, int y);
 
     // xdnd.cpp
     void xdndEnter(WindowState& window, const XClientMessageEvent& event);

@@ -264,20 +264,46 @@ check_ostrel_no_display() {
     grep -q "Ostrel failed to load!" "$WORK/ostrel.log" || fail "no 'Ostrel failed to load!' on stderr"
 }
 
+# The shown X windows of process PID, one "X Y WIDTH HEIGHT" a line.
+shown_windows_of() {
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+            /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+    done
+}
+
+# True when one of those X windows takes the client point DX DY of the strip.
+ours_at() {
+    local x=$((OX + $1)) y=$((OY + $2)) wx wy w h
+    while read -r wx wy w h; do
+        [ "$x" -ge "$wx" ] && [ "$x" -lt $((wx + w)) ] && [ "$y" -ge "$wy" ] && [ "$y" -lt $((wy + h)) ] && return 0
+    done < <(shown_windows_of "$PID")
+    return 1
+}
+
 check_ostrel_window_covers_what_shows() {
-    # The X window covers the strip and its glow, and the hint bubble too
-    # while it shows, so compositors that ignore the input shape pass clicks
-    # beside them through; the client area stays where it was.
+    # The X windows cover the strip and its glow, and the hint bubble while
+    # it shows, and nothing beside them: compositors that ignore the input
+    # shape and pick a window by its rectangle pass clicks there through.
+    # The strip's X window keeps its box and place throughout.
     start_ostrel || return 1
     wait_for 5 covers_box "$ID" "$STRIP_BOX" || fail "the X window is not the strip's box"
     pointer_at 267 115
-    wait_for 5 covers_box "$ID" "506 111" || { fail "the X window did not grow over the bubble"; return 1; }
-    local x y
-    read -r x y < <(x_window_origin "$ID")
-    [ "$x $y" = "$((OX + 17)) $((OY + 22))" ] || fail "the grown X window is at $x,$y, not $((OX + 17)),$((OY + 22))"
-    lit_at 267 60 || fail "no bubble over play/pause"
+    wait_for 5 lit_at 267 60 || { fail "no bubble over play/pause"; return 1; }
+    wait_for 5 ours_at 267 60 || fail "no X window of ours under the bubble"
+    local point
+    # The corners of the box around the strip and the bubble, and beside the
+    # bubble's tip.
+    for point in "20 25" "520 25" "140 60" "395 60" "200 93" "330 93"; do
+        ours_at $point && fail "client point $point beside the bubble is in an X window of ours"
+    done
+    covers_box "$ID" "$STRIP_BOX" || fail "the strip's X window changed its box for the bubble"
+    [ "$(x_window_origin "$ID")" = "$((OX + 17)) $((OY + 97))" ] || fail "the strip's X window moved for the bubble"
     pointer_at 157 115
-    wait_for 5 covers_box "$ID" "$STRIP_BOX" || fail "the X window did not shrink back when the bubble went"
+    wait_for 5 dark_at 267 60 || fail "the bubble stays after moving onto previous"
+    wait_for 5 sh -c "! xdotool search --onlyvisible --pid $PID | grep -vx $ID | grep -q ." ||
+        fail "an X window other than the strip's still shows without the bubble"
     [ "$(window_origin "$ID")" = "$OX $OY" ] || fail "the client area moved from $OX,$OY to $(window_origin "$ID")"
     close_cleanly "$PID" "$ID"
 }
@@ -286,8 +312,8 @@ blur_of() { xprop -id "$1" _KDE_NET_WM_BLUR_BEHIND_REGION | sed -n 's/.* = //p';
 
 check_ostrel_blur_follows_box() {
     # Under a compositor the blur behind the glass is asked for where the
-    # strip lies in the X window, which starts at the box, also once the
-    # bubble has grown the box.
+    # strip lies in the X window, which starts at the box, also while the
+    # bubble shows in an X window of its own.
     start_display && start_wm && start_sound || return 1
     spawn picom --backend xrender --config /dev/null >"$WORK/picom.log" 2>&1
     wait_for 10 sh -c "xdotool search --name '^picom\$' >/dev/null 2>&1" || { fail "picom did not start"; return 1; }
@@ -300,8 +326,67 @@ check_ostrel_blur_follows_box() {
     wait_for 5 sh -c "xprop -id $ID _KDE_NET_WM_BLUR_BEHIND_REGION | grep -q '= 3, 3, 500, 30\$'" ||
         fail "the blur region is $(blur_of "$ID"), not the strip's in the X window (3, 3, 500, 30)"
     pointer_at 267 115
-    wait_for 5 covers_box "$ID" "506 111" || { fail "the X window did not grow over the bubble"; return 1; }
-    wait_for 5 sh -c "xprop -id $ID _KDE_NET_WM_BLUR_BEHIND_REGION | grep -q '= 3, 78, 500, 30\$'" ||
-        fail "with the bubble the blur region is $(blur_of "$ID"), not 3, 78, 500, 30"
+    wait_for 5 lit_at 267 60 || { fail "no bubble over play/pause"; return 1; }
+    [ "$(blur_of "$ID")" = "3, 3, 500, 30" ] || fail "with the bubble the blur region is $(blur_of "$ID")"
+    # The bubble's X window: no glass of the strip in it to blur.
+    local bubble
+    bubble=$(xdotool search --onlyvisible --pid "$PID" | grep -vx "$ID" | head -n1)
+    [ -n "$bubble" ] || { fail "the bubble has no X window of its own"; return 1; }
+    [ -z "$(blur_of "$bubble")" ] || fail "the bubble's X window asks for blur $(blur_of "$bubble")"
+    close_cleanly "$PID" "$ID"
+}
+
+restart_wm() {
+    spawn openbox --sm-disable --replace >"$WORK/openbox2.log" 2>&1
+    # The new one has its own check window, and has taken the strip back.
+    wait_for 10 sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -qv '$1'" || { fail "openbox did not restart"; return 1; }
+    wait_for 10 sh -c "xprop -root _NET_CLIENT_LIST | grep -qi '$(printf '0x%x' "$ID")'" ||
+        { fail "the new openbox does not manage the strip"; return 1; }
+}
+
+check_ostrel_window_manager_restart() {
+    # A new window manager takes the strip where it was: the next box
+    # change (the bubble showing and going) keeps the client area in
+    # place, and a click right after the restart reaches the strip.
+    start_ostrel || return 1
+    log "strip at $OX,$OY"
+    restart_wm "$(xprop -root _NET_SUPPORTING_WM_CHECK)" || return 1
+    [ "$(window_origin "$ID")" = "$OX $OY" ] || fail "the restart moved the strip to $(window_origin "$ID")"
+    click_at 157 115
+    pointer_at 157 60
+    wait_for 5 sh -c "import -window root '$WORK/screen.png' 2>/dev/null &&
+        convert '$WORK/screen.png' -format '%[fx:int(255*u.r)] %[fx:int(255*u.g)] %[fx:int(255*u.b)]' \
+            -crop 1x1+$((OX + 133))+$((OY + 112)) +repage info: | grep -qx '18[2-4] 20[6-8] 23[0-2]'" ||
+        fail "the click right after the restart did not reach previous"
+    pointer_at 267 115
+    wait_for 5 lit_at 267 60 || { fail "no bubble over play/pause after the restart"; return 1; }
+    pointer_at 267 60
+    wait_for 5 dark_at 267 60 || fail "the bubble stays"
+    local x y
+    read -r x y < <(x_window_origin "$ID")
+    [ "$x $y" = "$((OX + 17)) $((OY + 97))" ] || fail "after the bubble the strip is at $x,$y, not $((OX + 17)),$((OY + 97))"
+    close_cleanly "$PID" "$ID"
+}
+
+check_ostrel_drag_while_the_bubble_shows() {
+    # The press that starts the drag ends the hover and the bubble goes with
+    # it while the window manager's move begins: the strip still follows the
+    # pointer exactly.
+    start_ostrel || return 1
+    pointer_at 212 115
+    wait_for 5 lit_at 212 60 || { fail "no bubble over stop"; return 1; }
+    # Out in one jump, crossing nothing of the strip: the hover stays.
+    xdotool mousemove 5 5
+    lit_at 212 60 || { fail "the bubble went with the pointer"; return 1; }
+    # The glass right of the volume button.
+    xdotool mousemove $((OX + 440)) $((OY + 115)) mousedown 1
+    local step
+    for step in 1 2 3 4 5; do
+        xdotool mousemove $((OX + 440 + step * 20)) $((OY + 115 + step * 16))
+        sleep 0.1
+    done
+    xdotool mouseup 1
+    wait_for 5 origin_is "$ID" "$((OX + 100)) $((OY + 80))" ||
+        fail "dragged by +100,+80 the strip moved from $OX,$OY to $(window_origin "$ID")"
     close_cleanly "$PID" "$ID"
 }
