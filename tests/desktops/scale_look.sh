@@ -163,7 +163,7 @@ if ! wait_for 2 x_at_button; then
 fi
 wait_for 5 hint_shown || log "no hint bubble after 5 s"
 X_POINTER=$(x_pointer)
-HINT_GEOMETRY=$(geometry), bubble $(xwininfo -id "$(bubble)" 2>/dev/null | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+HINT_GEOMETRY="$(geometry), bubble $(xwininfo -id "$(bubble)" 2>/dev/null | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')"
 log "pointer: $POINTER_NOTE; sent last to $PX,$PY (compositor), X has it at $X_POINTER, button point $BX,$BY (X)"
 
 "$HERE/$DESKTOP-screenshot.sh" "$DIR" "$OUT/screen.png" >/dev/null || die "no screenshot"
