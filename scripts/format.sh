@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Formats every C++ source of the project with clang-format and the
+# Formats every C and C++ source of the project with clang-format and the
 # repository's .clang-format. With --check, changes nothing and fails,
 # naming them, if any file is not formatted.
 set -euo pipefail
@@ -12,7 +12,7 @@ if [[ -z "$format" ]]; then
     exit 2
 fi
 
-mapfile -t files < <(git ls-files -- '*.cpp' '*.h')
+mapfile -t files < <(git ls-files -- '*.c' '*.cpp' '*.h')
 if [[ "${1-}" == "--check" ]]; then
     unformatted=()
     for f in "${files[@]}"; do

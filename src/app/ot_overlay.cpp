@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr int kBubbleHalfWidth = 117;
-constexpr int kBubbleWidth = 235;
-constexpr int kBubbleHeight = 80;
-constexpr int kBubbleTop = 20;
+using OstLayout::kBubbleHeight;
+using OstLayout::kBubbleTipX;
+using OstLayout::kBubbleTop;
+using OstLayout::kBubbleWidth;
 
 }  // namespace
 
@@ -34,7 +34,7 @@ int OstOverlay::Startup() {
     input.SuppressBackgroundThread = FALSE;
     input.SuppressExternalCodecs = FALSE;
     if (Gdiplus::GdiplusStartup(&m_nGdiplusToken, &input, NULL) != Gdiplus::Ok) return 1;
-    m_pProgressBrush = std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0xFFCCFF99));
+    m_pProgressBrush = std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(OstLayout::kGlowColor));
     return 0;
 }
 
@@ -57,8 +57,7 @@ void OstOverlay::HideHint() {
 
 void OstOverlay::InvalidateHintArea() {
     RECT area;
-    SetRect(&area, m_nHintCenterX - kBubbleHalfWidth, kBubbleTop, m_nHintCenterX + kBubbleHalfWidth,
-            kBubbleTop + kBubbleHeight);
+    SetRect(&area, m_nHintCenterX - kBubbleTipX, kBubbleTop, m_nHintCenterX + kBubbleTipX, kBubbleTop + kBubbleHeight);
     InvalidateRect(m_hHintWnd, &area, TRUE);
 }
 
@@ -87,7 +86,7 @@ void OstOverlay::Paint(Gdiplus::Graphics* graphics, float fraction, OstSkin* ski
         HDC hdcBubble = CreateCompatibleDC(hdc);
         HGDIOBJ previous = SelectObject(hdcBubble, skin->GetBubble());
         BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(hdc, m_nHintCenterX - kBubbleHalfWidth, kBubbleTop, kBubbleWidth, kBubbleHeight, hdcBubble, 0, 0,
+        AlphaBlend(hdc, m_nHintCenterX - kBubbleTipX, kBubbleTop, kBubbleWidth, kBubbleHeight, hdcBubble, 0, 0,
                    kBubbleWidth, kBubbleHeight, blend);
         SelectObject(hdcBubble, previous);
         DeleteDC(hdcBubble);

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "common/ot_layout.h"
 #include "common/ot_messages.h"
 #include "platform/win32/assertion.h"
 #include "platform/win32/gdi.h"
@@ -16,7 +17,7 @@ using namespace Gdiplus;
 
 namespace {
 
-constexpr int kFrameWidth = 180;
+constexpr int kFrameWidth = OstLayout::kMenuWidth;
 constexpr int kBodyWidth = 160;
 constexpr int kFirstItemTop = 10;
 constexpr int kFrameBottomRows = 9;

@@ -1,5 +1,6 @@
 #include "menus/ot_menumanager.h"
 
+#include "common/ot_layout.h"
 #include "menus/ot_menu.h"
 #include "platform/win32/kernel.h"
 #include "skin/ot_blurbehind.h"
@@ -8,7 +9,7 @@ namespace {
 
 constexpr LPCWSTR kClassName = L"ostmenu";
 constexpr DWORD kExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-constexpr int kWindowWidth = 180;
+constexpr int kWindowWidth = OstLayout::kMenuWidth;
 constexpr int kMargin = 10;      // window x and y of the body's top-left corner
 constexpr int kAboveItems = 10;  // menu y of the first item, from window y 20
 constexpr int kShowLeft = 10;    // the window's corner from the given point
@@ -92,7 +93,9 @@ LRESULT OstMenuManager::OnShow(LPARAM lParam) {
     if (m_bShown || !hMenu) return 0;
     m_bShown = true;
     m_ptMenu = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    HRGN region = CreateRoundRectRgn(10, 15, 171, hMenu->GetHeight() + 9, 5, 5);
+    HRGN region = CreateRoundRectRgn(OstLayout::kMenuBlurLeft, OstLayout::kMenuBlurTop, OstLayout::kMenuBlurRight,
+                                     hMenu->GetHeight() + OstLayout::kMenuBlurBelowItems, OstLayout::kMenuBlurCorner,
+                                     OstLayout::kMenuBlurCorner);
     EnableBlur(region);
     DeleteObject(region);
     SetWindowPos(hMenuWnd, HWND_TOP, m_ptMenu.x - kShowLeft, m_ptMenu.y - kShowUp, kWindowWidth, WindowHeight(), 0);

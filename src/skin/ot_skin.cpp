@@ -11,7 +11,6 @@ using namespace Gdiplus;
 
 namespace {
 
-constexpr ARGB kGlowColor = 0xFFCCFF99;
 constexpr ARGB kGlyphColor = 0xFF99CCFF;
 constexpr ARGB kGlassColor = 0xD2FFFFFF;
 constexpr ARGB kTransparentWhite = 0x00FFFFFF;
@@ -25,6 +24,13 @@ constexpr int kBarRight = OstLayout::kStripRight - kPanel.x;
 constexpr int kBarBottom = OstLayout::kStripBottom - kPanel.y;
 constexpr int kTrackTop = OstLayout::kProgressTop - kPanel.y;
 constexpr int kCornerSize = 5;
+
+using OstLayout::kBubbleHeight;
+using OstLayout::kBubbleWidth;
+using OstLayout::kButtonHeight;
+using OstLayout::kButtonWidth;
+using OstLayout::kGlyphSize;
+using OstLayout::kMenuWidth;
 
 void Release(HBITMAP& hbm) {
     if (hbm) DeleteObject(hbm);
@@ -52,7 +58,7 @@ OstSkin::OstSkin()
 OstSkin::~OstSkin() { ReleaseAll(); }
 
 void OstSkin::Build(HWND hwnd) {
-    SolidBrush glow{Color(kGlowColor)};
+    SolidBrush glow{Color(OstLayout::kGlowColor)};
     SolidBrush glyph{Color(kGlyphColor)};
     SolidBrush glass{Color(kGlassColor)};
 
@@ -71,29 +77,30 @@ void OstSkin::Build(HWND hwnd) {
     };
 
     paint(m_bmPanel, kPanel.width, kPanel.height, [&](Graphics* g) { PaintPanel(g, &glow, &glass, &glyph); });
-    paint(m_bmStop, 55, 30, [&](Graphics* g) { PaintStop(g, &glow, &glyph); });
-    paint(m_bmPrev, 55, 30, [&](Graphics* g) { PaintPrev(g, &glow, &glyph); });
+    paint(m_bmStop, kButtonWidth, kButtonHeight, [&](Graphics* g) { PaintStop(g, &glow, &glyph); });
+    paint(m_bmPrev, kButtonWidth, kButtonHeight, [&](Graphics* g) { PaintPrev(g, &glow, &glyph); });
 
     // The next glyph is the previous one mirrored: a negative source width
-    // from x = 55 copies every row reversed.
-    m_bmNext = CreateCompatibleBitmap(hdcWindow, 55, 30);
+    // from the right edge copies every row reversed.
+    m_bmNext = CreateCompatibleBitmap(hdcWindow, kButtonWidth, kButtonHeight);
     SelectObject(hdcMem, m_bmNext);
     HDC hdcPrev = CreateCompatibleDC(hdcWindow);
     SelectObject(hdcPrev, m_bmPrev);
-    StretchBlt(hdcMem, 0, 0, 55, 30, hdcPrev, 55, 0, -55, 30, SRCCOPY);
+    StretchBlt(hdcMem, 0, 0, kButtonWidth, kButtonHeight, hdcPrev, kButtonWidth, 0, -kButtonWidth, kButtonHeight,
+               SRCCOPY);
     DeleteDC(hdcPrev);
 
-    paint(m_bmVolume, 55, 30, [&](Graphics* g) { PaintVolume(g, &glow, &glyph); });
-    paint(m_bmClose, 7, 7, [&](Graphics* g) { PaintClose(g, &glyph); });
-    paint(m_bmMinimize, 7, 7, [&](Graphics* g) { PaintMinimize(g, &glyph); });
-    paint(m_bmPlay, 55, 30, [&](Graphics* g) { PaintPlay(g, &glow, &glyph); });
-    paint(m_bmPause, 55, 30, [&](Graphics* g) { PaintPause(g, &glow, &glyph); });
-    paint(m_bmBubble, 235, 80, [&](Graphics* g) { PaintBubble(g, &glow, &glass); });
+    paint(m_bmVolume, kButtonWidth, kButtonHeight, [&](Graphics* g) { PaintVolume(g, &glow, &glyph); });
+    paint(m_bmClose, kGlyphSize, kGlyphSize, [&](Graphics* g) { PaintClose(g, &glyph); });
+    paint(m_bmMinimize, kGlyphSize, kGlyphSize, [&](Graphics* g) { PaintMinimize(g, &glyph); });
+    paint(m_bmPlay, kButtonWidth, kButtonHeight, [&](Graphics* g) { PaintPlay(g, &glow, &glyph); });
+    paint(m_bmPause, kButtonWidth, kButtonHeight, [&](Graphics* g) { PaintPause(g, &glow, &glyph); });
+    paint(m_bmBubble, kBubbleWidth, kBubbleHeight, [&](Graphics* g) { PaintBubble(g, &glow, &glass); });
 
     // The three menu slices come from one painting, so each needs its own DC.
-    m_bmMenuMiddle = CreateCompatibleBitmap(hdcWindow, 180, 5);
-    m_bmMenuBottom = CreateCompatibleBitmap(hdcWindow, 180, 10);
-    m_bmMenuTop = CreateCompatibleBitmap(hdcWindow, 180, 10);
+    m_bmMenuMiddle = CreateCompatibleBitmap(hdcWindow, kMenuWidth, 5);
+    m_bmMenuBottom = CreateCompatibleBitmap(hdcWindow, kMenuWidth, 10);
+    m_bmMenuTop = CreateCompatibleBitmap(hdcWindow, kMenuWidth, 10);
     HDC hdcBottom = CreateCompatibleDC(hdcWindow);
     HDC hdcTop = CreateCompatibleDC(hdcWindow);
     SelectObject(hdcMem, m_bmMenuMiddle);

@@ -10,6 +10,7 @@
 #include "app/ot_application.h"
 #include "app/ot_control.h"
 #include "app/ot_overlay.h"
+#include "common/ot_layout.h"
 #include "platform/audio/audio.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/win32/internal/gdi_objects.h"
@@ -61,11 +62,13 @@ TEST_F(Overlay, NoBarOutsideZeroToOne) {
 }
 
 TEST_F(Overlay, TheBubbleIsTheSkinsImageCentredOnTheHintOwner) {
+    using namespace OstLayout;
     struct Case {
-        int owner, centre, left;
-    } cases[] = {{1, 267, 150}, {2, 212, 95}};
+        int owner, centre;
+    } cases[] = {{1, kPlayButton.centerX()}, {2, kStopButton.centerX()}};
     auto image = win32::findBitmap(skin.m_bmBubble);
     for (const Case& c : cases) {
+        const int left = c.centre - kBubbleTipX;
         MemorySurface buffer(540, 200);
         overlay.SetHint(nullptr, OstHint{c.owner, c.centre});
         overlay.ShowHint();
@@ -76,8 +79,9 @@ TEST_F(Overlay, TheBubbleIsTheSkinsImageCentredOnTheHintOwner) {
         int mismatches = 0, outside = 0;
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 540; ++x) {
-                bool inBubble = x >= c.left && x < c.left + 235 && y >= 20 && y < 100;
-                std::uint32_t expected = inBubble ? image->row(y - 20)[x - c.left] : 0;
+                bool inBubble =
+                    x >= left && x < left + kBubbleWidth && y >= kBubbleTop && y < kBubbleTop + kBubbleHeight;
+                std::uint32_t expected = inBubble ? image->row(y - kBubbleTop)[x - left] : 0;
                 if (buffer.at(x, y) != expected) (inBubble ? mismatches : outside)++;
             }
         EXPECT_EQ(mismatches, 0) << "owner " << c.owner;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/ot_layout.h"
 #include "pixels.h"
 #include "platform/win32/gdi.h"
 
@@ -167,11 +168,11 @@ TEST_F(SkinTest, CloseGlyphIsNotSymmetric) {
 
 TEST_F(SkinTest, BubbleTipPointsDownAtItsAnchor) {
     Pixels bubble = ReadPixels(skin->m_bmBubble);
-    EXPECT_GT(Pixels::alpha(bubble.at(117, 68)), 0);
+    EXPECT_GT(Pixels::alpha(bubble.at(OstLayout::kBubbleTipX, 68)), 0);
     EXPECT_EQ(bubble.at(60, 69), 0u);
     EXPECT_EQ(bubble.at(170, 69), 0u);
     // Glass inside, over the glow: more opaque than the glass alone.
-    EXPECT_GT(Pixels::alpha(bubble.at(117, 35)), 0xD2);
+    EXPECT_GT(Pixels::alpha(bubble.at(OstLayout::kBubbleTipX, 35)), 0xD2);
 }
 
 TEST_F(SkinTest, MenuSlicesTileIntoTheFrame) {
