@@ -17,6 +17,7 @@
 #include "platform/win32/internal/diagnostics.h"
 #include "support/files.h"
 #include "support/pump.h"
+#include "support/wav.h"
 
 namespace {
 
@@ -111,13 +112,9 @@ TEST_F(Mpris, LengthsAreMicroseconds) {
     // 16-bit mono WAVs of 336 and 20 frames at 44.1 kHz: 7.619 ms and
     // 0.453 ms, which whole milliseconds would cut to 7 and to none.
     ASSERT_NE(mpris, nullptr);
-    auto le32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
     for (auto [frames, us] : {std::pair{336u, 7619}, std::pair{20u, 453}}) {
-        std::string data(frames * 2, '\x20');
         std::string path = tempPath("short.wav");
-        writeFile(path, "RIFF" + le32(36 + frames * 2) + "WAVEfmt " + le32(16) + std::string("\1\0\1\0", 4) +
-                            le32(44100) + le32(88200) + std::string("\2\0\x10\0", 4) + "data" + le32(frames * 2) +
-                            data);
+        writeFile(path, pcm16Wav(44100, 1, std::string(frames * 2, '\x20')));
         Drop(path);
         EXPECT_EQ(mpris->metadata().lengthUs, us) << frames << " frames";
         std::remove(path.c_str());

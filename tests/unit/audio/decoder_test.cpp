@@ -19,6 +19,7 @@
 #include "platform/audio/native_decoder.h"
 #include "support/audio_testing.h"
 #include "support/files.h"
+#include "support/wav.h"
 
 using namespace ostaudio;
 
@@ -72,12 +73,9 @@ struct DecoderChoice : ::testing::Test {
 
 // A 16-bit stereo WAV of `frames` frames whose header states `rate`.
 std::string wavAt(std::uint32_t rate, std::uint32_t frames) {
-    auto le32 = [](std::uint32_t v) { return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)}; };
     std::string data;
     for (std::uint32_t i = 0; i < frames * 2; ++i) data += std::string{(char)(i * 37), (char)(i * 11)};
-    return "RIFF" + le32(36 + (std::uint32_t)data.size()) + "WAVEfmt " + le32(16) + std::string("\1\0\2\0", 4) +
-           le32(rate) + le32(rate * 4) + std::string("\4\0\x10\0", 4) + "data" + le32((std::uint32_t)data.size()) +
-           data;
+    return pcm16Wav(rate, 2, data);
 }
 
 // Plays a channel on the clocked output for up to `seconds`; true if it
@@ -121,7 +119,6 @@ TEST_F(DecoderChoice, CommonFormatsNeverBringInFfmpegAndAModuleDoes) {
 TEST_F(DecoderChoice, AContainerHeaderWinsOverMpegLikeBytesInItsData) {
     // A 440 Hz tone in a 16-bit mono WAV of 0.781 s whose samples hold two
     // MPEG-1 layer III frame headers a frame apart, near the start.
-    auto le32 = [](std::uint32_t v) { return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)}; };
     const std::uint32_t rate = 22050, frames = 17221;
     std::string data;
     for (std::uint32_t i = 0; i < frames; ++i) {
@@ -131,9 +128,7 @@ TEST_F(DecoderChoice, AContainerHeaderWinsOverMpegLikeBytesInItsData) {
     const std::string header("\xFF\xFB\x90\x00", 4);  // 128 kbit/s at 44.1 kHz: 417 bytes a frame
     data.replace(100, 4, header);
     data.replace(100 + 417, 4, header);
-    const std::string wav = "RIFF" + le32(36 + (std::uint32_t)data.size()) + "WAVEfmt " + le32(16) +
-                            std::string("\1\0\1\0", 4) + le32(rate) + le32(rate * 2) + std::string("\2\0\x10\0", 4) +
-                            "data" + le32((std::uint32_t)data.size()) + data;
+    const std::string wav = pcm16Wav(rate, 1, data);
     // MP3s keep their reader, behind a tag or a few stray bytes.
     const std::string mp3 = readFile(fixture("tone.mp3"));
     const std::string tag = std::string("ID3\3\0\0\0\0\0\x0A", 10) + std::string(10, '\0');

@@ -16,6 +16,7 @@
 #include "platform/audio/decoder.h"
 #include "support/audio_testing.h"
 #include "support/files.h"
+#include "support/wav.h"
 
 using namespace ostaudio;
 
@@ -149,7 +150,6 @@ TEST_F(SoundLength, ALargeMp3ReleasedAtOnceLeavesNothingBehind) {
 TEST_F(SoundLength, LengthsAreKeptToTheMicrosecond) {
     // 16-bit mono WAVs: the length in microseconds is exact, in milliseconds
     // it is cut as positions are.
-    auto le32 = [](std::uint32_t v) { return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)}; };
     struct {
         std::uint32_t rate, frames;
         std::uint64_t us;
@@ -157,10 +157,7 @@ TEST_F(SoundLength, LengthsAreKeptToTheMicrosecond) {
     } cases[] = {{44100, 336, 7619, 7}, {44100, 20, 453, 0}, {8000, 1, 125, 0}, {48000, 96000, 2000000, 2000}};
     const std::string path = tempPath("short.wav");
     for (const auto& c : cases) {
-        std::string data(c.frames * 2, '\x10');
-        writeFile(path, "RIFF" + le32(36 + (std::uint32_t)data.size()) + "WAVEfmt " + le32(16) +
-                            std::string("\1\0\1\0", 4) + le32(c.rate) + le32(c.rate * 2) +
-                            std::string("\2\0\x10\0", 4) + "data" + le32((std::uint32_t)data.size()) + data);
+        writeFile(path, pcm16Wav(c.rate, 1, std::string(c.frames * 2, '\x10')));
         Sound* sound = nullptr;
         ASSERT_EQ(system->createSound(path.c_str(), CREATESTREAM, nullptr, &sound), OK) << c.frames;
         std::uint64_t us = 0;
