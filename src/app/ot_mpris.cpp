@@ -51,7 +51,7 @@ bus::TrackMetadata OstMpris::metadata() {
     if (!engine->IsLoaded()) return track;
     const OstMusicTag& tag = engine->m_tag;
     track.trackId = "/org/ostrel/track/" + std::to_string(m_nTrack);
-    track.lengthUs = static_cast<std::int64_t>(engine->GetLengthMs()) * 1000;
+    track.lengthUs = static_cast<std::int64_t>(engine->GetLengthUs());
     // From the name's own bytes, as opened: the record's wide copy is cut to
     // 259 characters, and its way back to UTF-8 would replace the bytes of a
     // name that is not UTF-8.
@@ -63,7 +63,7 @@ bus::TrackMetadata OstMpris::metadata() {
 }
 
 std::int64_t OstMpris::positionUs() {
-    return static_cast<std::int64_t>(m_pApplication->GetPlayEngine()->GetPositionMs()) * 1000;
+    return static_cast<std::int64_t>(m_pApplication->GetPlayEngine()->GetPositionUs());
 }
 
 double OstMpris::volume() { return m_pApplication->GetPlayEngine()->GetVolume(); }

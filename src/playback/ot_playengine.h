@@ -46,8 +46,8 @@ public:
     // What the desktop's media controls show: whether a sound is loaded,
     // its length, and the position heard (0 while stopped).
     bool IsLoaded() const;
-    std::uint32_t GetLengthMs();
-    std::uint32_t GetPositionMs();
+    std::uint64_t GetLengthUs();
+    std::uint64_t GetPositionUs();
     // The loaded file's name as the file system's bytes, whole, as it was
     // opened; empty while nothing is loaded.
     const std::string& GetFileName() const;

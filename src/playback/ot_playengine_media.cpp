@@ -6,15 +6,17 @@
 
 bool OstPlayEngine::IsLoaded() const { return m_pSound != nullptr; }
 
-std::uint32_t OstPlayEngine::GetLengthMs() {
-    std::uint32_t length = 0;
-    if (m_pSound != nullptr && m_pSound->getLength(&length, ostaudio::TIMEUNIT_MS) != ostaudio::OK) length = 0;
+// In microseconds, as the media controls count: whole milliseconds would
+// cut up to one from every length and leave a file under one without any.
+std::uint64_t OstPlayEngine::GetLengthUs() {
+    std::uint64_t length = 0;
+    if (m_pSound != nullptr && m_pSound->getLengthUs(&length) != ostaudio::OK) length = 0;
     return length;
 }
 
-std::uint32_t OstPlayEngine::GetPositionMs() {
-    std::uint32_t position = 0;
-    if (!m_bStopped && m_pChannel->getPosition(&position, ostaudio::TIMEUNIT_MS) != ostaudio::OK) position = 0;
+std::uint64_t OstPlayEngine::GetPositionUs() {
+    std::uint64_t position = 0;
+    if (!m_bStopped && m_pChannel->getPositionUs(&position) != ostaudio::OK) position = 0;
     return position;
 }
 

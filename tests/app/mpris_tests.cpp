@@ -3,9 +3,11 @@
 // dropped file. The bus itself is left to the end-to-end checks.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "app/ot_application.h"
 #include "app/ot_control.h"
@@ -15,6 +17,7 @@
 #include "platform/win32/internal/diagnostics.h"
 #include "support/files.h"
 #include "support/pump.h"
+#include "support/wav.h"
 
 namespace {
 
@@ -103,6 +106,19 @@ TEST_F(Mpris, MetadataShowsTheTagsReadAndLeavesOutWhatIsMissing) {
     Drop(tempPath("missing.mp3"));
     EXPECT_EQ(mpris->metadata(), bus::TrackMetadata()) << "a file that did not open leaves nothing loaded";
     EXPECT_FALSE(mpris->loaded());
+}
+
+TEST_F(Mpris, LengthsAreMicroseconds) {
+    // 16-bit mono WAVs of 336 and 20 frames at 44.1 kHz: 7.619 ms and
+    // 0.453 ms, which whole milliseconds would cut to 7 and to none.
+    ASSERT_NE(mpris, nullptr);
+    for (auto [frames, us] : {std::pair{336u, 7619}, std::pair{20u, 453}}) {
+        std::string path = tempPath("short.wav");
+        writeFile(path, pcm16Wav(44100, 1, std::string(frames * 2, '\x20')));
+        Drop(path);
+        EXPECT_EQ(mpris->metadata().lengthUs, us) << frames << " frames";
+        std::remove(path.c_str());
+    }
 }
 
 TEST_F(Mpris, FileUrisEncodeEveryByteButTheUnreservedAndSlashes) {

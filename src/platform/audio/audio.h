@@ -156,6 +156,9 @@ protected:
 class Sound {
 public:
     Result getLength(unsigned* length, TimeUnit lengthtype);
+    // The length to the microsecond, past what 32 bits of them hold; 0 if
+    // unknown. For clients whose clock counts microseconds.
+    Result getLengthUs(std::uint64_t* length);
     // Stops any channel that plays it, then frees it.
     Result release();
 
@@ -176,6 +179,8 @@ public:
     Result stop();
     Result isPlaying(bool* playing);
     Result getPosition(unsigned* position, TimeUnit postype);
+    // What getPosition tells, to the microsecond.
+    Result getPositionUs(std::uint64_t* position);
     // 1.0 plays the sound as it is, 0.0 silences it; above 1.0 amplifies,
     // up to 10.0. Negative (and NaN) is taken as 0. A channel starts at 1.0 each time a sound is
     // played on it. The change is heard at once, not after what is queued.
@@ -189,6 +194,7 @@ private:
     friend class MixingSystem;
     friend struct SystemState;
     Channel() = default;
+    Result heardFrames(std::int64_t* frames);
     ~Channel() = default;
     SystemState* m_system = nullptr;
     int m_index = 0;

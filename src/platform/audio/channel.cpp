@@ -8,14 +8,20 @@ namespace ostaudio {
 Result Sound::getLength(unsigned* length, TimeUnit lengthtype) {
     if (length == nullptr) return ERR_INVALID_PARAM;
     const Stream& stream = *m_state->stream;
-    std::uint64_t ms = stream.durationMs();
+    std::uint64_t us = stream.durationUs();
     if (lengthtype == TIMEUNIT_MS) {
-        *length = (unsigned)std::min<std::uint64_t>(ms, 0xFFFFFFFFu);
+        *length = (unsigned)std::min<std::uint64_t>(us / 1000, 0xFFFFFFFFu);
     } else if (lengthtype == TIMEUNIT_PCM) {
-        *length = (unsigned)std::min<std::uint64_t>(ms * (std::uint64_t)stream.rate() / 1000, 0xFFFFFFFFu);
+        *length = (unsigned)std::min<std::uint64_t>(us * (std::uint64_t)stream.rate() / 1000000, 0xFFFFFFFFu);
     } else {
         return ERR_INVALID_PARAM;
     }
+    return OK;
+}
+
+Result Sound::getLengthUs(std::uint64_t* length) {
+    if (length == nullptr) return ERR_INVALID_PARAM;
+    *length = m_state->stream->durationUs();
     return OK;
 }
 
@@ -86,6 +92,24 @@ Result Channel::stop() {
 Result Channel::getPosition(unsigned* position, TimeUnit postype) {
     if (position == nullptr) return ERR_INVALID_PARAM;
     if (postype != TIMEUNIT_MS && postype != TIMEUNIT_PCM) return ERR_INVALID_PARAM;
+    std::int64_t heard = 0;
+    Result rc = heardFrames(&heard);
+    if (rc != OK) return rc;
+    std::int64_t value = postype == TIMEUNIT_MS ? heard * 1000 / m_system->format.rate : heard;
+    *position = (unsigned)std::min<std::int64_t>(value, 0xFFFFFFFF);
+    return OK;
+}
+
+Result Channel::getPositionUs(std::uint64_t* position) {
+    if (position == nullptr) return ERR_INVALID_PARAM;
+    std::int64_t heard = 0;
+    Result rc = heardFrames(&heard);
+    if (rc != OK) return rc;
+    *position = (std::uint64_t)(heard * 1000000 / m_system->format.rate);
+    return OK;
+}
+
+Result Channel::heardFrames(std::int64_t* frames) {
     if (m_system == nullptr || !m_system->output) return ERR_INVALID_HANDLE;
     Output& output = *m_system->output;
     output.lock();
@@ -96,10 +120,8 @@ Result Channel::getPosition(unsigned* position, TimeUnit postype) {
         return OK;
     });
     output.unlock();
-    if (rc != OK) return rc;
-    std::int64_t value = postype == TIMEUNIT_MS ? heard * 1000 / m_system->format.rate : heard;
-    *position = (unsigned)std::min<std::int64_t>(value, 0xFFFFFFFF);
-    return OK;
+    if (rc == OK) *frames = heard;
+    return rc;
 }
 
 Result Channel::setVolume(float volume) {

@@ -25,7 +25,7 @@ Result Decoder::open(const std::string& path) {
         if (tried == OK) {
             m_funcs = funcs;
             m_handle = handle;
-            m_statedMs = funcs->length(handle);
+            m_statedUs = funcs->length(handle);
             if (funcs->scan != nullptr) m_scan.reset(new (std::nothrow) LengthScan(*funcs, path));
             return OK;
         }
@@ -36,14 +36,14 @@ Result Decoder::open(const std::string& path) {
     return rc;
 }
 
-std::uint64_t Decoder::durationMs() const {
-    std::uint64_t scanned = m_scan ? m_scan->lengthMs() : 0;
-    return scanned != 0 ? scanned : m_statedMs;
+std::uint64_t Decoder::durationUs() const {
+    std::uint64_t scanned = m_scan ? m_scan->lengthUs() : 0;
+    return scanned != 0 ? scanned : m_statedUs;
 }
 
 void Decoder::close() {
     m_scan.reset();
-    m_statedMs = 0;
+    m_statedUs = 0;
     if (m_funcs != nullptr) m_funcs->close(m_handle);
     m_funcs = nullptr;
     m_handle = nullptr;

@@ -16,10 +16,10 @@
 //           a file made to loop does so without a seam.
 //   rewind  required. Back to the beginning, keeping the resampler's state
 //           so a loop is continuous. False if the file no longer reads.
-//   length  required. Milliseconds as the file states them; 0 if unknown.
+//   length  required. Microseconds as the file states them; 0 if unknown.
 //   close   required. Frees the handle.
 //   scan    optional, for formats whose stated length may be an estimate.
-//           The exact length in milliseconds, from a walk through the whole
+//           The exact length in microseconds, from a walk through the whole
 //           file at `path` apart from any handle; 0 if it cannot tell or
 //           once `*cancel` is set. Runs on a thread of its own.
 #pragma once
@@ -52,7 +52,7 @@ inline bool usableSampleRate(long long rate) { return rate >= kMinSampleRate && 
 
 // The decoder module's entry point, by this name, takes the interface
 // version the library was built with and returns null if it differs.
-constexpr unsigned kDecoderModuleVersion = 2;
+constexpr unsigned kDecoderModuleVersion = 3;
 using DecoderModuleEntry = const DecoderFuncs* (*)(unsigned version);
 constexpr const char* kDecoderModuleEntry = "ostaudio_decoder_module";
 constexpr const char* kDecoderModuleFile = "ostaudio_ffmpeg.so";
@@ -71,7 +71,7 @@ void setModuleSearchDirs(const std::vector<std::string>* dirs);
 class LengthScan;
 
 // The decoder a stream uses: the first that opens the file, light ones
-// first. Not thread-safe, but for durationMs.
+// first. Not thread-safe, but for durationUs.
 class Decoder {
 public:
     explicit Decoder(int outRate);
@@ -86,7 +86,7 @@ public:
     }
     // The stated length until a scan, started by open, finds the exact one.
     // Any thread may ask, while another reads.
-    std::uint64_t durationMs() const;
+    std::uint64_t durationUs() const;
     // The chosen decoder's name ("mpg123", "sndfile", "ffmpeg"); empty if none.
     const char* name() const { return m_funcs != nullptr ? m_funcs->name : ""; }
 
@@ -96,7 +96,7 @@ private:
     int m_outRate;
     const DecoderFuncs* m_funcs = nullptr;
     void* m_handle = nullptr;
-    std::uint64_t m_statedMs = 0;
+    std::uint64_t m_statedUs = 0;
     std::unique_ptr<LengthScan> m_scan;
 };
 

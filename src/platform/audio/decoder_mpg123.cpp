@@ -1,6 +1,7 @@
 // libmpg123: MPEG audio layers I-III, gapless. Only files that start with
 // MPEG frames (after an ID3v2 tag) come here, since libmpg123 would resync
-// its way through almost any bytes.
+// its way through almost any bytes, and never one that starts as another
+// container does.
 #include <fcntl.h>
 #include <mpg123.h>
 #include <sys/stat.h>
@@ -63,6 +64,42 @@ bool parseHeader(const unsigned char* p, FrameHeader* h) {
     return true;
 }
 
+// Whether `p` starts as another container does: what follows is that
+// container's to read, and MPEG sync words found in it (a WAV's samples
+// may hold some by chance) mean nothing.
+bool otherContainer(const unsigned char* p, ssize_t n) {
+    auto at = [&](ssize_t offset, const char* magic) {
+        const ssize_t len = (ssize_t)std::strlen(magic);
+        return n >= offset + len && std::memcmp(p + offset, magic, (std::size_t)len) == 0;
+    };
+    static const char* const kMagic[] = {
+        "RIFF",
+        "RIFX",
+        "RF64",
+        "FORM",
+        "fLaC",
+        "OggS",
+        ".snd",
+        "caf ",
+        "wvpk",
+        "MAC ",
+        "TTA1",
+        "MPCK",
+        "MP+",
+        "#!AMR",
+        "\x30\x26\xB2\x75",
+        "\x1A\x45\xDF\xA3",
+        "IMPM",
+        "Extended Module:",
+        "MThd",
+    };
+    for (const char* magic : kMagic) {
+        if (at(0, magic)) return true;
+    }
+    // MP4, S3M and MOD name themselves further in.
+    return at(4, "ftyp") || at(44, "SCRM") || at(1080, "M.K.");
+}
+
 // True if two consecutive MPEG frames start near the beginning of the file;
 // `audioStart` is where the ID3v2 tag ends, if there is one.
 bool looksLikeMpeg(const char* path, off_t* audioStart) {
@@ -79,7 +116,7 @@ bool looksLikeMpeg(const char* path, off_t* audioStart) {
     *audioStart = start;
     ssize_t got = ::pread(fd, buf, sizeof buf, start);
     ::close(fd);
-    if (got < 4) return false;
+    if (got < 4 || otherContainer(buf, got)) return false;
     for (ssize_t i = 0; i + 4 <= got && i < kSyncWindow; ++i) {
         FrameHeader first;
         FrameHeader second;
@@ -107,7 +144,7 @@ public:
         if (mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK) return false;
         m_rate = (int)rate;
         off_t samples = mpg123_length(m_handle);
-        m_lengthMs = samples > 0 && rate > 0 ? (std::uint64_t)samples * 1000 / (std::uint64_t)rate : 0;
+        m_lengthUs = samples > 0 && rate > 0 ? (std::uint64_t)samples * 1000000 / (std::uint64_t)rate : 0;
         return channels == 2 && encoding == MPG123_ENC_FLOAT_32;
     }
 
@@ -139,12 +176,12 @@ public:
         return !m_failed;
     }
 
-    std::uint64_t lengthMs() const override { return m_lengthMs; }
+    std::uint64_t lengthUs() const override { return m_lengthUs; }
 
 private:
     mpg123_handle* m_handle;
     int m_rate = 0;
-    std::uint64_t m_lengthMs = 0;
+    std::uint64_t m_lengthUs = 0;
     bool m_failed = false;
 };
 
@@ -261,7 +298,7 @@ std::uint64_t scanMpg123(const char* path, const std::atomic<bool>* cancel) {
     reader->cancel = cancel;
     reader->fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (reader->fd < 0) return 0;
-    std::uint64_t lengthMs = 0;
+    std::uint64_t lengthUs = 0;
     mpg123_handle* handle = newHandle();
     if (handle != nullptr &&
         mpg123_replace_reader_handle(handle, ScanReader::read, ScanReader::seek, nullptr) == MPG123_OK &&
@@ -271,12 +308,12 @@ std::uint64_t scanMpg123(const char* path, const std::atomic<bool>* cancel) {
         int encoding = 0;
         off_t samples = mpg123_length(handle);
         if (mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK && rate > 0 && samples > 0) {
-            lengthMs = (std::uint64_t)samples * 1000 / (std::uint64_t)rate;
+            lengthUs = (std::uint64_t)samples * 1000000 / (std::uint64_t)rate;
         }
     }
     mpg123_delete(handle);
     ::close(reader->fd);
-    return cancel->load(std::memory_order_relaxed) ? 0 : lengthMs;
+    return cancel->load(std::memory_order_relaxed) ? 0 : lengthUs;
 }
 
 Result openMpg123(const char* path, int outRate, void** handle) {

@@ -56,9 +56,9 @@ public:
         return true;
     }
 
-    std::uint64_t lengthMs() const override {
+    std::uint64_t lengthUs() const override {
         if (m_info.frames <= 0 || m_info.frames == SF_COUNT_MAX) return 0;
-        return (std::uint64_t)m_info.frames * 1000 / (std::uint64_t)m_info.samplerate;
+        return (std::uint64_t)m_info.frames * 1000000 / (std::uint64_t)m_info.samplerate;
     }
 
 private:

@@ -10,7 +10,7 @@ LengthScan::LengthScan(const DecoderFuncs& funcs, std::string path) {
         m_thread = std::thread([this, scan = funcs.scan, path = std::move(path)] {
             // Behind the threads that decode and play, so that a drop stays prompt.
             ::setpriority(PRIO_PROCESS, (id_t)::gettid(), 10);
-            m_lengthMs.store(scan(path.c_str(), &m_cancel), std::memory_order_release);
+            m_lengthUs.store(scan(path.c_str(), &m_cancel), std::memory_order_release);
         });
     } catch (...) {
         // No thread to spare: the stated length stays.

@@ -20,13 +20,13 @@ public:
     LengthScan(const LengthScan&) = delete;
     LengthScan& operator=(const LengthScan&) = delete;
 
-    // The length found, in milliseconds; 0 until then or if none was.
+    // The length found, in microseconds; 0 until then or if none was.
     // Thread-safe.
-    std::uint64_t lengthMs() const { return m_lengthMs.load(std::memory_order_acquire); }
+    std::uint64_t lengthUs() const { return m_lengthUs.load(std::memory_order_acquire); }
 
 private:
     std::atomic<bool> m_cancel{false};
-    std::atomic<std::uint64_t> m_lengthMs{0};
+    std::atomic<std::uint64_t> m_lengthUs{0};
     std::thread m_thread;
 };
 

@@ -154,7 +154,7 @@ bool rewindNative(void* handle) {
     return h.source->seekStart();
 }
 
-std::uint64_t lengthNative(void* handle) { return static_cast<NativeHandle*>(handle)->source->lengthMs(); }
+std::uint64_t lengthNative(void* handle) { return static_cast<NativeHandle*>(handle)->source->lengthUs(); }
 
 void closeNative(void* handle) { delete static_cast<NativeHandle*>(handle); }
 

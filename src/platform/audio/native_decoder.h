@@ -21,7 +21,8 @@ public:
     // or at damage it cannot get past.
     virtual int decode(float* out, int maxFrames) = 0;
     virtual bool seekStart() = 0;
-    virtual std::uint64_t lengthMs() const = 0;
+    // Microseconds; 0 if unknown.
+    virtual std::uint64_t lengthUs() const = 0;
 };
 
 // Linear interpolation between neighbouring frames; rates that match pass

@@ -1,7 +1,9 @@
 #include "platform/audio/output_pulse.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace ostaudio {
 
@@ -75,6 +77,7 @@ Result PulseOutput::open(int driver, const OutputFormat& format, MixSource* sour
         pa_threaded_mainloop_wait(m_loop);
     }
     if (ready) {
+        waitForSinkBacklog();
         askTiming();
         m_retryEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onRetry, this);
         m_tickEvent = m_api->time_new(m_api, nullptr, &PulseOutput::onSilentTick, this);
@@ -252,6 +255,34 @@ void PulseOutput::listSinks() {
     pa_threaded_mainloop_unlock(m_loop);
     auto isDefault = [&](const Sink& s) { return s.name == m_defaultSink; };
     std::stable_partition(m_sinks.begin(), m_sinks.end(), isDefault);
+}
+
+// How far the stream's sink has mixed ahead beyond its configured latency,
+// in microseconds; 0 if it cannot tell. Called with the lock held.
+std::int64_t PulseOutput::sinkBacklogUs() {
+    m_backlogUs = 0;
+    waitFor(pa_context_get_sink_info_by_index(m_context, pa_stream_get_device_index(m_stream),
+                                              &PulseOutput::onSinkBacklog, this));
+    return m_backlogUs;
+}
+
+// See the header. The backlog plays out at the wall clock's pace; one that
+// does not shrink is how a sink reports its latency, not silence queued,
+// and is left alone. Called with the lock held, the stream ready.
+void PulseOutput::waitForSinkBacklog() {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kBacklogMaxMs);
+    std::int64_t backlog = sinkBacklogUs();
+    while (backlog > (std::int64_t)kBacklogSlackMs * 1000 && Clock::now() < deadline) {
+        auto pause = std::min<std::chrono::microseconds>(std::chrono::microseconds(backlog - kBacklogSlackMs * 1000),
+                                                         std::chrono::milliseconds(100));
+        pa_threaded_mainloop_unlock(m_loop);
+        std::this_thread::sleep_for(pause);
+        pa_threaded_mainloop_lock(m_loop);
+        std::int64_t now = sinkBacklogUs();
+        if (backlog - now < pause.count() / 2) break;
+        backlog = now;
+    }
 }
 
 // A new stream on `device` (null: the server's default sink), connected and
@@ -469,6 +500,17 @@ void PulseOutput::onSinkInfo(pa_context*, const pa_sink_info* info, int eol, voi
         sink.channels = info->channel_map.channels;
         sink.rate = (int)info->sample_spec.rate;
         self->m_sinks.push_back(sink);
+    }
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+}
+
+void PulseOutput::onSinkBacklog(pa_context*, const pa_sink_info* info, int eol, void* user) {
+    auto* self = static_cast<PulseOutput*>(user);
+    // A sink whose latency is not configured (PipeWire's reports none) has
+    // no backlog to tell.
+    if (eol == 0 && info != nullptr && info->configured_latency > 0) {
+        self->m_backlogUs =
+            std::max<std::int64_t>(0, (std::int64_t)info->latency - (std::int64_t)info->configured_latency);
     }
     pa_threaded_mainloop_signal(self->m_loop, 0);
 }

@@ -36,6 +36,13 @@
 // after it, nothing written since counts as heard: the position may lag for
 // a round trip, but never runs ahead of the sound.
 //
+// A sink that has just appeared (its server has just started) has mixed up
+// to two seconds of silence ahead before any client asked for less, and takes
+// back only as much of it as its latency is now: until the rest has played
+// out, nothing written is heard. open() waits for that, so that a sound
+// started once it returns is heard at once; a sink with no such backlog
+// costs one round trip.
+//
 // The server may go away while we play. Then a silent clock takes the frames
 // in its place, so positions go on, and the main loop retries the server with
 // a growing pause between tries; once one answers, a new stream on its
@@ -65,6 +72,10 @@ public:
     static constexpr int kRetryMaxMs = 1000;
     // How soon to come back for what the decoders did not have ready.
     static constexpr int kTopUpMs = 20;
+    // A new sink's silence mixed ahead: what is left unwaited for, and the
+    // longest open() waits for it to play out.
+    static constexpr int kBacklogSlackMs = 10;
+    static constexpr int kBacklogMaxMs = 2500;
 
     ~PulseOutput() override;
 
@@ -101,6 +112,8 @@ private:
     bool connect();
     void listSinks();
     void waitFor(pa_operation* op);
+    std::int64_t sinkBacklogUs();
+    void waitForSinkBacklog();
     pa_stream* newStream(const char* device);
     void fill(std::size_t nbytes);
     void lose();
@@ -118,6 +131,7 @@ private:
     static void onStreamState(pa_stream* stream, void* user);
     static void onServerInfo(pa_context*, const pa_server_info* info, void* user);
     static void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* user);
+    static void onSinkBacklog(pa_context*, const pa_sink_info* info, int eol, void* user);
     static void onWrite(pa_stream* stream, std::size_t nbytes, void* user);
     static void onUnderflow(pa_stream* stream, void* user);
     static void onTiming(pa_stream* stream, int success, void* user);
@@ -158,6 +172,7 @@ private:
     pa_time_event* m_topUpEvent = nullptr;
     int m_retryMs = kRetryFirstMs;
     bool m_retryArmed = false;
+    std::int64_t m_backlogUs = 0;  // onSinkBacklog's answer
 };
 
 }  // namespace ostaudio

@@ -33,11 +33,11 @@ Result Stream::open(const std::string& path) {
     return OK;
 }
 
-std::uint64_t Stream::durationMs() const {
-    std::uint64_t stated = m_decoder.durationMs();
+std::uint64_t Stream::durationUs() const {
+    std::uint64_t stated = m_decoder.durationUs();
     if (stated != 0) return stated;
     std::int64_t pass = passFrames();
-    return pass > 0 ? (std::uint64_t)(pass * 1000 / m_rate) : 0;
+    return pass > 0 ? (std::uint64_t)(pass * 1000000 / m_rate) : 0;
 }
 
 void Stream::restart() {

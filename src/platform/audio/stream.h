@@ -54,8 +54,9 @@ public:
     // ends; otherwise takes what is buffered.
     ReadResult read(float* out, int frames, bool wait);
 
-    // As the decoder has it: stated, then exact once its scan is done.
-    std::uint64_t durationMs() const;
+    // In microseconds, as the decoder has it: stated, then exact once its
+    // scan is done.
+    std::uint64_t durationUs() const;
     // Output frames in one pass of a looping stream, once the first pass has
     // been decoded; 0 before.
     std::int64_t passFrames() const { return m_passFrames.load(std::memory_order_acquire); }

@@ -184,6 +184,38 @@ check_ostrel_mpris_position_from_the_start() {  # ctest: pipewire too
     close_cleanly "$PID" "$ID"
 }
 
+check_ostrel_first_drop_as_the_window_shows() {  # ctest: pipewire too
+    # A sound server just started, the monitor recorded from then on, and a
+    # drop the moment the window shows: it is heard promptly, and from the
+    # first reading on Position never runs ahead of what is heard. The
+    # figures are logged; the bound on the start is generous.
+    start_bus && start_display && start_wm && start_sound || return 1
+    spawn python3 "$WATCH" record e2e.monitor "$WORK/watch.log"
+    wait_for 10 sh -c "pactl list short source-outputs | grep -q ." || { fail "the monitor recording did not start"; return 1; }
+    spawn "$OSTREL" >"$WORK/out" 2>"$WORK/ostrel.log"
+    PID=$LAST_PID
+    ID=$(window_named "Ostrel") || { fail "no window titled Ostrel"; return 1; }
+    wait_for 5 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    local t ms before after position worst
+    t=$(now)
+    drop_file "$FIXTURES/audio/tone.ogg" || return 1
+    : >"$WORK/positions"
+    while awk -v now="$(now)" -v t="$t" 'BEGIN { exit !(now < t + 3) }'; do
+        before=$(now)
+        position=$(mpris_get Position)
+        after=$(now)
+        [ -n "$position" ] && echo "$before $after $((position / 1000))" >>"$WORK/positions"
+    done
+    wait_for 5 python3 "$WATCH" sound-after "$t" "$WORK/watch.log" >/dev/null || { fail "the drop was not heard"; return 1; }
+    ms=$(python3 "$WATCH" sound-after "$t" "$WORK/watch.log")
+    worst=$(python3 "$WATCH" ahead "$t" "$WORK/positions" "$WORK/watch.log") ||
+        { fail "no position to compare: $worst"; return 1; }
+    log "heard ${ms} ms after the drop; $(wc -l <"$WORK/positions") readings, at most ${worst} ms ahead"
+    [ "$ms" -le 500 ] || fail "the first drop was heard only ${ms} ms after it"
+    [ "$worst" -le 30 ] || fail "Position ran ${worst} ms ahead of what was heard"
+    close_cleanly "$PID" "$ID"
+}
+
 check_ostrel_mpris_volume() {  # ctest: pipewire too
     # Volume and Rate are read/write; a Volume set over the bus is heard on
     # the sink and announced once, and held to [0, 1]; Rate 1.0 is taken,

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,9 +15,11 @@
 #include <vector>
 
 #include "platform/audio/audio.h"
+#include "platform/audio/decoder.h"
 #include "platform/audio/native_decoder.h"
 #include "support/audio_testing.h"
 #include "support/files.h"
+#include "support/wav.h"
 
 using namespace ostaudio;
 
@@ -69,12 +73,9 @@ struct DecoderChoice : ::testing::Test {
 
 // A 16-bit stereo WAV of `frames` frames whose header states `rate`.
 std::string wavAt(std::uint32_t rate, std::uint32_t frames) {
-    auto le32 = [](std::uint32_t v) { return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)}; };
     std::string data;
     for (std::uint32_t i = 0; i < frames * 2; ++i) data += std::string{(char)(i * 37), (char)(i * 11)};
-    return "RIFF" + le32(36 + (std::uint32_t)data.size()) + "WAVEfmt " + le32(16) + std::string("\1\0\2\0", 4) +
-           le32(rate) + le32(rate * 4) + std::string("\4\0\x10\0", 4) + "data" + le32((std::uint32_t)data.size()) +
-           data;
+    return pcm16Wav(rate, 2, data);
 }
 
 // Plays a channel on the clocked output for up to `seconds`; true if it
@@ -113,6 +114,59 @@ TEST_F(DecoderChoice, CommonFormatsNeverBringInFfmpegAndAModuleDoes) {
     }
     EXPECT_EQ(open(fixture("tiny.mod")), "ffmpeg");
     EXPECT_TRUE(loaded("ostaudio_ffmpeg"));
+}
+
+TEST_F(DecoderChoice, AContainerHeaderWinsOverMpegLikeBytesInItsData) {
+    // A 440 Hz tone in a 16-bit mono WAV of 0.781 s whose samples hold two
+    // MPEG-1 layer III frame headers a frame apart, near the start.
+    const std::uint32_t rate = 22050, frames = 17221;
+    std::string data;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        auto s = (std::int16_t)std::lround(8000.0 * std::sin(2.0 * M_PI * 440.0 * i / rate));
+        data += {(char)(s & 0xFF), (char)((s >> 8) & 0xFF)};
+    }
+    const std::string header("\xFF\xFB\x90\x00", 4);  // 128 kbit/s at 44.1 kHz: 417 bytes a frame
+    data.replace(100, 4, header);
+    data.replace(100 + 417, 4, header);
+    const std::string wav = pcm16Wav(rate, 1, data);
+    // MP3s keep their reader, behind a tag or a few stray bytes.
+    const std::string mp3 = readFile(fixture("tone.mp3"));
+    const std::string tag = std::string("ID3\3\0\0\0\0\0\x0A", 10) + std::string(10, '\0');
+    struct {
+        const char* name;
+        std::string bytes;
+        const char* decoder;
+    } cases[] = {
+        {"wav.wav", wav, "sndfile"},
+        {"tagged.mp3", tag + mp3, "mpg123"},
+        {"stray.mp3", std::string("\0\x01junk", 6) + mp3, "mpg123"},
+    };
+    const std::string path = tempPath("container");
+    for (const auto& c : cases) {
+        writeFile(path, c.bytes);
+        EXPECT_EQ(open(path), c.decoder) << c.name;
+    }
+
+    // The WAV plays whole, as the tone it is, and reports its length.
+    writeFile(path, wav);
+    Sound* sound = nullptr;
+    ASSERT_EQ(system->createSound(path.c_str(), CREATESTREAM, nullptr, &sound), OK);
+    std::uint64_t length = 0;
+    EXPECT_EQ(sound->getLengthUs(&length), OK);
+    EXPECT_EQ(length, (std::uint64_t)frames * 1000000 / rate);
+    sound->release();
+    Decoder decoder(rate);
+    ASSERT_EQ(decoder.open(path), OK);
+    std::vector<float> out(4096 * 2);
+    long total = 0;
+    double energy = 0.0;
+    for (int n; (n = decoder.read(out.data(), 4096, true)) > 0; total += n) {
+        for (int i = 0; i < n * 2; ++i) energy += (double)out[(std::size_t)i] * out[(std::size_t)i];
+    }
+    EXPECT_EQ(total, (long)frames);
+    // A sine of amplitude 8000/32768 has an RMS of 0.173.
+    EXPECT_NEAR(std::sqrt(energy / (2.0 * (double)std::max(total, 1L))), 0.173, 0.01);
+    std::remove(path.c_str());
 }
 
 TEST_F(DecoderChoice, WithoutTheModuleOnlyItsFormatsFail) {

@@ -1,9 +1,12 @@
 // The length a sound reports against what its whole decode gives: MP3s with
-// and without a header that counts their frames, behind tags of any size.
+// and without a header that counts their frames, behind tags of any size,
+// lengths below a millisecond, and tracker modules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -11,7 +14,9 @@
 
 #include "platform/audio/audio.h"
 #include "platform/audio/decoder.h"
+#include "support/audio_testing.h"
 #include "support/files.h"
+#include "support/wav.h"
 
 using namespace ostaudio;
 
@@ -140,6 +145,60 @@ TEST_F(SoundLength, ALargeMp3ReleasedAtOnceLeavesNothingBehind) {
         sound->release();
     }
     std::remove(path.c_str());
+}
+
+TEST_F(SoundLength, LengthsAreKeptToTheMicrosecond) {
+    // 16-bit mono WAVs: the length in microseconds is exact, in milliseconds
+    // it is cut as positions are.
+    struct {
+        std::uint32_t rate, frames;
+        std::uint64_t us;
+        unsigned ms;
+    } cases[] = {{44100, 336, 7619, 7}, {44100, 20, 453, 0}, {8000, 1, 125, 0}, {48000, 96000, 2000000, 2000}};
+    const std::string path = tempPath("short.wav");
+    for (const auto& c : cases) {
+        writeFile(path, pcm16Wav(c.rate, 1, std::string(c.frames * 2, '\x10')));
+        Sound* sound = nullptr;
+        ASSERT_EQ(system->createSound(path.c_str(), CREATESTREAM, nullptr, &sound), OK) << c.frames;
+        std::uint64_t us = 0;
+        unsigned ms = 99;
+        EXPECT_EQ(sound->getLengthUs(&us), OK);
+        EXPECT_EQ(sound->getLength(&ms, TIMEUNIT_MS), OK);
+        EXPECT_EQ(us, c.us) << c.frames << " frames at " << c.rate;
+        EXPECT_EQ(ms, c.ms) << c.frames << " frames at " << c.rate;
+        sound->release();
+    }
+    std::remove(path.c_str());
+}
+
+TEST_F(SoundLength, AModuleLoopsAtItsStatedLength) {
+    // A module's stated length is its song's; what plays of a pass is as
+    // long, so the position wraps where the length says, never past it.
+    Sound* sound = nullptr;
+    ASSERT_EQ(system->createSound(fixture("tiny.mod").c_str(), CREATESTREAM | LOOP_NORMAL, nullptr, &sound), OK);
+    std::uint64_t length = 0;
+    ASSERT_EQ(sound->getLengthUs(&length), OK);
+    ASSERT_GT(length, 1500000u);
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(CHANNEL_FREE, sound, false, &channel), OK);
+    const long step = ostaudio::testing::outputRate(system) / 200;
+    std::uint64_t last = 0, most = 0;
+    int wraps = 0;
+    for (long done = 0; done < (long)(ostaudio::testing::outputRate(system) * 4.5); done += step) {
+        ASSERT_EQ(ostaudio::testing::advance(system, step), OK);
+        std::uint64_t position = 0;
+        ASSERT_EQ(channel->getPositionUs(&position), OK);
+        if (position < last) {
+            ++wraps;
+            // The wrap comes within a step of the length.
+            EXPECT_GT(last + 5000 + 1000, length) << "wrapped early, pass " << wraps;
+        }
+        most = std::max(most, position);
+        last = position;
+    }
+    EXPECT_EQ(wraps, 2);
+    EXPECT_LT(most, length) << "the position ran past the length";
+    sound->release();
 }
 
 }  // namespace

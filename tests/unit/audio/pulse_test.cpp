@@ -218,6 +218,38 @@ TEST_F(PulseServer, AfterEachStartNothingCountsAsHeardSoonerThanItCouldBe) {
     output.close();
 }
 
+// How far the server's first sink has mixed ahead beyond its configured
+// latency, in microseconds, as pactl reports it; -1 if it does not.
+long sinkBacklogUs() {
+    FILE* list = ::popen("pactl list sinks 2>/dev/null", "r");
+    if (list == nullptr) return -1;
+    long backlog = -1;
+    char line[512];
+    while (backlog < 0 && std::fgets(line, sizeof line, list) != nullptr) {
+        long latency = 0, configured = 0;
+        if (std::sscanf(line, " Latency: %ld usec, configured %ld usec", &latency, &configured) == 2)
+            backlog = std::max(0L, latency - configured);
+    }
+    ::pclose(list);
+    return backlog;
+}
+
+TEST_F(PulseServer, OpenWaitsOutTheSilenceANewSinkMixedAhead) {
+    // A server just started has mixed seconds of silence ahead on its sink,
+    // more than the sink can take back for a new stream: once the output is
+    // open, what it plays is heard at once (20 ms allowed).
+    stopServer(SIGTERM);
+    ASSERT_TRUE(startServer());
+    PulseOutput output;
+    ASSERT_GE(output.numDrivers(), 1);
+    ToneSource source;
+    ASSERT_EQ(output.open(0, OutputFormat{}, &source), OK);
+    long backlog = sinkBacklogUs();
+    ASSERT_GE(backlog, 0) << "pactl does not report the sink's latency";
+    EXPECT_LE(backlog, 20000);
+    output.close();
+}
+
 // A tone whose decoder keeps only a little ready at a time.
 struct SlowToneSource : ToneSource {
     std::atomic<int> biggest{0};

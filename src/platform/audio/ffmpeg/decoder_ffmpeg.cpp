@@ -32,7 +32,7 @@ public:
     Result open(const std::string& path);
     bool rewind();
     int read(float* out, int maxFrames, bool drain);
-    std::uint64_t durationMs() const { return m_durationMs; }
+    std::uint64_t durationUs() const { return m_durationUs; }
 
 private:
     Result openInput();
@@ -42,6 +42,7 @@ private:
     bool decodeMore();  // false at the end of the file
     bool readPacket();  // false once the input has ended
     void trimPadding(AVFrame* frame) const;
+    bool pastSongEnd(AVFrame* frame) const;
     bool convert(const AVFrame* frame);
     void drainResampler();
 
@@ -73,7 +74,9 @@ private:
     int m_swrChannels = 0;
     bool m_inputEnded = false;
     bool m_drained = false;
-    std::uint64_t m_durationMs = 0;
+    std::uint64_t m_durationUs = 0;
+    // Where a tracker module's song ends (stream time base), or none.
+    std::int64_t m_songEnd = AV_NOPTS_VALUE;
     std::vector<float> m_pending;  // converted frames not yet handed out
     std::size_t m_pendingPos = 0;  // in floats
 };
@@ -158,11 +161,19 @@ Result FfmpegDecoder::openInput() {
         return rc;
     }
 
-    m_durationMs = 0;
+    m_durationUs = 0;
     if (m_format->duration > 0 && m_format->duration != AV_NOPTS_VALUE) {
-        m_durationMs = (std::uint64_t)av_rescale(m_format->duration, 1000, AV_TIME_BASE);
+        m_durationUs = (std::uint64_t)av_rescale(m_format->duration, 1000000, AV_TIME_BASE);
     } else if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE) {
-        m_durationMs = (std::uint64_t)av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
+        m_durationUs = (std::uint64_t)av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
+    }
+    // libopenmpt works a module's length out from its patterns, exactly:
+    // the song ends and loops there. What it renders past that is its own
+    // fade-out, which would make every pass longer than the stated length
+    // and put a fade and a jump at each loop.
+    m_songEnd = AV_NOPTS_VALUE;
+    if (m_durationUs > 0 && std::strcmp(m_format->iformat->name, "libopenmpt") == 0) {
+        m_songEnd = av_rescale_q((std::int64_t)m_durationUs, AVRational{1, 1000000}, stream->time_base);
     }
     return OK;
 }
@@ -297,6 +308,16 @@ void FfmpegDecoder::trimPadding(AVFrame* frame) const {
     if (keep > 0 && keep < frame->nb_samples) frame->nb_samples = (int)keep;
 }
 
+// Cuts `frame` at the song's end; true if it lies wholly past it.
+bool FfmpegDecoder::pastSongEnd(AVFrame* frame) const {
+    if (m_songEnd == AV_NOPTS_VALUE || frame->pts == AV_NOPTS_VALUE || frame->sample_rate <= 0) return false;
+    const AVRational clock = m_format->streams[m_stream]->time_base;
+    std::int64_t keep = av_rescale_q(m_songEnd - frame->pts, clock, AVRational{1, frame->sample_rate});
+    if (keep <= 0) return true;
+    if (keep < frame->nb_samples) frame->nb_samples = (int)keep;
+    return false;
+}
+
 bool FfmpegDecoder::readPacket() {
     for (;;) {
         int rc = av_read_frame(m_format, m_packet);
@@ -328,6 +349,15 @@ bool FfmpegDecoder::decodeMore() {
     for (;;) {
         int rc = avcodec_receive_frame(m_codec, m_frame);
         if (rc == 0) {
+            if (pastSongEnd(m_frame)) {
+                av_frame_unref(m_frame);
+                // The rest of the input is past it too: end as at the file's end.
+                if (!m_inputEnded) {
+                    m_inputEnded = true;
+                    avcodec_send_packet(m_codec, nullptr);
+                }
+                continue;
+            }
             if (!m_holding) {
                 av_frame_move_ref(m_held, m_frame);
                 m_holding = true;
@@ -409,7 +439,7 @@ int readFfmpeg(void* handle, float* out, int maxFrames, bool drain) {
 
 bool rewindFfmpeg(void* handle) { return static_cast<FfmpegDecoder*>(handle)->rewind(); }
 
-std::uint64_t lengthFfmpeg(void* handle) { return static_cast<FfmpegDecoder*>(handle)->durationMs(); }
+std::uint64_t lengthFfmpeg(void* handle) { return static_cast<FfmpegDecoder*>(handle)->durationUs(); }
 
 void closeFfmpeg(void* handle) { delete static_cast<FfmpegDecoder*>(handle); }
 
