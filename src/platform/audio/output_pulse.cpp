@@ -273,6 +273,9 @@ void PulseOutput::waitForSinkBacklog() {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kBacklogMaxMs);
     std::int64_t backlog = sinkBacklogUs();
+    // A device's own latency a little past what was configured is no reason
+    // to hold the start; a new sink's second or two of silence is.
+    if (backlog <= (std::int64_t)kBacklogWorthWaitingMs * 1000) return;
     while (backlog > (std::int64_t)kBacklogSlackMs * 1000 && Clock::now() < deadline) {
         auto pause = std::min<std::chrono::microseconds>(std::chrono::microseconds(backlog - kBacklogSlackMs * 1000),
                                                          std::chrono::milliseconds(100));

@@ -72,8 +72,9 @@ public:
     static constexpr int kRetryMaxMs = 1000;
     // How soon to come back for what the decoders did not have ready.
     static constexpr int kTopUpMs = 20;
-    // A new sink's silence mixed ahead: what is left unwaited for, and the
-    // longest open() waits for it to play out.
+    // A new sink's silence mixed ahead: the least open() waits for, what
+    // is left unwaited for, and the longest open() waits for it to play out.
+    static constexpr int kBacklogWorthWaitingMs = 50;
     static constexpr int kBacklogSlackMs = 10;
     static constexpr int kBacklogMaxMs = 2500;
 
