@@ -38,11 +38,6 @@ public:
     void raise() override;
     void quit() override;
 
-    // A file URI for a local path given as the file system's bytes: every
-    // byte outside the unreserved set and '/' percent-encoded, so any name
-    // survives, whatever its encoding.
-    static std::string FileUri(const std::string& path);
-
 private:
     HWND Window() const;
     void ClickButton(int nKind);

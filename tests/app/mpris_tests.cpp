@@ -11,6 +11,7 @@
 
 #include "app/ot_application.h"
 #include "app/ot_control.h"
+#include "app/ot_fileuri.h"
 #include "app/ot_mpris.h"
 #include "platform/audio/audio.h"
 #include "platform/headless/headless_backend.h"
@@ -96,7 +97,7 @@ TEST_F(Mpris, MetadataShowsTheTagsReadAndLeavesOutWhatIsMissing) {
         EXPECT_EQ(track.title, c.title);
         EXPECT_EQ(track.artist, c.artist);
         EXPECT_EQ(track.album, c.album);
-        EXPECT_EQ(track.url, OstMpris::FileUri(path));
+        EXPECT_EQ(track.url, FileUri(path));
         EXPECT_GT(track.lengthUs, 1900000);
         EXPECT_LT(track.lengthUs, 2300000);
         EXPECT_NE(track.trackId, previousId) << "each drop is a new track";
@@ -133,7 +134,7 @@ TEST_F(Mpris, FileUrisEncodeEveryByteButTheUnreservedAndSlashes) {
         {"/a\nb\x7F", "file:///a%0Ab%7F"},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(OstMpris::FileUri(c.path), c.uri);
+    for (const auto& c : cases) EXPECT_EQ(FileUri(c.path), c.uri);
 }
 
 // The URL names the file dropped, byte for byte, whatever its name's

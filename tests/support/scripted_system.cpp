@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 
+#include "platform/audio/system_maker.h"
 #include "platform/audio/system_state.h"
 #include "support/audio_testing.h"
 

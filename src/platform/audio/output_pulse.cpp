@@ -166,14 +166,6 @@ void PulseOutput::askTiming() {
     pa_operation_unref(op);
 }
 
-bool PulseOutput::connected() {
-    if (m_loop == nullptr) return false;
-    pa_threaded_mainloop_lock(m_loop);
-    bool up = !m_lost && m_stream != nullptr && pa_stream_get_state(m_stream) == PA_STREAM_READY;
-    pa_threaded_mainloop_unlock(m_loop);
-    return up;
-}
-
 void PulseOutput::setPaused(bool paused) {
     if (m_loop == nullptr) return;
     pa_threaded_mainloop_lock(m_loop);

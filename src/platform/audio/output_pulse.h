@@ -97,12 +97,10 @@ public:
     bool hasVolume() override { return true; }
     void setVolume(float volume) override;
 
-    // Times the server found the stream empty while it played.
-    int underruns() const { return m_underruns; }
-    // Whether frames go to a server now (not to the silent clock).
-    bool connected();
-
 private:
+    // Its tests read the underruns and the connection under the lock.
+    friend class PulseOutputProbe;
+
     struct Sink {
         std::string name;
         std::string description;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/audio/system_maker.h"
 #include "platform/audio/system_state.h"
 
 namespace ostaudio {

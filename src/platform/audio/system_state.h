@@ -109,10 +109,4 @@ private:
     SystemState m_state;
 };
 
-// How System_Create makes a system: a MixingSystem on the chosen output,
-// unless a maker has been put here (null restores the default). For test
-// doubles that stand in for the whole system.
-using SystemMaker = Result (*)(System** system);
-void setSystemMaker(SystemMaker maker);
-
 }  // namespace ostaudio

@@ -7,6 +7,7 @@
 #include "platform/win32/internal/events.h"
 #include "platform/win32/internal/faults.h"
 #include "platform/win32/internal/window.h"
+#include "platform/win32/internal/window_reset.h"
 
 namespace headless {
 

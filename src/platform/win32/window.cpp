@@ -10,6 +10,7 @@
 #include "platform/win32/internal/scale.h"
 #include "platform/win32/internal/strings.h"
 #include "platform/win32/internal/window.h"
+#include "platform/win32/internal/window_reset.h"
 #include "platform/win32/user.h"
 
 namespace win32 {

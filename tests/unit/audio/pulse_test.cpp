@@ -19,6 +19,7 @@
 
 #include "platform/audio/audio.h"
 #include "platform/audio/output_pulse.h"
+#include "support/pulse_probe.h"
 
 extern char** environ;
 
@@ -184,7 +185,7 @@ TEST_F(PulseServer, PauseHoldsWhatWasNotHeardAndResumeGoesOnFromThere) {
     EXPECT_GE(heard(output, source), paused);
     ASSERT_TRUE(waitUntil([&] { return source.mixed.load() > taken; }, 10));
     // Seconds queued: the server never ran dry, pause and all.
-    EXPECT_EQ(output.underruns(), 0);
+    EXPECT_EQ(PulseOutputProbe::underruns(output), 0);
     output.close();
 }
 
@@ -268,7 +269,7 @@ TEST_F(PulseServer, WritesNoMoreThanTheDecodersHaveReadyAndKeepsTheServerFed) {
     output.setPaused(false);
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > kRate * 3; }, 15));
     EXPECT_LE(source.biggest.load(), 4096);
-    EXPECT_EQ(output.underruns(), 0);
+    EXPECT_EQ(PulseOutputProbe::underruns(output), 0);
     output.close();
 }
 
@@ -319,16 +320,16 @@ TEST_P(ServerGone, IsWaitedForInSilenceAndPlayedToWhenBack) {
     ASSERT_EQ(output.open(0, OutputFormat{}, &source), OK);
     output.setPaused(false);
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > kRate / 4; }, 10));
-    EXPECT_TRUE(output.connected());
+    EXPECT_TRUE(PulseOutputProbe::connected(output));
 
     stopServer(GetParam());
-    ASSERT_TRUE(waitUntil([&] { return !output.connected(); }, 10));
+    ASSERT_TRUE(waitUntil([&] { return !PulseOutputProbe::connected(output); }, 10));
     // The clock goes on without a server: a second more is taken and heard.
     long lost = heard(output, source);
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > lost + kRate; }, 10));
 
     ASSERT_TRUE(startServer());
-    ASSERT_TRUE(waitUntil([&] { return output.connected(); }, 15));
+    ASSERT_TRUE(waitUntil([&] { return PulseOutputProbe::connected(output); }, 15));
     long back = heard(output, source);
     ASSERT_TRUE(waitUntil([&] { return heard(output, source) > back + kRate / 2; }, 10));
     output.close();

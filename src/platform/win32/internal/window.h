@@ -70,14 +70,6 @@ void invalidateWhole(Window& window, bool erase);
 // window left as it was) when the display cannot. See Backend::iconify.
 bool iconifyWindow(Window& window);
 
-// Drops every window without a message to its procedure, as when the
-// process ends; for a test display going away.
-void discardAllWindows();
-
-// Unregisters every class no window uses, as a new process starts without
-// them; tests that start the program again use it.
-void forgetWindowClasses();
-
 // Wakes a GetMessageW blocked on another thread.
 void wakeMessageLoop();
 
