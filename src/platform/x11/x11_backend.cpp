@@ -152,6 +152,7 @@ X11Backend::~X11Backend() {
     if (m_epoll >= 0) close(m_epoll);
     if (m_pending >= 0) close(m_pending);
     if (m_dropTimer >= 0) close(m_dropTimer);
+    if (m_settingsTimer >= 0) close(m_settingsTimer);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -338,6 +339,7 @@ void X11Backend::processEvents() {
     }
     if (m_tray) m_tray->processTimers();
     xdndDataTimer();
+    settingsTimer();
     XFlush(m_display);
 }
 

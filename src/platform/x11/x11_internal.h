@@ -151,6 +151,10 @@ public:
 
     // How often scale() has changed since the backend was made.
     int scaleChanges() const { return m_scaleChanges; }
+    // How often the settings or resources have been read after a change,
+    // and whether a read is waiting for its time.
+    int settingsReads() const { return m_settingsReads; }
+    bool settingsReadPending() const { return m_resourcesChanged || m_xsettingsChanged || m_xsettingsOwnerChanged; }
 
 private:
     WindowState* find(::Window xid);
@@ -236,6 +240,13 @@ private:
     void findXSettingsOwner();
     // Chooses the scale again; the core hears of a new one.
     void rescale();
+    // Another client rewrote the settings list or the resources: read now,
+    // or when kSettingsReadGap has passed since the last read.
+    void settingsChanged();
+    // Reads what changed since the last read, and chooses the scale again.
+    void readChangedSettings();
+    // The wait armed by settingsChanged, run from processEvents.
+    void settingsTimer();
 
     // move.cpp
     bool handleMoveEvent(const XEvent& event);
@@ -289,6 +300,14 @@ private:
     double m_scale = 1.0;
     int m_scaleChanges = 0;
     ::Window m_xsettingsOwner = 0;
+    // Changes seen and not yet read (see settingsChanged), and the timer in
+    // m_epoll that reads them.
+    bool m_resourcesChanged = false;
+    bool m_xsettingsChanged = false;
+    bool m_xsettingsOwnerChanged = false;
+    std::chrono::steady_clock::time_point m_settingsReadAt{};
+    int m_settingsTimer = -1;
+    int m_settingsReads = 0;
 };
 
 }  // namespace x11
