@@ -281,25 +281,6 @@ void onPointerLeft(NativeWindow native, const PointerEvent& event) {
     PointerEvent move = inWindowPixels(event);
     move.action = PointerAction::Move;
     move.button = 0;
-    // Left is off the window, whatever point came with it: Xwayland reports
-    // the last place seen over the window, and a see-through pixel of the
-    // window's rectangle is not the window either. Such a point goes to just
-    // past the nearest edge, so that the hit test sees the pointer outside.
-    POINT& c = move.client;
-    if (c.x >= 0 && c.y >= 0 && c.x < window->width && c.y < window->height) {
-        const POINT origin{move.screen.x - c.x, move.screen.y - c.y};
-        const int toLeft = c.x + 1, toRight = window->width - c.x, toTop = c.y + 1, toBottom = window->height - c.y;
-        const int nearest = std::min({toLeft, toRight, toTop, toBottom});
-        if (nearest == toBottom)
-            c.y = window->height;
-        else if (nearest == toTop)
-            c.y = -1;
-        else if (nearest == toRight)
-            c.x = window->width;
-        else
-            c.x = -1;
-        move.screen = POINT{origin.x + c.x, origin.y + c.y};
-    }
     queue().input.push_back({native, move, event.screen});
 }
 

@@ -153,6 +153,7 @@ X11Backend::~X11Backend() {
     if (m_pending >= 0) close(m_pending);
     if (m_dropTimer >= 0) close(m_dropTimer);
     if (m_settingsTimer >= 0) close(m_settingsTimer);
+    if (m_followTimer >= 0) close(m_followTimer);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -340,6 +341,7 @@ void X11Backend::processEvents() {
     if (m_tray) m_tray->processTimers();
     xdndDataTimer();
     settingsTimer();
+    followLeftPointer();
     XFlush(m_display);
 }
 
@@ -373,7 +375,7 @@ void X11Backend::dispatch(XEvent& event) {
         // starts or ends, nor a move into a child window.
         if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
         m_lastTime = event.xcrossing.time;
-        win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
+        pointerLeft(*window, event.xcrossing);
         break;
     case ConfigureNotify:
         sizeReported(*window, event.xconfigure.width, event.xconfigure.height);

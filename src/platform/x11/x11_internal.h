@@ -255,6 +255,12 @@ private:
     void popupShown(WindowState& window);
     void popupHidden(WindowState& window);
     bool handlePopupEvent(const XEvent& event);
+    // A LeaveNotify of one of our windows, for the core.
+    void pointerLeft(WindowState& window, const XCrossingEvent& crossing);
+    // Follows a pointer that left a pop-up for a see-through pixel (see
+    // popup.cpp); run from processEvents.
+    void followLeftPointer();
+    void stopFollowing();
 
     // iconify.cpp
     // Asks the window manager to add or remove the off-taskbar states of a
@@ -293,6 +299,11 @@ private:
     // The pop-up holding the pointer grab that stands in for a window
     // manager's focus handling (see popup.cpp).
     ::Window m_popupGrab = 0;
+    // The pop-up whose pointer is being followed, where it was last seen
+    // (root coordinates), and the timer in m_epoll that looks again.
+    ::Window m_following = 0;
+    POINT m_followedTo{};
+    int m_followTimer = -1;
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
     std::unique_ptr<SwayIpc> m_sway;   // in a sway session

@@ -129,18 +129,6 @@ TEST_F(MenuWindow, MessageSequence) {
          {WM_MENU_CLOSED},
          false},
         {"show", [&] { show(600, 400); }, {WM_MENU_SHOWN}, true},
-        // The pointer gone where the display last saw it on the lit item
-        // (Xwayland), or over a see-through pixel inside the body.
-        {"left from the second item",
-         [&] { display.moveTo(hwnd, 90, 50), display.leave(hwnd, 90, 50); },
-         {WM_MENU_CLOSED},
-         false},
-        {"show", [&] { show(600, 400); }, {WM_MENU_SHOWN}, true},
-        {"left from the body's bottom row",
-         [&] { display.moveTo(hwnd, 120, 68), display.leave(hwnd, 120, 71); },
-         {WM_MENU_CLOSED},
-         false},
-        {"show", [&] { show(600, 400); }, {WM_MENU_SHOWN}, true},
         {"click the item with flag 8", [&] { display.click(hwnd, 90, 30); }, {kStays}, true},
         {"click above the first item", [&] { display.click(hwnd, 90, 19); }, {}, true},
         {"click below the last item", [&] { display.click(hwnd, 90, 62); }, {}, true},
