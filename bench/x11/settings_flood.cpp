@@ -25,8 +25,8 @@ void padded(std::string& out, const std::string& bytes) {
 // A well-formed list, little-endian: a long string setting, then Xft/DPI.
 std::string settingsList(std::size_t size) {
     std::string list{'\0', '\0', '\0', '\0'};
-    card32(list, 1);  // serial
-    card32(list, 2);  // settings
+    card32(list, 1);                     // serial
+    card32(list, 2);                     // settings
     list += std::string{1, '\0', 1, 0};  // a string, its name one byte long
     padded(list, "N");
     card32(list, 0);
