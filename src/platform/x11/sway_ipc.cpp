@@ -43,17 +43,11 @@ std::unique_ptr<SwayIpc> SwayIpc::connect() {
     address.sun_family = AF_UNIX;
     if (std::strlen(path) >= sizeof address.sun_path) return nullptr;
     std::strcpy(address.sun_path, path);
-    // Non-blocking throughout: every wait is a poll against the deadline.
+    // Non-blocking throughout: every wait is a poll against a deadline, and
+    // a socket whose backlog is full (nobody accepting) fails at once.
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return nullptr;
-    const auto deadline = Clock::now() + kExchangeTime;
-    bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (!connected && (errno == EINPROGRESS || errno == EAGAIN) && waitFor(fd, POLLOUT, deadline)) {
-        int error = 0;
-        socklen_t length = sizeof error;
-        connected = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-    }
-    if (!connected) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
         return nullptr;
     }

@@ -2,9 +2,9 @@
 // floating X window whenever the window asks to be moved or resized, and
 // when it maps it, so there the socket is the only way to put the window
 // where the program wants it. UI thread only; each command waits for its
-// reply, but the whole exchange (connecting included) has one deadline: a
-// socket that answers slowly, or a byte at a time, costs the UI thread at
-// most that long, once, and is then given up.
+// reply, but the whole exchange has one deadline: a socket that answers
+// slowly, or a byte at a time, costs the UI thread at most that long, once,
+// and is then given up. Connecting never waits.
 #pragma once
 
 #include <chrono>
@@ -26,7 +26,7 @@ public:
     // Runs a command list; true when sway did all of it.
     bool run(const std::string& command);
 
-    // How long connecting, or one command with its reply, may take in all.
+    // How long one command with its reply may take in all.
     static constexpr std::chrono::milliseconds kExchangeTime{500};
 
 private:

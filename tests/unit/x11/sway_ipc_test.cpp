@@ -171,6 +171,35 @@ TEST(SwayIpc, ReplyThatDribblesIsGivenUp) {
     unsetenv("SWAYSOCK");
 }
 
+TEST(SwayIpc, SocketNobodyAcceptsOnIsNoSession) {
+    // Its backlog full, a blocking connect would wait for as long as the
+    // socket lives.
+    char dir[] = "/tmp/sway-ipc-test.XXXXXX";
+    const std::string path = std::string(mkdtemp(dir)) + "/sock";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    std::vector<int> waiting;
+    for (int i = 0; i < 64; ++i) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            break;
+        }
+        waiting.push_back(fd);
+    }
+    setenv("SWAYSOCK", path.c_str(), 1);
+    EXPECT_FALSE(x11::SwayIpc::connect());
+    unsetenv("SWAYSOCK");
+    for (int fd : waiting) close(fd);
+    close(listener);
+    unlink(path.c_str());
+    rmdir(dir);
+}
+
 TEST(SwayIpc, NoSessionNoConnection) {
     unsetenv("SWAYSOCK");
     EXPECT_FALSE(x11::SwayIpc::connect());
