@@ -19,8 +19,8 @@ TEST(PastNearestEdge, OutsideTheWindowFromTheNearestEdge) {
         {{179, 80}, {179, 81}},  // a corner on a tie: down
         {{90, 40}, {90, 81}},    // the middle row, nearer the bottom
         {{-4, 40}, {-4, 40}},    // already outside
-        {{90, 81}, {90, 81}},
-        {{180, 0}, {180, 0}},
+        {{90, 81}, {90, 81}},    // just below
+        {{180, 0}, {180, 0}},    // just right
     };
     for (const Case& c : cases) {
         const POINT p = x11::pastNearestEdge(c.left, 180, 81);
