@@ -480,6 +480,38 @@ check_tray_icon() {
     stop_ostrel
 }
 
+# The volume menu hangs from the volume button, its second item at client
+# rows 156-176 from x 353 to 507 (see tests/e2e/checks/menus.sh). Left from
+# that item in small steps, as a hand moves a mouse, it closes: downward,
+# then sideways.
+volume_menu_open() {
+    pointer $((OX + 370)) $((OY + 108)) move
+    pointer $((OX + 377)) $((OY + 110)) move
+    wait_for 5 sh -c "xdotool search --all --pid $PID --name '^ostmenu\$' >/dev/null" || return 1
+    MENU=$(xdotool search --all --pid "$PID" --name '^ostmenu$' | head -n1)
+    wait_for 5 is_viewable "$MENU" || return 1
+    pointer $((OX + 420)) $((OY + 160)) move
+    pointer $((OX + 420)) $((OY + 166)) move
+    sleep 0.3
+    is_viewable "$MENU"
+}
+menu_left_by_steps() {  # DX DY COUNT
+    local i
+    for ((i = 1; i <= $3; i++)); do pointer $((OX + 420 + i * $1)) $((OY + 166 + i * $2)) move; done
+}
+check_volume_menu_left_in_steps() {
+    start_ostrel || return 1
+    volume_menu_open || { fail "hovering the volume button shows no menu"; return 1; }
+    menu_left_by_steps 0 5 8
+    wait_for 5 is_unmapped "$MENU" || fail "left downward in 5 px steps, the menu stays shown"
+    pointer $((OX + 100)) $((OY + 115)) move
+    wait_for 5 is_unmapped "$MENU"
+    volume_menu_open || { fail "hovering the volume button again shows no menu"; return 1; }
+    menu_left_by_steps 7 0 20
+    wait_for 5 is_unmapped "$MENU" || fail "left sideways in 7 px steps, the menu stays shown"
+    stop_ostrel
+}
+
 check_one_player() {
     # The media controls' raise, and a second start, bring back the hidden
     # strip and leave one player.
@@ -537,7 +569,7 @@ gnome_media_controls_raise() {
 
 # --- main ---------------------------------------------------------------------------
 
-ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through drag_with_the_bubble tray_icon one_player"
+ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through drag_with_the_bubble tray_icon one_player volume_menu_left_in_steps"
 [ $# -eq 0 ] && set -- $ALL_CHECKS
 
 DIR=$(mktemp -d /tmp/e2e.XXXX)

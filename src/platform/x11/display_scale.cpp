@@ -19,9 +19,10 @@ namespace {
 constexpr double kMinScale = 1.0;
 constexpr double kMaxScale = 4.0;
 constexpr double kBaseDpi = 96.0;
-// Settings lists run to a few kilobytes; this is far beyond any.
-constexpr long kMaxSettingsLongs = 256 * 1024;
-constexpr long kMaxResourceLongs = 256 * 1024;
+// Settings lists run to a few kilobytes, resources to some tens: these are
+// far beyond any, and bound what another client can make each read cost.
+constexpr long kMaxSettingsLongs = 16 * 1024;
+constexpr long kMaxResourceLongs = 64 * 1024;
 
 std::optional<double> usable(std::optional<double> value) {
     if (!value || !std::isfinite(*value) || *value <= 0) return std::nullopt;

@@ -152,6 +152,8 @@ X11Backend::~X11Backend() {
     if (m_epoll >= 0) close(m_epoll);
     if (m_pending >= 0) close(m_pending);
     if (m_dropTimer >= 0) close(m_dropTimer);
+    if (m_settingsTimer >= 0) close(m_settingsTimer);
+    if (m_followTimer >= 0) close(m_followTimer);
 }
 
 WindowState* X11Backend::find(::Window xid) {
@@ -340,6 +342,8 @@ void X11Backend::processEvents() {
     }
     if (m_tray) m_tray->processTimers();
     xdndDataTimer();
+    settingsTimer();
+    followLeftPointer();
     XFlush(m_display);
 }
 
@@ -382,7 +386,7 @@ void X11Backend::dispatch(XEvent& event) {
         if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) break;
         if (overOtherPiece(*window, window->xid, event.xcrossing.x_root, event.xcrossing.y_root)) break;
         m_lastTime = event.xcrossing.time;
-        win32::onPointerLeft(window->xid, inClient(*window, pointerFromCrossing(event.xcrossing)));
+        pointerLeft(*window, event.xcrossing);
         break;
     case ConfigureNotify:
         sizeReported(*window, event.xconfigure.width, event.xconfigure.height);

@@ -173,6 +173,10 @@ public:
 
     // How often scale() has changed since the backend was made.
     int scaleChanges() const { return m_scaleChanges; }
+    // How often the settings or resources have been read after a change,
+    // and whether a read is waiting for its time.
+    int settingsReads() const { return m_settingsReads; }
+    bool settingsReadPending() const { return m_resourcesChanged || m_xsettingsChanged || m_xsettingsOwnerChanged; }
 
 private:
     WindowState* find(::Window xid);
@@ -284,6 +288,13 @@ private:
     void findXSettingsOwner();
     // Chooses the scale again; the core hears of a new one.
     void rescale();
+    // Another client rewrote the settings list or the resources: read now,
+    // or when kSettingsReadGap has passed since the last read.
+    void settingsChanged();
+    // Reads what changed since the last read, and chooses the scale again.
+    void readChangedSettings();
+    // The wait armed by settingsChanged, run from processEvents.
+    void settingsTimer();
 
     // move.cpp
     bool handleMoveEvent(const XEvent& event);
@@ -292,6 +303,12 @@ private:
     void popupShown(WindowState& window);
     void popupHidden(WindowState& window);
     bool handlePopupEvent(const XEvent& event);
+    // A LeaveNotify of one of our windows, for the core.
+    void pointerLeft(WindowState& window, const XCrossingEvent& crossing);
+    // Follows a pointer that left a pop-up for a see-through pixel (see
+    // popup.cpp); run from processEvents.
+    void followLeftPointer();
+    void stopFollowing();
 
     // iconify.cpp
     // Asks the window manager to add or remove the off-taskbar states of a
@@ -330,6 +347,11 @@ private:
     // The pop-up holding the pointer grab that stands in for a window
     // manager's focus handling (see popup.cpp).
     ::Window m_popupGrab = 0;
+    // The pop-up whose pointer is being followed, where it was last seen
+    // (root coordinates), and the timer in m_epoll that looks again.
+    ::Window m_following = 0;
+    POINT m_followedTo{};
+    int m_followTimer = -1;
     Atom m_wmState = 0;
     std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
     std::unique_ptr<SwayIpc> m_sway;   // in a sway session
@@ -337,6 +359,14 @@ private:
     double m_scale = 1.0;
     int m_scaleChanges = 0;
     ::Window m_xsettingsOwner = 0;
+    // Changes seen and not yet read (see settingsChanged), and the timer in
+    // m_epoll that reads them.
+    bool m_resourcesChanged = false;
+    bool m_xsettingsChanged = false;
+    bool m_xsettingsOwnerChanged = false;
+    std::chrono::steady_clock::time_point m_settingsReadAt{};
+    int m_settingsTimer = -1;
+    int m_settingsReads = 0;
 };
 
 }  // namespace x11

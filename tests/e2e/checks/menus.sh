@@ -140,6 +140,13 @@ volume_menu_left_by() {  # the screenshot's name, then the way out: a command an
 }
 
 check_ostrel_volume_menu_left_downward() { volume_menu_left_by downward pointer_at 420 195; }
+# As a hand moves a mouse: from the lit second item, 5 or 7 pixels at a time.
+pointer_steps() {  # DX DY COUNT, from client point (420, 166)
+    local i
+    for ((i = 1; i <= $3; i++)); do pointer_at $((420 + i * $1)) $((166 + i * $2)); done
+}
+check_ostrel_volume_menu_left_downward_in_small_steps() { volume_menu_left_by small-steps-down pointer_steps 0 5 8; }
+check_ostrel_volume_menu_left_sideways_in_small_steps() { volume_menu_left_by small-steps-right pointer_steps 7 0 20; }
 check_ostrel_volume_menu_left_far_away() { volume_menu_left_by far-away xdotool mousemove 5 5; }
 
 # --- the README's pictures ------------------------------------------------------------

@@ -5,7 +5,9 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -124,10 +126,18 @@ protected:
     }
 
     // Once the backend has handled every event the server sent it before
-    // now: the server answers the round trip after them.
+    // now (the server answers the round trip after them), and read what
+    // they changed, which may wait for its turn.
     void settle() {
         XSync(m_backendDisplay, False);
         m_backend->processEvents();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (m_backend->settingsReadPending() && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{m_backend->eventFd(), POLLIN, 0};
+            poll(&ready, 1, 100);
+            m_backend->processEvents();
+        }
+        EXPECT_FALSE(m_backend->settingsReadPending()) << "a change left unread";
     }
 
     // Each change, then what the backend says once it has seen it.
@@ -159,6 +169,9 @@ struct StartCase {
 TEST_F(ScaleWatchTest, ReadsTheScaleAtStart) {
     const std::string gnome2 = settingsAt(192, 2), logical = settingsAt(96, 1), kde175 = settingsAt(168, 1, true);
     const std::string garbage = "not a settings list";
+    // Well formed, but the size of no settings manager's list.
+    const std::string huge =
+        XSettingsBlob().string("Net/ThemeName", std::string(512 * 1024, 'A')).integer("Xft/DPI", 192 * 1024).bytes();
     const StartCase cases[] = {
         {"nothing", "", nullptr, nullptr, nullptr, 1.0},
         {"the resource", "Xft.dpi:\t144\n", nullptr, nullptr, nullptr, 1.5},
@@ -169,6 +182,7 @@ TEST_F(ScaleWatchTest, ReadsTheScaleAtStart) {
         {"the compositor scaling X clients", "Xft.dpi:\t192\n", &logical, nullptr, nullptr, 1.0},
         {"MSB-first settings", "", &kde175, nullptr, nullptr, 1.75},
         {"settings unreadable", "Xft.dpi:\t120\n", &garbage, nullptr, nullptr, 1.25},
+        {"settings too large to read", "Xft.dpi:\t120\n", &huge, nullptr, nullptr, 1.25},
         {"OSTREL_SCALE", "Xft.dpi:\t96\n", &gnome2, "OSTREL_SCALE", "3", 3.0},
     };
     for (const StartCase& c : cases) {
@@ -203,6 +217,27 @@ TEST_F(ScaleWatchTest, FollowsTheResourceAndTheSettingsManager) {
     };
     runSteps(steps);
     EXPECT_EQ(win32::displayScale(), 1.75);
+}
+
+TEST_F(ScaleWatchTest, ReadsRewritesAFewTimesASecond) {
+    // Another client rewriting the settings and the resources as fast as
+    // it can: the backend reads the changes a few times a second, the
+    // latest of them in the end.
+    m_manager = std::make_unique<SettingsManager>(settingsAt(96, 1));
+    startBackend();
+    const auto start = std::chrono::steady_clock::now();
+    constexpr int kRewrites = 300;
+    for (int i = 1; i <= kRewrites; ++i) {
+        m_manager->publish(settingsAt(i % 2 ? 144 : 192, 1));
+        setResources("Xft.dpi:\t" + std::to_string(96 + i) + "\n");
+        XSync(m_backendDisplay, False);
+        m_backend->processEvents();
+    }
+    m_manager->publish(settingsAt(120, 1));
+    settle();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LE(m_backend->settingsReads(), 2 + static_cast<int>(seconds * 4)) << "in " << seconds << " s";
+    EXPECT_EQ(m_backend->scale(), 1.25);
 }
 
 TEST_F(ScaleWatchTest, FollowsTheManagerThatTookTheSelectionOver) {

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,10 +16,12 @@
 namespace {
 
 // One connection of a stand-in for sway: reads each message and answers it
-// with the next of `replies` (raw bytes), recording the commands.
+// with the next of `replies` (raw bytes), recording the commands; with a
+// `gap`, a byte at a time, that long apart.
 class FakeSway {
 public:
-    explicit FakeSway(std::vector<std::string> replies) : m_replies(std::move(replies)) {
+    explicit FakeSway(std::vector<std::string> replies, std::chrono::milliseconds gap = {})
+        : m_replies(std::move(replies)), m_gap(gap) {
         char dir[] = "/tmp/sway-ipc-test.XXXXXX";
         m_dir = mkdtemp(dir);
         m_path = m_dir + "/sock";
@@ -43,6 +46,11 @@ public:
         if (m_thread.joinable()) m_thread.join();
         return m_commands;
     }
+    // Once the client has closed its end: the reply bytes that went out.
+    std::size_t sent() {
+        if (m_thread.joinable()) m_thread.join();
+        return m_sent;
+    }
 
     static std::string message(const std::string& payload) {
         std::string bytes = "i3-ipc";
@@ -65,7 +73,7 @@ private:
             std::string command(length, '\0');
             if (!readAll(fd, command.data(), length)) break;
             m_commands.push_back(std::string(header, 6) + "|" + command);
-            if (write(fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) break;
+            if (!sendReply(fd, reply)) break;
         }
         // No more answers: the client reads the end rather than waiting.
         shutdown(fd, SHUT_WR);
@@ -73,6 +81,15 @@ private:
         while (read(fd, &rest, 1) > 0) {
         }
         close(fd);
+    }
+    bool sendReply(int fd, const std::string& reply) {
+        const size_t step = m_gap.count() > 0 ? 1 : reply.size();
+        for (size_t at = 0; at < reply.size(); at += step) {
+            if (send(fd, reply.data() + at, step, MSG_NOSIGNAL) != static_cast<ssize_t>(step)) return false;
+            m_sent += step;
+            if (m_gap.count() > 0) std::this_thread::sleep_for(m_gap);
+        }
+        return true;
     }
     static bool readAll(int fd, char* data, size_t size) {
         while (size > 0) {
@@ -85,6 +102,8 @@ private:
     }
 
     std::vector<std::string> m_replies;
+    std::chrono::milliseconds m_gap;
+    size_t m_sent = 0;
     std::string m_dir, m_path;
     int m_listener = -1;
     std::thread m_thread;
@@ -133,6 +152,52 @@ TEST(SwayIpc, StreamOutOfStepStopsTalking) {
     ipc.reset();
     EXPECT_EQ(sway.commands().size(), 1u);
     unsetenv("SWAYSOCK");
+}
+
+TEST(SwayIpc, ReplyThatDribblesIsGivenUp) {
+    // A byte every 50 ms keeps every single read short; only a deadline over
+    // the whole exchange stops the wait before all of the reply (3 s of
+    // it) has come, and the socket is not waited on again.
+    const std::string reply = FakeSway::message(std::string(40, ' ') + R"([{"success":true}])");
+    FakeSway sway({reply, reply}, std::chrono::milliseconds(50));
+    setenv("SWAYSOCK", sway.path().c_str(), 1);
+    std::unique_ptr<x11::SwayIpc> ipc = x11::SwayIpc::connect();
+    ASSERT_TRUE(ipc);
+    EXPECT_FALSE(ipc->run("first"));
+    EXPECT_FALSE(ipc->run("second"));
+    ipc.reset();
+    EXPECT_LT(sway.sent(), reply.size());
+    EXPECT_EQ(sway.commands().size(), 1u);
+    unsetenv("SWAYSOCK");
+}
+
+TEST(SwayIpc, SocketNobodyAcceptsOnIsNoSession) {
+    // Its backlog full, a blocking connect would wait for as long as the
+    // socket lives.
+    char dir[] = "/tmp/sway-ipc-test.XXXXXX";
+    const std::string path = std::string(mkdtemp(dir)) + "/sock";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    std::vector<int> waiting;
+    for (int i = 0; i < 64; ++i) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            break;
+        }
+        waiting.push_back(fd);
+    }
+    setenv("SWAYSOCK", path.c_str(), 1);
+    EXPECT_FALSE(x11::SwayIpc::connect());
+    unsetenv("SWAYSOCK");
+    for (int fd : waiting) close(fd);
+    close(listener);
+    unlink(path.c_str());
+    rmdir(dir);
 }
 
 TEST(SwayIpc, NoSessionNoConnection) {
