@@ -27,6 +27,15 @@ constexpr int kInitialSize = 22;  // until the tray sizes the icon
 constexpr long kRequestDock = 0;  // SYSTEM_TRAY_REQUEST_DOCK
 constexpr int kTooltipDelayMs = 600;
 
+// Adds StructureNotify to what this client hears of `window`, keeping the
+// events asked for elsewhere: the tray manager may also own the display
+// settings whose changes the scale follows.
+void addStructureEvents(Display* display, ::Window window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) return;
+    XSelectInput(display, window, attributes.your_event_mask | StructureNotifyMask);
+}
+
 // The icon's straight ARGB pixels as a premultiplied cairo image; null for
 // a size that does not match the pixels.
 cairo_surface_t* premultipliedImage(const win32::TrayIconDesc& desc) {
@@ -109,9 +118,7 @@ XEmbedTray::XEmbedTray(Display* display, int screen, ::Window root, int epoll, s
     m_utf8 = XInternAtom(display, "UTF8_STRING", False);
 
     // A tray announces itself to the root's StructureNotify listeners.
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, root, &attributes);
-    XSelectInput(display, root, attributes.your_event_mask | StructureNotifyMask);
+    addStructureEvents(display, root);
 
     m_timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (m_timer >= 0 && m_epoll >= 0) {
@@ -134,7 +141,7 @@ XEmbedTray::~XEmbedTray() {
 void XEmbedTray::findManager() {
     XGrabServer(m_display);  // the owner must not vanish between the two requests
     ::Window owner = XGetSelectionOwner(m_display, m_selection);
-    if (owner) XSelectInput(m_display, owner, StructureNotifyMask);
+    if (owner) addStructureEvents(m_display, owner);
     XUngrabServer(m_display);
     XFlush(m_display);
     if (owner) adoptManager(owner);
@@ -143,7 +150,7 @@ void XEmbedTray::findManager() {
 void XEmbedTray::adoptManager(::Window manager) {
     if (manager == m_manager) return;
     m_manager = manager;
-    XSelectInput(m_display, manager, StructureNotifyMask);
+    addStructureEvents(m_display, manager);
     if (!m_active) return;
     for (auto& [id, icon] : m_icons) {
         undock(*icon);
