@@ -70,7 +70,7 @@ void X11Backend::pointerLeft(WindowState& window, const XCrossingEvent& crossing
     win32::onPointerLeft(window.xid, pointer);
     if (c.x < 0 || c.y < 0 || c.x >= window.width || c.y >= window.height) return;
     // On a see-through pixel the pointer may be on its way out, or only
-    // passing between two parts of the pop-up.
+    // passing between two pieces of the pop-up.
     if (m_followTimer < 0) {
         m_followTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
         if (m_followTimer < 0) return;
