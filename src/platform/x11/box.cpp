@@ -4,6 +4,7 @@
 // move it their own way); and the client area's place on the root, as the
 // core sets it and as the window manager reports it.
 #include "platform/x11/shown_pieces.h"
+#include "platform/x11/wm_quirks.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {

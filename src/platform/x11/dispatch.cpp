@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/x11/pointer.h"
+#include "platform/x11/wm_quirks.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {

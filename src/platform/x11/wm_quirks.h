@@ -32,7 +32,7 @@ public:
     virtual bool holdsOrigin(const WindowState&) const { return false; }
 };
 
-// The quirks of the window manager running on `display`.
+// The quirks of the window manager running on `display` (pick_quirks.cpp).
 std::unique_ptr<WmQuirks> wmQuirks(Display* display);
 
 }  // namespace x11

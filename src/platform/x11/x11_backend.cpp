@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/x11/wm_quirks.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {

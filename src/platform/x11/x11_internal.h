@@ -7,7 +7,8 @@
 // pieces.cpp (what shows beyond the box), xdnd.cpp (drops), move.cpp (the
 // system move), popup.cpp (pop-up menu windows), iconify.cpp (iconifying),
 // message_box.cpp (the modal dialog), scale_watch.cpp (the desktop's scale);
-// a window manager's quirks behind wm_quirks.h (sway's in sway_quirks.cpp).
+// a window manager's quirks behind wm_quirks.h (sway's in sway_quirks.cpp,
+// picked in pick_quirks.cpp).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -25,9 +26,10 @@
 #include "platform/x11/display_scale.h"
 #include "platform/x11/shape_mask.h"
 #include "platform/x11/tray.h"
-#include "platform/x11/wm_quirks.h"
 
 namespace x11 {
+
+class WmQuirks;  // wm_quirks.h
 
 struct Atoms {
     Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;

@@ -1,6 +1,6 @@
-#include "platform/x11/wm_quirks.h"
-
+// Which window manager's quirks apply: the one place that names each.
 #include "platform/x11/sway_quirks.h"
+#include "platform/x11/wm_quirks.h"
 
 namespace x11 {
 
