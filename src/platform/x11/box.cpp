@@ -1,9 +1,10 @@
 // The X window as the visible part of a larger client area (see
 // WindowState::box): moving and resizing it as what shows changes, the
-// client area staying where the core put it. Under sway, which centres a
-// floating X window on every request to move or resize it, through sway's
-// own socket instead.
+// client area staying where the core put it (a window manager's quirks may
+// move it their own way); and the client area's place on the root, as the
+// core sets it and as the window manager reports it.
 #include "platform/x11/shown_pieces.h"
+#include "platform/x11/wm_quirks.h"
 #include "platform/x11/x11_internal.h"
 
 namespace x11 {
@@ -42,7 +43,7 @@ void X11Backend::setBox(WindowState& window, const RECT& box) {
     XSetWMNormalHints(m_display, window.xid, size);
     XFree(size);
     // Without a window manager the server resizes it before what is drawn next.
-    if (resized && window.mapped && (m_sway || wmRunning())) {
+    if (resized && window.mapped && (m_quirks->placesWindows() || wmRunning())) {
         window.resizing = true;
         window.resizeUntil = std::chrono::steady_clock::now() + kResizeWait;
     }
@@ -66,30 +67,17 @@ void X11Backend::sizeReported(WindowState& window, int width, int height) {
 }
 
 void X11Backend::placeXWindow(WindowState& window, int x, int y, int width, int height) {
-    if (window.mapped && swayRun(window, swayGeometry(x, y, width, height))) return;
+    if (window.mapped && m_quirks->place(window, x, y, width, height)) return;
     XMoveResizeWindow(m_display, window.xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
-std::string X11Backend::swayGeometry(int x, int y, int width, int height) {
-    return "resize set width " + std::to_string(width) + " px height " + std::to_string(height) +
-           " px, move absolute position " + std::to_string(x) + " " + std::to_string(y);
-}
-
-bool X11Backend::swayRun(const WindowState& window, const std::string& commands) {
-    if (!m_sway) return false;
-    // What was asked before (the size hints among it) reaches the server
-    // first, so sway's configure comes after it and its events count.
-    XSync(m_display, False);
-    return m_sway->run("[id=" + std::to_string(window.xid) + "] " + commands);
-}
-
 bool X11Backend::boxesMove() {
-    // We move it ourselves with no window manager, and sway through its
-    // socket. Window managers that move a managed window at a client's
+    // We move it ourselves with no window manager, and a quirky one its own
+    // way. Window managers that move a managed window at a client's
     // request say so with _NET_MOVERESIZE_WINDOW; others (weston's) resize a
     // mapped window as asked but leave it where it was, so what shows would
     // move with the box.
-    return m_sway || !wmRunning() || wmSupports(m_atoms.netMoveresizeWindow);
+    return m_quirks->placesWindows() || !wmRunning() || wmSupports(m_atoms.netMoveresizeWindow);
 }
 
 void X11Backend::fitBoxToShape(WindowState& window) {
@@ -115,25 +103,6 @@ void X11Backend::fitBoxToShape(WindowState& window) {
     setBox(window, box);
 }
 
-void X11Backend::swayAfterMap(WindowState& window) {
-    if (std::chrono::steady_clock::now() > window.swayAfterMapUntil) {
-        window.swayAfterMap = false;
-        return;
-    }
-    // Until sway has taken the window as its own a command finds nothing;
-    // any event of the window's may be the first after that.
-    std::string commands;
-    if (window.placeAfterMap) {
-        const RECT& box = window.box;
-        commands = swayGeometry(window.origin.x + box.left, window.origin.y + box.top, box.right - box.left,
-                                box.bottom - box.top);
-    }
-    // sway keeps no window on every workspace for the hints.
-    if (onEveryWorkspace(window)) commands += commands.empty() ? "sticky enable" : ", sticky enable";
-    if (!commands.empty() && !swayRun(window, commands)) return;
-    window.swayAfterMap = false;
-}
-
 win32::PointerEvent X11Backend::inClient(const WindowState& window, win32::PointerEvent pointer) {
     // The event's window coordinates belong to the box the X window had when
     // the pointer moved, maybe not the latest one asked for; its root
@@ -145,6 +114,93 @@ win32::PointerEvent X11Backend::inClient(const WindowState& window, win32::Point
         pointer.client.y += window.box.top;
     }
     return pointer;
+}
+
+bool X11Backend::rootOrigin(::Window xid, POINT* origin) {
+    const WindowState* window = find(xid);
+    const int left = window ? static_cast<int>(window->box.left) : 0;
+    const int top = window ? static_cast<int>(window->box.top) : 0;
+    int x = 0, y = 0;
+    ::Window child;
+    if (!XTranslateCoordinates(m_display, xid, m_root, -left, -top, &x, &y, &child)) return false;
+    *origin = {x, y};
+    return true;
+}
+
+void X11Backend::reportOrigin(WindowState& window, unsigned long serial) {
+    if (m_quirks->holdsOrigin(window)) return;
+    // Events from before the window was last placed tell nothing new. (Window
+    // managers may hold a window to a size of their own, so the size in an
+    // event cannot tell which box it shows.)
+    if (serial < window.placeSerial) return;
+    // A pop-up is where the program put it: nothing else moves a menu. A
+    // window manager that places it on map, before taking the move asked
+    // for just then, would otherwise have it follow that passing place.
+    if (window.desc.popup && window.desc.placed) return;
+    // Under a reparenting window manager the event's coordinates are relative
+    // to the frame, so ask the server where the window lies on the root.
+    POINT origin;
+    if (!rootOrigin(window.xid, &origin)) return;
+    if (window.originKnown && origin.x == window.origin.x && origin.y == window.origin.y) return;
+    window.originKnown = true;
+    window.origin = origin;
+    placePieces(window);
+    win32::onMoved(window.xid, origin);
+}
+
+void X11Backend::watchFrame(WindowState& window, ::Window parent) {
+    // The frame's events are selected before the place is read, so any move
+    // of it after that read is heard of.
+    window.frame = parent == m_root ? 0 : parent;
+    if (window.frame) XSelectInput(m_display, window.frame, StructureNotifyMask);
+}
+
+WindowState* X11Backend::findByFrame(::Window frame) {
+    if (!frame) return nullptr;
+    for (auto& [xid, window] : m_windows)
+        if (window->frame == frame) return window.get();
+    return nullptr;
+}
+
+void X11Backend::setPosition(win32::NativeWindow window, POINT screen, bool raise) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state) return;
+    // The hints tell a window manager the position is the program's choice,
+    // not one to improve on at the next map.
+    XSizeHints* size = XAllocSizeHints();
+    long supplied = 0;
+    XGetWMNormalHints(m_display, state->xid, size, &supplied);
+    const int x = screen.x + state->box.left;
+    const int y = screen.y + state->box.top;
+    size->flags |= USPosition | PPosition;
+    size->x = x;
+    size->y = y;
+    state->placeSerial = NextRequest(m_display);
+    XSetWMNormalHints(m_display, state->xid, size);
+    XFree(size);
+    placeXWindow(*state, x, y, state->box.right - state->box.left, state->box.bottom - state->box.top);
+    if (raise) XRaiseWindow(m_display, state->xid);
+    state->desc.placed = true;
+    // Where a later showing puts it back.
+    state->origin = screen;
+    state->originKnown = true;
+    placePieces(*state);
+    XFlush(m_display);
+}
+
+void X11Backend::setSize(win32::NativeWindow window, int width, int height) {
+    WindowState* state = find(static_cast<::Window>(window));
+    if (!state || width <= 0 || height <= 0 || width > 32767 || height > 32767) return;
+    setBox(*state, RECT{0, 0, width, height});
+    state->width = width;
+    state->height = height;
+    state->pixels.assign(static_cast<size_t>(width) * height, 0);
+    // Until its next present a keyed window of the new size shows nothing.
+    if (state->colorKey && m_hasShape) {
+        state->shapeApplied = false;
+        updateShape(*state, 0, height);
+    }
+    XFlush(m_display);
 }
 
 }  // namespace x11

@@ -1,9 +1,14 @@
 // The X11 backend's shared state, split over one file per concern:
-// x11_backend.cpp (connection, windows and their hints, events), present.cpp
-// (pixels and the colour-key shape), box.cpp (the X window over what shows,
-// and its place), xdnd.cpp (drops), move.cpp (the system move), popup.cpp
-// (pop-up menu windows), message_box.cpp (the modal dialog), scale_watch.cpp
-// (the desktop's scale).
+// x11_backend.cpp (the connection, making, showing and destroying windows),
+// atoms.cpp (the atom table), dispatch.cpp (the event loop and event
+// dispatch), wm_hints.cpp (window-manager hints, states and activation),
+// compositor.cpp (opacity and blur behind), present.cpp (pixels and the
+// colour-key shape), box.cpp (the X window over what shows, and its place),
+// pieces.cpp (what shows beyond the box), xdnd.cpp (drops), move.cpp (the
+// system move), popup.cpp (pop-up menu windows), iconify.cpp (iconifying),
+// message_box.cpp (the modal dialog), scale_watch.cpp (the desktop's scale);
+// a window manager's quirks behind wm_quirks.h (sway's in sway_quirks.cpp,
+// picked in pick_quirks.cpp).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -20,10 +25,11 @@
 #include "platform/win32/internal/events.h"
 #include "platform/x11/display_scale.h"
 #include "platform/x11/shape_mask.h"
-#include "platform/x11/sway_ipc.h"
 #include "platform/x11/tray.h"
 
 namespace x11 {
+
+class WmQuirks;  // wm_quirks.h
 
 struct Atoms {
     Atom wmProtocols, wmDeleteWindow, wmTransientFor, utf8String;
@@ -37,6 +43,9 @@ struct Atoms {
         xdndActionCopy, uriList, dropProperty, incr;
     Atom xsettingsSelection, xsettingsSettings, manager;
 };
+
+// Fills `atoms` for `screen` with one request.
+void internAtoms(Display* display, int screen, Atoms* atoms);
 
 // Copies `count` pixels over `to` where they differ and returns the span
 // [first, end) that did; {0, 0} when none did.
@@ -112,13 +121,17 @@ struct WindowState {
     // the server made before it belong to an earlier showing.
     bool mapped = false;
     unsigned long mapSerial = 0;
-    // Until sway has been told, soon after it mapped the window, what the
-    // hints could not tell it: the place the window was hidden at (sway
-    // centres what it maps) when `placeAfterMap`, and every workspace.
-    bool swayAfterMap = false;
+    // Set while a window manager's quirks have more to tell it of the window
+    // just mapped (see WmQuirks::windowEvent), at most until `afterMapUntil`:
+    // what the hints could not, such as the place the window was hidden at
+    // (when `placeAfterMap`) or every workspace.
+    bool afterMapPending = false;
     bool placeAfterMap = false;
-    std::chrono::steady_clock::time_point swayAfterMapUntil;
+    std::chrono::steady_clock::time_point afterMapUntil;
 };
+
+// Kept above all others, and so wanted on every workspace.
+inline bool onEveryWorkspace(const WindowState& window) { return window.desc.topmost && !window.desc.popup; }
 
 // One drag at a time can be over us; XDND serialises them per source.
 struct DragState {
@@ -180,21 +193,15 @@ public:
 
 private:
     WindowState* find(::Window xid);
+
+    // dispatch.cpp
     void dispatch(XEvent& event);
     void handleClientMessage(WindowState& window, const XClientMessageEvent& event);
-    // `serial` is the event's that prompted it.
-    void reportOrigin(WindowState& window, unsigned long serial);
-    // Follows the frame a reparenting window manager put the window in.
-    void watchFrame(WindowState& window, ::Window parent);
-    WindowState* findByFrame(::Window frame);
-    // Where the client area of one of our windows (or the top-left of any
-    // other) lies on the root.
-    bool rootOrigin(::Window xid, POINT* origin);
+
+    // wm_hints.cpp
     bool wmRunning();
     bool wmSupports(Atom feature);
     void setWmState(WindowState& window);
-    // Kept above all others, and so wanted on every workspace.
-    static bool onEveryWorkspace(const WindowState& window) { return window.desc.topmost && !window.desc.popup; }
     void setTitle(::Window xid, const std::string& title);
     void setWindowType(::Window xid, Atom type);
     void setMotifBorderless(::Window xid);
@@ -204,12 +211,12 @@ private:
     void sendClientMessage(::Window destination, long mask, ::Window about, Atom type, long l0, long l1, long l2,
                            long l3, long l4);
     void sendToRoot(::Window about, Atom type, long l0, long l1, long l2, long l3, long l4);
+    void activatePending();  // what setForeground left for the loop
 
     // present.cpp
     void putArea(WindowState& window, int x, int y, int width, int height);
     // Puts what of the area lies in `box` into `xid`, which covers it.
     void putAreaInto(WindowState& window, ::Window xid, const RECT& box, int x, int y, int width, int height);
-    void activatePending();  // what setForeground left for the loop
     // Sends the colour-key shape if rows [top, bottom) changed it.
     void updateShape(WindowState& window, int top, int bottom);
     // Shows all of the X window again.
@@ -225,23 +232,28 @@ private:
     void setBox(WindowState& window, const RECT& box);
     // A ConfigureNotify's size: what a resize waited for.
     void sizeReported(WindowState& window, int width, int height);
-    void sendBlurRegion(const WindowState& window);
-    void sendOpacity(const WindowState& window, ::Window xid);
-    // The blur region's rectangles inside `box`, relative to it, on `xid`.
-    void sendBlurRegion(const WindowState& window, ::Window xid, const RECT& box);
     // The box that shows what the window's shape leaves.
     void fitBoxToShape(WindowState& window);
     // Whether the X window follows its box to where it is asked to go.
     bool boxesMove();
     // Puts the X window at (x, y) on the root, `width` x `height`.
     void placeXWindow(WindowState& window, int x, int y, int width, int height);
-    // sway commands for a window sway shows; false when sway did not do them.
-    static std::string swayGeometry(int x, int y, int width, int height);
-    bool swayRun(const WindowState& window, const std::string& commands);
-    // Tries to tell sway what WindowState::swayAfterMap says.
-    void swayAfterMap(WindowState& window);
     // Pointer input over the X window in client coordinates.
     static win32::PointerEvent inClient(const WindowState& window, win32::PointerEvent pointer);
+    // `serial` is the event's that prompted it.
+    void reportOrigin(WindowState& window, unsigned long serial);
+    // Follows the frame a reparenting window manager put the window in.
+    void watchFrame(WindowState& window, ::Window parent);
+    WindowState* findByFrame(::Window frame);
+    // Where the client area of one of our windows (or the top-left of any
+    // other) lies on the root.
+    bool rootOrigin(::Window xid, POINT* origin);
+
+    // compositor.cpp
+    void sendBlurRegion(const WindowState& window);
+    void sendOpacity(const WindowState& window, ::Window xid);
+    // The blur region's rectangles inside `box`, relative to it, on `xid`.
+    void sendBlurRegion(const WindowState& window, ::Window xid, const RECT& box);
 
     // pieces.cpp
     // Covers `boxes` (client coordinates) with piece windows, reusing those
@@ -353,8 +365,8 @@ private:
     POINT m_followedTo{};
     int m_followTimer = -1;
     Atom m_wmState = 0;
-    std::unique_ptr<TrayHost> m_tray;  // made with the first tray icon
-    std::unique_ptr<SwayIpc> m_sway;   // in a sway session
+    std::unique_ptr<TrayHost> m_tray;    // made with the first tray icon
+    std::unique_ptr<WmQuirks> m_quirks;  // never null
     ScaleSources m_scaleSources;
     double m_scale = 1.0;
     int m_scaleChanges = 0;
