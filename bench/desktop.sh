@@ -1,5 +1,6 @@
 # Sourced by the benchmarks: a private Xvfb display with openbox, ready to
 # take windows. Sets DISPLAY and XSERVER_PID and adds both processes to PIDS.
+# shellcheck shell=bash disable=SC2034  # what it sets is for the sourcing script
 #   start_bench_display FILE   (FILE: where Xvfb writes its display number)
 . "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/proc.sh"
 
@@ -13,11 +14,13 @@ start_bench_xvfb() {
     spawn Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>"${2:-/dev/null}"
     XSERVER_PID=$LAST_PID
     wait_for 10 test -s "$fdfile" || { echo "Xvfb did not start" >&2; return 1; }
-    export DISPLAY=:$(head -n1 "$fdfile")
+    DISPLAY=:$(head -n1 "$fdfile")
+    export DISPLAY
 }
 
 # openbox on that display, its output to LOG.
 #   start_bench_wm [LOG]
+# shellcheck disable=SC2120  # the argument is optional
 start_bench_wm() {
     spawn openbox --sm-disable >"${1:-/dev/null}" 2>&1
     # openbox takes windows once its client list is up.

@@ -1,5 +1,5 @@
 # Where the player's windows sit, for the scripts that find them on screen.
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034  # what it sets is for the sourcing script
 #
 # A colour-keyed window of the player is an X window over only what shows
 # of its 540x200 client area (a piece that shows apart, the hint bubble, is

@@ -1,6 +1,6 @@
 # Processes a script starts and waits on, sourced by the e2e checks, the
 # desktop checks and the benchmarks. Every wait here has a deadline.
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034  # what it sets is for the sourcing script
 
 # Sourced twice (by two helper files), what was started stays listed.
 declare -p PIDS >/dev/null 2>&1 || PIDS=()

@@ -28,7 +28,8 @@ start_display() {
     : >"$fdfile"
     spawn Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>"$WORK/xvfb.log"
     wait_for 10 test -s "$fdfile" || { fail "Xvfb did not start"; return 1; }
-    export DISPLAY=:$(head -n1 "$fdfile")
+    DISPLAY=:$(head -n1 "$fdfile")
+    export DISPLAY
     wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "Xvfb on $DISPLAY does not answer"; return 1; }
 }
 
@@ -126,7 +127,8 @@ start_bus() {
     spawn dbus-daemon --session --nofork --address="unix:path=$WORK/bus" --print-address=3 3>"$WORK/busaddr" \
         2>"$WORK/dbus.log"
     wait_for 10 test -s "$WORK/busaddr" || { fail "dbus-daemon did not start"; return 1; }
-    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$WORK/busaddr")
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$WORK/busaddr")
+    export DBUS_SESSION_BUS_ADDRESS
 }
 
 name_owned() {

@@ -20,7 +20,8 @@ wait_for 1 never && fail "wait_for succeeded on a command that never does"
 [ "$(wait_quiet 1 echo loud)" = "" ] || fail "wait_quiet let the command's output through"
 
 sh -c 'sleep 0.2; exit 3' &
-wait_exit $! 5 && [ "$EXIT_STATUS" = 3 ] || fail "wait_exit did not report status 3 (${EXIT_STATUS:-none})"
+wait_exit $! 5 || EXIT_STATUS=none
+[ "$EXIT_STATUS" = 3 ] || fail "wait_exit reported status $EXIT_STATUS, not 3"
 sleep 30 &
 sleeper=$!
 wait_exit "$sleeper" 1 && fail "wait_exit reported a running process as ended"
@@ -45,14 +46,14 @@ mkdir -p "$T/bin"
 printf '#!/bin/sh\nexec sleep 30\n' >"$T/bin/pulseaudio"
 chmod +x "$T/bin/pulseaudio"
 (
-    PATH=$T/bin:$PATH SOUND_START_SECONDS=1
+    export PATH=$T/bin:$PATH SOUND_START_SECONDS=1
     start_pulse_sink mute "$T/none/native" "$T/pulse.log" && echo "started" >"$T/mute"
     kill -0 "$PULSE_PID" || echo "no server process" >"$T/mute"
     stop_spawned
 )
 [ -e "$T/mute" ] && fail "start_pulse_sink on a silent server: $(cat "$T/mute")"
 (
-    PATH=$T/bin:$PATH SOUND_START_SECONDS=1
+    export PATH=$T/bin:$PATH SOUND_START_SECONDS=1
     . "$ROOT/bench/desktop.sh"
     start_bench_sound "$T/bench" 2>/dev/null && echo "started" >"$T/bench-mute"
     stop_spawned
