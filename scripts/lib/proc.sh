@@ -15,11 +15,26 @@ spawn() {
     LAST_PID=$!
 }
 
-# Ends what spawn started, the last started first, and reaps it.
+# The process has ended (a child of ours once the shell has reaped it).
+pid_gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# Ends what spawn started, the last started first, and reaps it; what
+# outlives SIGTERM by STOP_SECONDS is killed outright, and named.
+STOP_SECONDS=${STOP_SECONDS:-10}
 stop_spawned() {
-    local i
+    local i pid timer
     for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-        kill "${PIDS[i]}" 2>/dev/null && wait "${PIDS[i]}" 2>/dev/null
+        pid=${PIDS[i]}
+        kill "$pid" 2>/dev/null || continue
+        sleep "$STOP_SECONDS" &
+        timer=$!
+        wait -n "$pid" "$timer" 2>/dev/null
+        if ! pid_gone "$pid"; then
+            echo "$(ps -o args= -p "$pid") ($pid) outlived SIGTERM: killed" >&2
+            kill -KILL "$pid" 2>/dev/null
+        fi
+        kill "$timer" 2>/dev/null
+        wait "$pid" "$timer" 2>/dev/null
     done
     PIDS=()
     return 0
@@ -40,7 +55,6 @@ quietly() { "$@" >/dev/null 2>&1; }
 wait_quiet() { wait_for "$1" quietly "${@:2}"; }
 
 # Waits for a background pid to end: sets EXIT_STATUS, false on timeout.
-pid_gone() { ! kill -0 "$1" 2>/dev/null; }
 wait_exit() {
     wait_for "$2" pid_gone "$1" || return 1
     wait "$1"

@@ -39,6 +39,13 @@ wait_for 5 line_count "$T/ready" 2 || fail "the recorders did not start"
 stop_spawned
 [ "$(tr '\n' ' ' <"$T/ended")" = "second first " ] || fail "ended in the order $(tr '\n' ' ' <"$T/ended")"
 [ ${#PIDS[@]} -eq 0 ] || fail "PIDS still lists ${PIDS[*]}"
+# One that takes no SIGTERM is killed once STOP_SECONDS have passed.
+spawn sh -c 'trap "" TERM; echo >"$1"; while :; do sleep 0.05; done' - "$T/deaf"
+deaf=$LAST_PID
+wait_for 5 test -e "$T/deaf"
+STOP_SECONDS=1 stop_spawned 2>"$T/stop.err"
+pid_gone "$deaf" || { fail "a process deaf to SIGTERM outlived stop_spawned"; kill -KILL "$deaf"; }
+grep -q "outlived SIGTERM" "$T/stop.err" || fail "the process killed outright was not named"
 
 # --- a sound server that never answers: given up on at the deadline, both
 # by the shared start-up and by the benchmarks' one
