@@ -28,13 +28,13 @@ stop_spawned() {
         kill "$pid" 2>/dev/null || continue
         sleep "$STOP_SECONDS" &
         timer=$!
-        wait -n "$pid" "$timer" 2>/dev/null
+        wait -n "$pid" "$timer" 2>/dev/null || true
         if ! pid_gone "$pid"; then
             echo "$(ps -o args= -p "$pid") ($pid) outlived SIGTERM: killed" >&2
-            kill -KILL "$pid" 2>/dev/null
+            kill -KILL "$pid" 2>/dev/null || true
         fi
-        kill "$timer" 2>/dev/null
-        wait "$pid" "$timer" 2>/dev/null
+        kill "$timer" 2>/dev/null || true
+        wait "$pid" "$timer" 2>/dev/null || true
     done
     PIDS=()
     return 0
@@ -57,8 +57,8 @@ wait_quiet() { wait_for "$1" quietly "${@:2}"; }
 # Waits for a background pid to end: sets EXIT_STATUS, false on timeout.
 wait_exit() {
     wait_for "$2" pid_gone "$1" || return 1
-    wait "$1"
-    EXIT_STATUS=$?
+    EXIT_STATUS=0
+    wait "$1" || EXIT_STATUS=$?
 }
 
 # How long a sound server may take to answer.

@@ -39,6 +39,18 @@ wait_for 5 line_count "$T/ready" 2 || fail "the recorders did not start"
 stop_spawned
 [ "$(tr '\n' ' ' <"$T/ended")" = "second first " ] || fail "ended in the order $(tr '\n' ' ' <"$T/ended")"
 [ ${#PIDS[@]} -eq 0 ] || fail "PIDS still lists ${PIDS[*]}"
+# The benchmarks run with errexit, where a status of a process ended by
+# SIGTERM must not end the cleanup (or the script) early.
+(
+    set -e
+    spawn sleep 30
+    spawn sleep 30
+    stop_spawned
+    sh -c 'exit 3' &
+    wait_exit $! 5
+    echo "$EXIT_STATUS" >"$T/errexit"
+)
+[ "$(cat "$T/errexit" 2>/dev/null)" = 3 ] || fail "under set -e, stop_spawned or wait_exit ended the script"
 # One that takes no SIGTERM is killed once STOP_SECONDS have passed.
 spawn sh -c 'trap "" TERM; echo >"$1"; while :; do sleep 0.05; done' - "$T/deaf"
 deaf=$LAST_PID
