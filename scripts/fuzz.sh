@@ -12,7 +12,7 @@ build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 decoder_seconds=${DECODER_FUZZ_SECONDS:-60}
 xsettings_seconds=${XSETTINGS_FUZZ_SECONDS:-30}
-jobs=${JOBS:-2}
+. "$root/scripts/lib/jobs.sh"
 
 cxx=$(command -v clang++ || command -v clang++-14 || true)
 cc=$(command -v clang || command -v clang-14 || true)
@@ -23,7 +23,7 @@ fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DOSTREL_FUZZ=ON
-cmake --build "$build" -j"$jobs" --target fuzz_musictag fuzz_decoders fuzz_xsettings
+cmake --build "$build" -j"$JOBS" --target fuzz_musictag fuzz_decoders fuzz_xsettings
 
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # Leaks of the libraries themselves, each named with its upstream report.

@@ -7,11 +7,12 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/jobs.sh"
 build=${1:-${BUILD_DIR:-$root/build}}
 "$root/scripts/install-deps.sh" test
 if [[ ! -f $build/CMakeCache.txt ]]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TESTS=ON
 fi
-cmake --build "$build" -j"${JOBS:-$(nproc)}" --target ostrel xdnd_send wm_close
+cmake --build "$build" -j"$JOBS" --target ostrel xdnd_send wm_close
 README_PICTURES=$root/docs "$root/tests/e2e/run.sh" "$build" ostrel_readme_pictures
 ls "$root"/docs/strip-playing.png "$root"/docs/volume-menu.png

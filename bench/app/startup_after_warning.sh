@@ -23,26 +23,17 @@ for tool in "$OSTREL" "$CLOSE"; do
     [ -x "$tool" ] || { echo "missing $tool (build ostrel and wm_close)" >&2; exit 2; }
 done
 
+. "$(dirname "$0")/../desktop.sh"
 WORK=$(mktemp -d)
-PIDS=()
 cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
+    stop_spawned
     rm -rf "$WORK"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-: >"$WORK/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-PIDS+=($!)
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$WORK/display")
-if [ "$WM" = openbox ]; then
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-    PIDS+=($!)
-    for _ in $(seq 100); do xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
-fi
+start_bench_xvfb "$WORK/display" "$WORK/xvfb.log" || exit 1
+if [ "$WM" = openbox ]; then start_bench_wm "$WORK/openbox.log" || exit 1; fi
 # No sound server: the program takes its no-sound path and warns first.
 export PULSE_SERVER=unix:$WORK/no-such-server HOME=$WORK XDG_RUNTIME_DIR=$WORK
 

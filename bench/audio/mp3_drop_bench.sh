@@ -34,12 +34,7 @@ cat "$WORK/200mb.mp3" >/dev/null
 
 mkdir -m 700 "$WORK/run"
 export XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK" PULSE_SERVER="unix:$WORK/run/native"
-pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
-    --load="module-null-sink sink_name=bench" \
-    --load="module-native-protocol-unix socket=$WORK/run/native auth-anonymous=1" \
-    --log-target=file:"$WORK/pulse.log" &
-PIDS+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+start_pulse_sink bench "$WORK/run/native" "$WORK/pulse.log" || { echo "PulseAudio did not start" >&2; exit 1; }
 
 start_bench_display "$WORK/display"
 (cd "$WORK" && exec "$BUILD/src/app/ostrel") >/dev/null 2>"$WORK/ostrel.log" &

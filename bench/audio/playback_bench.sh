@@ -55,17 +55,14 @@ mkdir -m 700 "$WORK/run"
 export XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK" PULSE_SERVER="unix:$WORK/run/native"
 server_up() { pactl info >/dev/null 2>&1 && [ "$(pactl get-default-sink 2>/dev/null)" = bench ]; }
 wait_server() {
-    for _ in $(seq 100); do server_up && return 0; sleep 0.1; done
+    wait_for "$SOUND_START_SECONDS" server_up && return 0
     echo "$1 did not start" >&2
     return 1
 }
 
 start_pulseaudio() {
-    pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
-        --load="module-null-sink sink_name=bench" \
-        --load="module-native-protocol-unix socket=$WORK/run/native auth-anonymous=1" \
-        --log-target=file:"$WORK/pulse.log" &
-    DAEMON_PIDS=($!)
+    start_pulse_sink bench "$WORK/run/native" "$WORK/pulse.log" || { echo "PulseAudio did not start" >&2; return 1; }
+    DAEMON_PIDS=("$PULSE_PID")
     wait_server PulseAudio
 }
 
@@ -83,12 +80,12 @@ context.objects = [
 EOF
     dbus-daemon --session --nofork --address="unix:path=$WORK/pipewire-bus" 2>/dev/null &
     DAEMON_PIDS=($!)
-    for _ in $(seq 100); do [ -S "$WORK/pipewire-bus" ] && break; sleep 0.1; done
+    wait_for 10 test -S "$WORK/pipewire-bus" || { echo "dbus-daemon for PipeWire did not start" >&2; return 1; }
     local env=(env XDG_CONFIG_HOME="$conf" PULSE_RUNTIME_PATH="$WORK/run"
         DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/pipewire-bus")
     "${env[@]}" pipewire 2>"$WORK/pipewire.log" &
     DAEMON_PIDS+=($!)
-    for _ in $(seq 100); do [ -S "$WORK/run/pipewire-0" ] && break; sleep 0.1; done
+    wait_for 10 test -S "$WORK/run/pipewire-0" || { echo "pipewire did not start" >&2; return 1; }
     "${env[@]}" pipewire-pulse 2>"$WORK/pipewire-pulse.log" &
     DAEMON_PIDS+=($!)
     "${env[@]}" wireplumber 2>"$WORK/wireplumber.log" &

@@ -28,15 +28,7 @@ sox -n -r 44100 -c 2 -b 16 "$WORK/click.wav" synth 2 sine 0 gain -100 : synth 0.
 
 mkdir -m 700 "$WORK/run"
 export XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK" PULSE_SERVER="unix:$WORK/run/native"
-start_pulse() {
-    pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
-        --load="module-null-sink sink_name=bench" \
-        --load="module-native-protocol-unix socket=$WORK/run/native auth-anonymous=1" \
-        --log-target=file:"$WORK/pulse.log" &
-    PULSE_PID=$!
-    PIDS+=($!)
-    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-}
+start_pulse() { start_pulse_sink bench "$WORK/run/native" "$WORK/pulse.log" || { echo "PulseAudio did not start" >&2; exit 1; }; }
 start_pulse
 
 start_bench_display "$WORK/display"

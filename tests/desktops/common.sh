@@ -3,7 +3,7 @@
 # Work-directory layout (DIR is the first argument or $DESKTOP_DIR):
 #   DIR/home  private HOME        DIR/run  XDG_RUNTIME_DIR (sockets, Xwayland auth)
 #   DIR/log   one log per process DIR/pid  one pid file per process started
-#   DIR/bin   binaries built or copied by the -up scripts
+#   DIR/bin   binaries copied by the -up scripts
 #   DIR/env   export lines for tests (written only once the desktop is ready)
 
 kit_die() { echo "$(basename "$0"): $*" >&2; exit 1; }
@@ -45,6 +45,14 @@ kit_start() {
     local name=$1; shift
     "$@" >"$DIR/log/$name.log" 2>&1 </dev/null &
     echo $! >"$DIR/pid/$name.pid"
+}
+
+# kit_tool NAME DEST: copy the pointer tool NAME, built with the tests, from DESKTOP_TOOLS to DEST.
+kit_tool() {
+    local tool=${DESKTOP_TOOLS:-}/$1
+    [ -n "${DESKTOP_TOOLS:-}" ] && [ -x "$tool" ] ||
+        kit_die "$1 not found: build the target ${1//-/_} and set DESKTOP_TOOLS to BUILD_DIR/tests/desktops"
+    cp "$tool" "$2"
 }
 
 # kit_has_name BUSNAME: the name is owned on the private session bus.

@@ -1,9 +1,10 @@
 #!/bin/bash
 # kde-up.sh DIR: start a headless KDE Plasma 5.27 session in DIR: kwin_wayland (virtual backend,
 # Xwayland), kded5 (hosts org.kde.StatusNotifierWatcher), kactivitymanagerd and plasmashell, on a
-# private session bus plus an empty private system bus. Builds DIR/bin/kde-pointer and registers it
-# for org_kde_kwin_fake_input. Returns once plasmashell's tray host is registered and DIR/env is written.
-# Env: DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120), KWIN_EXTRA_ARGS,
+# private session bus plus an empty private system bus. Copies kde-pointer to DIR/bin and registers
+# it for org_kde_kwin_fake_input. Returns once plasmashell's tray host is registered and DIR/env is written.
+# Env: DESKTOP_TOOLS (the build's tests/desktops, where kde-pointer is),
+#      DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120), KWIN_EXTRA_ARGS,
 # KWIN_XWAYLAND_SCALE (below).
 set -euo pipefail
 KIT=$(cd "$(dirname "$0")" && pwd)
@@ -28,17 +29,10 @@ kwriteconfig5 --file kscreenlockerrc --group Daemon --key LockOnResume false
 # X11 programs "apply scaling themselves" (Xwayland at the output's scale), 1 leaves them "scaled by the system".
 [ -n "${KWIN_XWAYLAND_SCALE:-}" ] && kwriteconfig5 --file kwinrc --group Xwayland --key Scale "$KWIN_XWAYLAND_SCALE"
 
-# kde-pointer: build once per DIR (rebuilt when the source is newer), then register it so KWin
-# offers it org_kde_kwin_fake_input (KWin matches the client's executable against Exec=).
+# kde-pointer (built with the tests, in DESKTOP_TOOLS), registered so KWin offers it
+# org_kde_kwin_fake_input (KWin matches the client's executable against Exec=).
 ptr=$DIR/bin/kde-pointer
-if [ ! -x "$ptr" ] || [ "$KIT/kde-pointer.c" -nt "$ptr" ]; then
-    xml=/usr/share/plasma-wayland-protocols/fake-input.xml
-    mkdir -p "$DIR/bin/build"
-    wayland-scanner client-header "$xml" "$DIR/bin/build/fake-input-client.h"
-    wayland-scanner private-code "$xml" "$DIR/bin/build/fake-input-protocol.c"
-    cc -O2 -Wall -I"$DIR/bin/build" -o "$ptr" "$KIT/kde-pointer.c" "$DIR/bin/build/fake-input-protocol.c" \
-        $(pkg-config --cflags --libs wayland-client)
-fi
+kit_tool kde-pointer "$ptr"
 mkdir -p "$XDG_DATA_HOME/applications"
 cat >"$XDG_DATA_HOME/applications/e2e-kde-pointer.desktop" <<EOT
 [Desktop Entry]

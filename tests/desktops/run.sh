@@ -25,6 +25,8 @@ case $DESKTOP in gnome | kde | sway) ;; *)
 esac
 OSTREL=$BUILD/src/app/ostrel
 SEND=$BUILD/tests/e2e/xdnd_send
+# The desktops' pointer tools, for the -up scripts.
+export DESKTOP_TOOLS=$BUILD/tests/desktops
 TOOLS=$(cd "$HERE/../e2e/tools" && pwd)
 FIXTURES=$(cd "$HERE/../fixtures" && pwd)
 MPRIS_NAME=org.mpris.MediaPlayer2.ostrel
@@ -53,14 +55,12 @@ end_helpers() {
 }
 
 cleanup() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null; done
-    PIDS=()
+    stop_spawned
     if [ -n "$DIR" ]; then
         local t
-        t=$(ms)
+        t=$(now_ms)
         "$HERE/$DESKTOP-down.sh" "$DIR" >"$DIR/down.out" 2>&1 || log "$DESKTOP-down.sh failed: $(tail -n 3 "$DIR/down.out")"
-        log "down in $(($(ms) - t)) ms"
+        log "down in $(($(now_ms) - t)) ms"
         if [ -n "${E2E_KEEP:-}" ] || [ $FAILED -ne 0 ]; then log "work directory kept: $DIR"; else rm -rf "$DIR"; fi
     fi
 }
@@ -123,11 +123,11 @@ click_icon() {
 # click again, and so does this, once.
 icon_until() {
     click_icon "$ICON_X" "$ICON_Y"
-    wait_for 3 "$1" "$ID" && return 0
+    wait_quiet 3 "$1" "$ID" && return 0
     [ "$DESKTOP" = gnome ] || return 1
     log "the double click on the icon was missed; once more"
     click_icon "$ICON_X" "$ICON_Y"
-    wait_for 3 "$1" "$ID"
+    wait_quiet 3 "$1" "$ID"
 }
 
 session_call() {  # DEST PATH INTERFACE.METHOD ARGS...
@@ -160,37 +160,15 @@ item_of() {
 map_state() { xwininfo -id "$1" 2>/dev/null | awk '/Map State:/ {print $NF}'; }
 is_viewable() { [ "$(map_state "$1")" = IsViewable ]; }
 is_unmapped() { [ "$(map_state "$1")" = IsUnMapped ]; }
-window_origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'; }
-
-# The player's X window covers only what shows of its 540x200 client area
-# (the hint bubble shows in an X window of its own): by the X window's size,
-# WIDTH HEIGHT LEFT TOP of its place in the client area (the strip with its
-# glow, or all of it). The client area's origin on the root, from that:
-readonly STRIP_BOXES="506 36 17 97
-540 200 0 0"
 readonly DROP_AT="93,18" # client (110, 115), on the strip
-client_origin() {
-    xwininfo -id "$1" | awk -v boxes="$STRIP_BOXES" '
-        /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
-        END {
-            n = split(boxes, line, "\n")
-            for (i = 1; i <= n; i++) {
-                split(line[i], f, " ")
-                if (f[1] == w && f[2] == h) { print x - f[3], y - f[4]; exit }
-                # sway makes a floating window at least 50 high, growing it downwards
-                if (f[1] == w && f[2] < h && f[2] > best) { best = f[2]; bx = f[3]; by = f[4] }
-            }
-            if (best) print x - bx, y - by; else print "unknown box " w "x" h
-        }'
-}
 
 # The strip shows its glass left of the buttons in the compositor's picture,
 # where it was.
 strip_painted() { shoot && [ "$(pixel $((OX + 60)) $((OY + 110)))" = "210 210 210" ]; }
 strip_gone() { shoot && [ "$(pixel $((OX + 60)) $((OY + 110)))" != "210 210 210" ]; }
 strip_back() {
-    wait_for 5 is_viewable "$ID" || return 1
-    wait_for 5 strip_painted && return 0
+    wait_quiet 5 is_viewable "$ID" || return 1
+    wait_quiet 5 strip_painted && return 0
     log "the strip is at $(client_origin "$ID") now, was at $OX $OY"
     return 1
 }
@@ -213,15 +191,15 @@ player_count_is() { [ "$(players | wc -l)" -eq "$1" ]; }
 start_ostrel() {
     spawn "$OSTREL" >>"$DIR/log/ostrel.log" 2>&1
     PID=$LAST_PID
-    wait_for 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || { fail "no window titled Ostrel"; return 1; }
+    wait_quiet 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || { fail "no window titled Ostrel"; return 1; }
     ID=$(xdotool search --all --pid "$PID" --name '^Ostrel$' | head -n1)
-    wait_for 10 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
+    wait_quiet 10 is_viewable "$ID" || { fail "the window is not shown"; return 1; }
     # Mapped whole, then cut to what shows (which sway re-centres): read the
     # place once the window is cut to the strip.
-    wait_for 5 sh -c "xwininfo -id $ID | grep -q 'Width: 506\$'"
+    wait_quiet 5 sh -c "xwininfo -id $ID | grep -q 'Width: 506\$'"
     read -r OX OY < <(client_origin "$ID")
     [[ $OX$OY =~ ^-?[0-9]+-?[0-9]+$ ]] || { fail "the player's X window is an $OX $OY"; return 1; }
-    wait_for 10 strip_painted || { fail "the compositor does not show the strip painted at $OX,$OY"; return 1; }
+    wait_quiet 10 strip_painted || { fail "the compositor does not show the strip painted at $OX,$OY"; return 1; }
 }
 
 mpris_call() { session_call "$MPRIS_NAME" "$MPRIS_PATH" "org.mpris.MediaPlayer2.$1" >/dev/null; }
@@ -230,8 +208,8 @@ mpris_call() { session_call "$MPRIS_NAME" "$MPRIS_PATH" "org.mpris.MediaPlayer2.
 stop_ostrel() {
     local p
     mpris_call Quit >/dev/null 2>&1
-    wait_for 10 player_count_is 0 || { for p in $(players); do kill "$p"; done; }
-    wait_for 5 player_count_is 0
+    wait_quiet 10 player_count_is 0 || { for p in $(players); do kill "$p"; done; }
+    wait_quiet 5 player_count_is 0
 }
 
 # The X window that has the focus, and the one the window manager calls active.
@@ -272,7 +250,7 @@ check_drop_heard() {
     # A file dropped on the strip through Xwayland plays on the sound server.
     start_ostrel || return 1
     "$SEND" --window "$ID" --at "$DROP_AT" -- "$FIXTURES/audio/tone.ogg" || { fail "the drop was not taken"; return 1; }
-    wait_for 10 sink_sounds 523 || fail "the dropped file is not heard: $(cat "$DIR/verdict")"
+    wait_quiet 10 sink_sounds 523 || fail "the dropped file is not heard: $(cat "$DIR/verdict")"
     stop_ostrel
 }
 
@@ -294,14 +272,14 @@ press_at() {  # X Y [click|double]
 press_on_wayland() {
     seen=$(wc -l <"$DIR/wayland.out")
     press_at "$1" "$2"
-    wait_for 5 wayland_saw press "$seen" || fail "a press 40 px $3 the strip did not reach the Wayland window under it"
+    wait_quiet 5 wayland_saw press "$seen" || fail "a press 40 px $3 the strip did not reach the Wayland window under it"
 }
 
 # True once xev's client area lies over the player's, left of its middle and
 # across the row 40 px above the strip; moves it there otherwise.
 xev_placed() {
     local x y
-    read -r x y < <(window_origin "$1")
+    read -r x y < <(x_window_origin "$1")
     [ "$x" -ge $((OX + 10)) ] && [ "$x" -le $((OX + 60)) ] && [ "$y" -lt $((OY + 55)) ] && [ $((y + 90)) -gt $((OY + 65)) ] && return 0
     case $DESKTOP in
     sway) swaymsg "[title=\"^e2e-xev\$\"] floating enable, move absolute position $((OX + 18)) $((OY - 10))" >/dev/null ;;
@@ -329,11 +307,11 @@ diagnose_stale_surface() {
     xrefresh
     sleep 0.5
     activated e2e-xev "$(xdotool search --name '^e2e-xev$' | head -n1)"
-    wait_for 5 activated e2e-xev "$(xdotool search --name '^e2e-xev$' | head -n1)"
+    wait_quiet 5 activated e2e-xev "$(xdotool search --name '^e2e-xev$' | head -n1)"
     local before
     before=$(wc -l <"$DIR/wayland.out")
     press_at "$1" "$2"
-    if wait_for 3 wayland_saw press "$before"; then log "after every window repainted, the press passes"; else log "after every window repainted, the press is still taken"; fi
+    if wait_quiet 3 wayland_saw press "$before"; then log "after every window repainted, the press passes"; else log "after every window repainted, the press is still taken"; fi
 }
 
 check_clicks_pass_through() {
@@ -342,30 +320,30 @@ check_clicks_pass_through() {
     # which take the focus; the player never does.
     start_ostrel || return 1
     helper "$HERE/wayland_window.py" e2e-wayland --maximize >"$DIR/wayland.out" 2>"$DIR/log/wayland.log"
-    wait_for 10 grep -qx mapped "$DIR/wayland.out" || { fail "the Wayland window did not come up"; return 1; }
+    wait_quiet 10 grep -qx mapped "$DIR/wayland.out" || { fail "the Wayland window did not come up"; return 1; }
     # The X window covers the left half of the window above the strip.
     helper xev -geometry 220x90+$((OX + 20))+$((OY - 10)) -name e2e-xev >"$DIR/xev.out" 2>&1
-    wait_for 10 sh -c "xdotool search --name '^e2e-xev\$'" || { fail "no xev window"; return 1; }
+    wait_quiet 10 sh -c "xdotool search --name '^e2e-xev\$'" || { fail "no xev window"; return 1; }
     local xev ax
     xev=$(xdotool search --name '^e2e-xev$' | head -n1)
-    wait_for 10 is_viewable "$xev" || { fail "xev is not shown"; return 1; }
+    wait_quiet 10 is_viewable "$xev" || { fail "xev is not shown"; return 1; }
     # Window managers may place it elsewhere at first (mutter now and then).
-    wait_for 5 xev_placed "$xev" || { fail "xev's client area $(window_origin "$xev") is not under the strip's top margin"; return 1; }
-    read -r ax _ < <(window_origin "$xev")
+    wait_quiet 5 xev_placed "$xev" || { fail "xev's client area $(x_window_origin "$xev") is not under the strip's top margin"; return 1; }
+    read -r ax _ < <(x_window_origin "$xev")
     # A window mapped while another is active may be stacked below it.
-    wait_for 5 activated e2e-xev "$xev" || { fail "xev is not activated above the Wayland window"; return 1; }
+    wait_quiet 5 activated e2e-xev "$xev" || { fail "xev is not activated above the Wayland window"; return 1; }
 
     # The X window first: a click on the Wayland window raises it above.
     local seen
     seen=$(grep -ac ButtonPress "$DIR/xev.out")
     press_at $((ax + 110)) $((OY + 60))
-    wait_for 5 sh -c "[ \$(grep -ac ButtonPress '$DIR/xev.out') -gt $seen ]" ||
+    wait_quiet 5 sh -c "[ \$(grep -ac ButtonPress '$DIR/xev.out') -gt $seen ]" ||
         fail "a press 40 px above the strip did not reach the X window under it"
-    wait_for 5 sh -c "xdotool getwindowfocus | grep -qx $xev" || fail "the X window under the strip did not take the focus"
+    wait_quiet 5 sh -c "xdotool getwindowfocus | grep -qx $xev" || fail "the X window under the strip did not take the focus"
     ostrel_unfocused || fail "a press above the strip gave the player the focus"
 
     press_on_wayland $((OX + 270)) $((OY + 170)) below
-    wait_for 5 wayland_saw active "$seen" || fail "the Wayland window under the strip was not activated"
+    wait_quiet 5 wayland_saw active "$seen" || fail "the Wayland window under the strip was not activated"
     ostrel_unfocused || { fail "a press below the strip gave the player the focus"; log "$(compositor_windows)"; log "the player's X window: $(xwininfo -id "$ID" | grep -E 'Absolute|Width|Height' | tr -s ' \n' ' '), its client area taken at $OX $OY"; diagnose_stale_surface $((OX + 270)) $((OY + 170)); }
     press_on_wayland $((OX + 420)) $((OY + 60)) above
     ostrel_unfocused || fail "a press above the strip gave the player the focus"
@@ -385,7 +363,7 @@ hover() {
     pointer $(($1 - 6)) $(($2 - 3)) move
     sleep 0.2
     pointer "$1" "$2" move
-    wait_for 2 x_pointer_at "$1" "$2" && return 0
+    wait_quiet 2 x_pointer_at "$1" "$2" && return 0
     log "skipped: X took no motion of the desktop's pointer (it has it at $(xdotool getmouselocation))"
     return 1
 }
@@ -401,14 +379,14 @@ check_bubble_corners_pass_through() {
     # has given it to Xwayland, X itself follows the input shape.)
     start_ostrel || return 1
     helper "$HERE/wayland_window.py" e2e-wayland --maximize >"$DIR/wayland.out" 2>"$DIR/log/wayland.log"
-    wait_for 10 grep -qx mapped "$DIR/wayland.out" || { fail "the Wayland window did not come up"; return 1; }
+    wait_quiet 10 grep -qx mapped "$DIR/wayland.out" || { fail "the Wayland window did not come up"; return 1; }
     # The bubble's glass over play/pause, against what was there before.
     local before seen point
-    wait_for 5 strip_painted || { fail "the strip is not shown over the Wayland window"; return 1; }
+    wait_quiet 5 strip_painted || { fail "the strip is not shown over the Wayland window"; return 1; }
     before=$(pixel $((OX + 267)) $((OY + 60)))
     for point in "60 60" "480 40"; do
         hover $((OX + 267)) $((OY + 115)) || { stop_ostrel; return 0; }
-        wait_for 5 pixel_changed 267 60 "$before" || { fail "no bubble over play/pause"; return 1; }
+        wait_quiet 5 pixel_changed 267 60 "$before" || { fail "no bubble over play/pause"; return 1; }
         seen=$(wc -l <"$DIR/wayland.out")
         read -r x y <<<"$point"
         pointer $((OX + x)) $((OY + y)) move
@@ -416,7 +394,7 @@ check_bubble_corners_pass_through() {
         pixel_changed 267 60 "$before" || { fail "the bubble went before the press"; return 1; }
         keep_shot "bubble-corner-$x"
         pointer $((OX + x)) $((OY + y)) click
-        wait_for 5 wayland_saw press "$seen" || fail "a press beside the bubble at client $x,$y did not reach the Wayland window under it"
+        wait_quiet 5 wayland_saw press "$seen" || fail "a press beside the bubble at client $x,$y did not reach the Wayland window under it"
     done
     ostrel_unfocused || fail "a press beside the bubble gave the player the focus"
     stop_ostrel
@@ -434,7 +412,7 @@ check_drag_with_the_bubble() {
     local before step
     before=$(pixel $((OX + 212)) $((OY + 60)))
     hover $((OX + 212)) $((OY + 115)) || { stop_ostrel; return 0; }
-    wait_for 5 pixel_changed 212 60 "$before" || { fail "no bubble over stop"; return 1; }
+    wait_quiet 5 pixel_changed 212 60 "$before" || { fail "no bubble over stop"; return 1; }
     # Out in one jump over nothing of the strip: the hover stays.
     pointer 5 $((SCREEN_H - 5)) move
     sleep 0.3
@@ -449,7 +427,7 @@ check_drag_with_the_bubble() {
     done
     sleep 0.3
     pointer $((OX + 540)) $((OY + 195)) release
-    wait_for 5 origin_at $((OX + 100)) $((OY + 80)) ||
+    wait_quiet 5 origin_at $((OX + 100)) $((OY + 80)) ||
         fail "dragged by +100,+80 the strip moved from $OX,$OY to $(client_origin "$ID")"
     stop_ostrel
 }
@@ -458,24 +436,24 @@ check_tray_icon() {
     # The desktop shows the icon; a click on it hides the strip, the next
     # brings it back painted.
     # No item left from an earlier player: the tray shows what it showed at the start.
-    wait_for 10 no_items || fail "the watcher still lists $(watcher_items)"
+    wait_quiet 10 no_items || fail "the watcher still lists $(watcher_items)"
     start_ostrel || return 1
-    wait_for 10 item_of "$PID" || { fail "the watcher does not list the player's item: $(watcher_items)"; return 1; }
+    wait_quiet 10 item_of "$PID" || { fail "the watcher does not list the player's item: $(watcher_items)"; return 1; }
     log "watcher lists $(item_of "$PID")"
-    wait_for 10 find_icon || { fail "no icon appeared in the desktop's tray ($(tray_area))"; return 1; }
+    wait_quiet 10 find_icon || { fail "no icon appeared in the desktop's tray ($(tray_area))"; return 1; }
     # What the host asks of the item, for the log of a failure.
     helper dbus-monitor --session "type='method_call',interface='org.kde.StatusNotifierItem'" >"$DIR/item-calls.log" 2>&1
     convert "$DIR/screen.png" -crop "$(tray_area)" +repage "$DIR/tray.png"
     keep_shot tray
     log "icon shown at $ICON_X,$ICON_Y"
     icon_until is_unmapped || { fail "a click on the icon did not hide the strip"; return 1; }
-    wait_for 5 strip_gone || { fail "the compositor still shows the hidden strip (its X window: $(map_state "$ID"))"; keep_shot hidden; log "$(compositor_windows)"; log "the host called: $(grep -o 'member=[A-Za-z]*' "$DIR/item-calls.log" | tr '\n' ' ')"; }
+    wait_quiet 5 strip_gone || { fail "the compositor still shows the hidden strip (its X window: $(map_state "$ID"))"; keep_shot hidden; log "$(compositor_windows)"; log "the host called: $(grep -o 'member=[A-Za-z]*' "$DIR/item-calls.log" | tr '\n' ' ')"; }
     icon_until is_viewable
     strip_back || fail "a second click on the icon did not bring the strip back painted in its place"
 
     # The minimize button puts it into the tray, not onto the taskbar.
     press_at $((OX + 496)) $((OY + 108))
-    wait_for 5 is_unmapped "$ID" || { fail "the minimize button did not hide the strip"; return 1; }
+    wait_quiet 5 is_unmapped "$ID" || { fail "the minimize button did not hide the strip"; return 1; }
     xprop -id "$ID" WM_STATE | grep -q Iconic && fail "minimize iconified the strip although the tray shows its icon"
     icon_until is_viewable
     strip_back || fail "a click on the icon did not restore the minimized strip painted in its place"
@@ -524,17 +502,17 @@ check_one_player() {
     # The media controls' raise, and a second start, bring back the hidden
     # strip and leave one player.
     start_ostrel || return 1
-    wait_for 10 name_owned "$MPRIS_NAME" || { fail "the player is not on the bus as $MPRIS_NAME"; return 1; }
+    wait_quiet 10 name_owned "$MPRIS_NAME" || { fail "the player is not on the bus as $MPRIS_NAME"; return 1; }
     press_at $((OX + 496)) $((OY + 108))
-    wait_for 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
+    wait_quiet 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
     mpris_call Raise || fail "Raise failed"
-    wait_for 5 is_viewable "$ID" && wait_for 5 strip_painted || { fail "Raise did not bring back the strip"; return 1; }
+    wait_quiet 5 is_viewable "$ID" && wait_quiet 5 strip_painted || { fail "Raise did not bring back the strip"; return 1; }
 
     press_at $((OX + 496)) $((OY + 108))
-    wait_for 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
+    wait_quiet 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
     "$OSTREL" >>"$DIR/log/ostrel2.log" 2>&1 &
     local second=$! status
-    if wait_for 10 ended "$second"; then
+    if wait_quiet 10 ended "$second"; then
         wait "$second"
         status=$?
         [ "$status" -eq 0 ] || fail "a second start exited with $status"
@@ -542,7 +520,7 @@ check_one_player() {
         fail "a second start still runs"
         kill "$second"
     fi
-    wait_for 5 is_viewable "$ID" && wait_for 5 strip_painted || fail "a second start did not bring back the strip"
+    wait_quiet 5 is_viewable "$ID" && wait_quiet 5 strip_painted || fail "a second start did not bring back the strip"
     player_count_is 1 || fail "$(players | wc -l) players after a second start"
 
     [ "$DESKTOP" = gnome ] && { gnome_media_controls_raise || return 1; }
@@ -565,14 +543,14 @@ gnome_media_controls_raise() {
     entry=$(session_call "$MPRIS_NAME" "$MPRIS_PATH" org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2 DesktopEntry)
     grep -q "'ostrel'" <<<"$entry" || fail "DesktopEntry is $entry, not ostrel"
     local app="imports.gi.Shell.AppSystem.get_default().lookup_app('ostrel.desktop')"
-    wait_for 10 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval \"$app !== null\" | grep -q \"'true'\"" ||
+    wait_quiet 10 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval \"$app !== null\" | grep -q \"'true'\"" ||
         { fail "the shell does not know the desktop entry"; return 1; }
     press_at $((OX + 496)) $((OY + 108))
-    wait_for 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
+    wait_quiet 5 strip_gone || { fail "the minimize button did not put the strip away"; return 1; }
     shell_eval "$app.activate(); true" >/dev/null || { fail "Shell.App.activate failed"; return 1; }
     # Only the started copy's Raise brings the strip back: then it ends.
-    wait_for 10 is_viewable "$ID" && wait_for 5 strip_painted || fail "the desktop entry's start did not bring back the strip"
-    wait_for 5 player_count_is 1 || fail "$(players | wc -l) players after the desktop entry's start"
+    wait_quiet 10 is_viewable "$ID" && wait_quiet 5 strip_painted || fail "the desktop entry's start did not bring back the strip"
+    wait_quiet 5 player_count_is 1 || fail "$(players | wc -l) players after the desktop entry's start"
 }
 
 # --- main ---------------------------------------------------------------------------
@@ -582,13 +560,13 @@ ALL_CHECKS="drop_heard clicks_pass_through bubble_corners_pass_through drag_with
 
 DIR=$(mktemp -d /tmp/e2e.XXXX)
 chmod a+x "$DIR"  # sway runs as another uid
-t0=$(ms)
+t0=$(now_ms)
 if ! "$HERE/$DESKTOP-up.sh" "$DIR" >"$DIR/up.out" 2>&1; then
     cat "$DIR/up.out" >&2
     fail "$DESKTOP did not come up"
     exit 1
 fi
-log "up in $(($(ms) - t0)) ms"
+log "up in $(($(now_ms) - t0)) ms"
 . "$DIR/env"
 unset PULSE_SERVER
 read -r SCREEN_W SCREEN_H < <(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')
@@ -601,13 +579,13 @@ for check in "$@"; do
     log "running $check"
     before=$FAILED
     FAILED=0
-    t=$(ms)
+    t=$(now_ms)
     "check_$check"
-    [ $FAILED -eq 0 ] && log "ok: $check ($(($(ms) - t)) ms)" || log "failed: $check ($(($(ms) - t)) ms)"
+    [ $FAILED -eq 0 ] && log "ok: $check ($(($(now_ms) - t)) ms)" || log "failed: $check ($(($(now_ms) - t)) ms)"
     player_count_is 0 || stop_ostrel
     end_helpers
     FAILED=$((FAILED | before))
 done
-log "stage: $(($(ms) - t0)) ms before going down"
+log "stage: $(($(now_ms) - t0)) ms before going down"
 [ $FAILED -ne 0 ] && for f in "$DIR"/log/ostrel*.log; do [ -s "$f" ] && { echo "--- $f" >&2; tail -n 30 "$f" >&2; }; done
 exit $FAILED

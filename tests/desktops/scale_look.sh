@@ -30,6 +30,8 @@ MODE=${2:?$usage}
 OUT=${3:?$usage}
 OSTREL=$BUILD/src/app/ostrel
 SEND=$BUILD/tests/e2e/xdnd_send
+# The desktops' pointer tools, for the -up scripts.
+export DESKTOP_TOOLS=$BUILD/tests/desktops
 TOOLS=$(cd "$HERE/../e2e/tools" && pwd)
 TONE=$(cd "$HERE/../fixtures/audio" && pwd)/tone.ogg
 
@@ -62,7 +64,7 @@ die() { log "$*"; exit 1; }
 DIR=$(mktemp -d /tmp/e2e.XXXX)
 . "$HERE/session.sh"
 cleanup() {
-    [ ${#PIDS[@]} -eq 0 ] || kill "${PIDS[@]}" 2>/dev/null
+    stop_spawned
     "$HERE/$DESKTOP-down.sh" "$DIR" >"$DIR/down.out" 2>&1 || log "$DESKTOP-down.sh failed: $(tail -n 3 "$DIR/down.out")"
     if [ -n "${E2E_KEEP:-}" ]; then log "work directory kept: $DIR"; else rm -rf "$DIR"; fi
 }
@@ -71,9 +73,9 @@ trap 'exit 130' INT TERM
 mkdir -p "$OUT"
 rm -f "$OUT/screen.png" "$OUT/strip.png" "$OUT/seen.txt"
 
-t0=$(ms)
+t0=$(now_ms)
 "$HERE/$DESKTOP-up.sh" "$DIR" >"$DIR/up.out" 2>&1 || { cat "$DIR/up.out" >&2; die "$DESKTOP did not come up"; }
-UP_MS=$(($(ms) - t0))
+UP_MS=$(($(now_ms) - t0))
 log "up in $UP_MS ms"
 . "$DIR/env"
 # The player finds its scale from the desktop alone.
@@ -84,20 +86,17 @@ start_sound || exit 1
 # --- the player
 spawn "$OSTREL" >"$DIR/log/ostrel.log" 2>&1
 PID=$LAST_PID
-wait_for 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || die "no window titled Ostrel"
+wait_quiet 10 sh -c "xdotool search --all --pid $PID --name '^Ostrel\$'" || die "no window titled Ostrel"
 ID=$(xdotool search --all --pid "$PID" --name '^Ostrel$' | head -n1)
 geometry() { xwininfo -id "$ID" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'; }
 
-# The X window covers only what shows of the 540x200 client area, in the
-# player's pixels times its scale S: the idle strip (506x36 at 17,97) or
-# all of it; the hint bubble shows in an X window of its own. Prints
-# "S ORIGIN_X ORIGIN_Y BOX" from the window's geometry, or fails.
-readonly BOXES="idle 506 36 17 97
-whole 540 200 0 0"
+# The X window covers one of the player's boxes (WINDOW_BOXES), in the
+# player's pixels times its scale S. Prints "S ORIGIN_X ORIGIN_Y BOX" from
+# the window's geometry, or fails.
 placed() {
     local x y w h
     read -r x y w h < <(geometry)
-    awk -v x="$x" -v y="$y" -v w="$w" -v h="$h" -v boxes="$BOXES" 'BEGIN {
+    awk -v x="$x" -v y="$y" -v w="$w" -v h="$h" -v boxes="$WINDOW_BOXES" 'BEGIN {
         n = split(boxes, line, "\n")
         m = split("1 1.25 1.5 1.75 2 3", scales, " ")
         for (k = 1; k <= m; k++) for (i = 1; i <= n; i++) {
@@ -109,17 +108,17 @@ placed() {
         }
         exit 1 }'
 }
-idle_strip() { placed | grep -q ' idle$'; }
+idle_strip() { placed | grep -q ' strip$'; }
 # The bubble's X window: another of the player's that shows.
 bubble() { xdotool search --onlyvisible --pid "$PID" 2>/dev/null | grep -vx "$ID" | head -n1; }
 hint_shown() { [ -n "$(bubble)" ]; }
-wait_for 10 idle_strip || die "the player's window never became the idle strip: $(geometry)"
+wait_quiet 10 idle_strip || die "the player's window never became the idle strip: $(geometry)"
 read -r S OX OY _ < <(placed)
 IDLE_GEOMETRY=$(geometry)
 log "player's scale $S, client origin $OX,$OY, X window $IDLE_GEOMETRY"
 
 "$SEND" --window "$ID" --at "$(mul 93),$(mul 18)" -- "$TONE" >"$DIR/log/xdnd_send.log" 2>&1 || die "the drop was not taken"
-wait_for 10 sink_sounds 523 && HEARD="yes ($(cat "$DIR/verdict"))" || HEARD="no ($(cat "$DIR/verdict"))"
+wait_quiet 10 sink_sounds 523 && HEARD="yes ($(cat "$DIR/verdict"))" || HEARD="no ($(cat "$DIR/verdict"))"
 log "tone heard: $HEARD"
 
 # --- rest the pointer on play/pause (its box is 240,100 55x30 in the
@@ -139,7 +138,7 @@ pointer $((PX - 4)) $((PY - 2)) move
 sleep 0.2
 pointer "$PX" "$PY" move
 POINTER_NOTE="moves only"
-if ! wait_for 2 x_at_button; then
+if ! wait_quiet 2 x_at_button; then
     # KWin 5.27 with Xwayland at 2: X takes no motion of the fake pointer,
     # only the place of a button event, and that with the offset into the
     # window's surface in logical pixels taken as X pixels. So the side
@@ -161,7 +160,7 @@ if ! wait_for 2 x_at_button; then
         PX=$((PX + (BX - x) / gain)) PY=$((PY + (BY - y) / gain))
     done
 fi
-wait_for 5 hint_shown || log "no hint bubble after 5 s"
+wait_quiet 5 hint_shown || log "no hint bubble after 5 s"
 X_POINTER=$(x_pointer)
 HINT_GEOMETRY="$(geometry), bubble $(xwininfo -id "$(bubble)" 2>/dev/null | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')"
 log "pointer: $POINTER_NOTE; sent last to $PX,$PY (compositor), X has it at $X_POINTER, button point $BX,$BY (X)"
@@ -185,6 +184,6 @@ convert "$OUT/screen.png" -crop "$((($(mul 540) + 40) * F))x$((($(mul 200) + 40)
     echo "tone heard: $HEARD"
     echo "pointer: $POINTER_NOTE; sent last to $PX,$PY (compositor), X has it at $X_POINTER, aimed at $BX,$BY (X)"
     echo "focus: $(xdotool getwindowfocus 2>/dev/null) (the player's window: $ID)"
-    echo "time: desktop up $UP_MS ms, whole run $(($(ms) - t0)) ms before going down"
+    echo "time: desktop up $UP_MS ms, whole run $(($(now_ms) - t0)) ms before going down"
 } >"$OUT/seen.txt"
 cat "$OUT/seen.txt"

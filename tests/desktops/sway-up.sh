@@ -1,10 +1,11 @@
 #!/bin/bash
 # sway-up.sh DIR: start a headless sway 1.7 session (wlroots headless backend, pixman renderer) in DIR,
 # with Xwayland, swaybar (StatusNotifierItem watcher and tray host), a private session bus open to all
-# local uids, an empty private system bus, and a virtual pointer (DIR/bin/sway-pointer, built here).
+# local uids, an empty private system bus, and a virtual pointer (sway-pointer, copied to DIR/bin).
 # sway refuses to run as root, so it runs as uid SWAY_UID (default 65534, nobody); Xwayland and swaybar
 # inherit that uid. Returns once the session is ready and DIR/env is written.
-# Env: DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120), SWAY_UID,
+# Env: DESKTOP_TOOLS (the build's tests/desktops, where sway-pointer is),
+#      DESKTOP_SIZE (default 1280x800), DESKTOP_TIMEOUT (seconds, default 120), SWAY_UID,
 #      SWAY_DEBUG=1 (sway -d: wlroots debug log in DIR/log/sway.log).
 set -euo pipefail
 KIT=$(cd "$(dirname "$0")" && pwd)
@@ -28,16 +29,8 @@ as_sway test -w "$DIR/run" || kit_die "uid $SWAY_UID cannot write $DIR/run: make
 kit_buses any-user
 chmod 666 "$XDG_RUNTIME_DIR/bus"   # created by root with its umask; sway's uid must connect too
 
-# sway-pointer: build once per DIR (rebuilt when the source is newer).
 ptr=$DIR/bin/sway-pointer
-if [ ! -x "$ptr" ] || [ "$KIT/sway-pointer.c" -nt "$ptr" ]; then
-    xml=$KIT/wlr-virtual-pointer-unstable-v1.xml
-    mkdir -p "$DIR/bin/build"
-    wayland-scanner client-header "$xml" "$DIR/bin/build/vptr-client.h"
-    wayland-scanner private-code "$xml" "$DIR/bin/build/vptr-protocol.c"
-    cc -O2 -Wall -I"$DIR/bin/build" -o "$ptr" "$KIT/sway-pointer.c" "$DIR/bin/build/vptr-protocol.c" \
-        $(pkg-config --cflags --libs wayland-client)
-fi
+kit_tool sway-pointer "$ptr"
 
 # sway exports WAYLAND_DISPLAY, DISPLAY (Xwayland, started lazily on the first X client) and SWAYSOCK
 # to what it runs; the exec line hands them to this script. No status_command: a static bar.

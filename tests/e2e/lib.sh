@@ -7,48 +7,19 @@
 log() { echo "[e2e] $*" >&2; }
 fail() { log "FAIL: $*"; FAILED=1; return 1; }
 
-# Starts a background command, remembering its pid for the cleanup.
-spawn() {
-    "$@" &
-    PIDS+=($!)
-    LAST_PID=$!
-}
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+. "$ROOT/scripts/lib/proc.sh"
+. "$ROOT/scripts/lib/boxes.sh"
 
 cleanup() {
-    local pid
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-        pid=${PIDS[i]}
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    PIDS=()
+    stop_spawned
     [ -n "$WORK" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$WORK"
     WORK=""
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Polls a command until it succeeds or SECONDS pass: wait_for SECONDS CMD...
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.1
-    done
-}
-
 line_count() { [ -f "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
-
-# Waits for a background pid to end: sets EXIT_STATUS, false on timeout.
-wait_exit() {
-    local pid=$1 deadline=$((SECONDS + $2))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.1
-    done
-    wait "$pid"
-    EXIT_STATUS=$?
-}
 
 # --- display and window manager ---------------------------------------------
 
@@ -57,7 +28,8 @@ start_display() {
     : >"$fdfile"
     spawn Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>"$WORK/xvfb.log"
     wait_for 10 test -s "$fdfile" || { fail "Xvfb did not start"; return 1; }
-    export DISPLAY=:$(head -n1 "$fdfile")
+    DISPLAY=:$(head -n1 "$fdfile")
+    export DISPLAY
     wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "Xvfb on $DISPLAY does not answer"; return 1; }
 }
 
@@ -96,12 +68,10 @@ spawn_sound_server() {
 }
 
 spawn_pulseaudio() {
-    spawn pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
-        --load="module-null-sink sink_name=e2e" \
-        --load="module-native-protocol-unix socket=$WORK/pulse/native auth-anonymous=1" \
-        --log-target=file:"$WORK/pulse.log"
-    SOUND_PIDS=("$LAST_PID")
-    wait_for 10 pactl info >/dev/null 2>&1 || { fail "PulseAudio did not start"; return 1; }
+    start_pulse_sink e2e "$WORK/pulse/native" "$WORK/pulse.log"
+    local up=$?
+    SOUND_PIDS=("$PULSE_PID")
+    [ $up -eq 0 ] || { fail "PulseAudio did not start"; return 1; }
 }
 
 default_sink_is_e2e() { [ "$(pactl get-default-sink 2>/dev/null)" = e2e ]; }
@@ -157,7 +127,8 @@ start_bus() {
     spawn dbus-daemon --session --nofork --address="unix:path=$WORK/bus" --print-address=3 3>"$WORK/busaddr" \
         2>"$WORK/dbus.log"
     wait_for 10 test -s "$WORK/busaddr" || { fail "dbus-daemon did not start"; return 1; }
-    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$WORK/busaddr")
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$WORK/busaddr")
+    export DBUS_SESSION_BUS_ADDRESS
 }
 
 name_owned() {
@@ -233,32 +204,13 @@ on_argb_visual() {  # ID
     xwininfo -id "$1" | grep -q "Depth: 32"
 }
 
-# A colour-keyed window of ours is an X window over only what shows of it,
-# its client area reaching beyond (and a piece that shows apart, the hint
-# bubble, an X window of its own). What shows, by the X window's size:
-# WIDTH HEIGHT LEFT TOP, the X window's place in the client area: the
-# strip, the volume menu, the probe's white middle.
-readonly KEYED_BOXES="506 36 17 97
-166 57 7 11
-100 100 100 50"
-readonly STRIP_BOX="506 36 17 97"  # the idle strip and its glow
-readonly STRIP_DROP_AT="93,18"       # client (110, 115), on the strip
+readonly STRIP_DROP_AT="93,18" # client (110, 115), on the strip
 
-x_window_origin() {  # prints "X Y" of the X window's top-left on the root
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
-}
-
-window_origin() {  # prints "X Y" of a window's client area on the root
-    xwininfo -id "$1" | awk -v boxes="$KEYED_BOXES" '
-        /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
-        END {
-            n = split(boxes, line, "\n")
-            for (i = 1; i <= n; i++) {
-                split(line[i], f, " ")
-                if (f[1] == w && f[2] == h) { x -= f[3]; y -= f[4]; break }
-            }
-            print x, y
-        }'
+# "X Y" of a window's client area on the root (its X window's own place
+# when that covers no box of the player's).
+window_origin() {
+    local origin
+    origin=$(client_origin "$1") && echo "$origin" || x_window_origin "$1"
 }
 
 # True once window ID's X window covers BOX ("WIDTH HEIGHT LEFT TOP").
