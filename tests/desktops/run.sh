@@ -468,9 +468,9 @@ check_tray_icon() {
 volume_menu_open() {
     pointer $((OX + 370)) $((OY + 108)) move
     pointer $((OX + 377)) $((OY + 110)) move
-    wait_for 5 sh -c "xdotool search --all --pid $PID --name '^ostmenu\$' >/dev/null" || return 1
+    wait_quiet 5 sh -c "xdotool search --all --pid $PID --name '^ostmenu\$' >/dev/null" || return 1
     MENU=$(xdotool search --all --pid "$PID" --name '^ostmenu$' | head -n1)
-    wait_for 5 is_viewable "$MENU" || return 1
+    wait_quiet 5 is_viewable "$MENU" || return 1
     pointer $((OX + 420)) $((OY + 160)) move
     pointer $((OX + 420)) $((OY + 166)) move
     sleep 0.3
@@ -489,12 +489,12 @@ check_volume_menu_left_in_steps() {
     hover $((OX + 377)) $((OY + 110)) || { stop_ostrel; return 0; }
     volume_menu_open || { fail "hovering the volume button shows no menu"; return 1; }
     menu_left_by_steps 0 5 8
-    wait_for 5 is_unmapped "$MENU" || fail "left downward in 5 px steps, the menu stays shown"
+    wait_quiet 5 is_unmapped "$MENU" || fail "left downward in 5 px steps, the menu stays shown"
     pointer $((OX + 100)) $((OY + 115)) move
-    wait_for 5 is_unmapped "$MENU"
+    wait_quiet 5 is_unmapped "$MENU"
     volume_menu_open || { fail "hovering the volume button again shows no menu"; return 1; }
     menu_left_by_steps 7 0 20
-    wait_for 5 is_unmapped "$MENU" || fail "left sideways in 7 px steps, the menu stays shown"
+    wait_quiet 5 is_unmapped "$MENU" || fail "left sideways in 7 px steps, the menu stays shown"
     stop_ostrel
 }
 
