@@ -15,26 +15,29 @@ spawn() {
     LAST_PID=$!
 }
 
-# The process has ended (a child of ours once the shell has reaped it).
-pid_gone() { ! kill -0 "$1" 2>/dev/null; }
+# The process has ended: gone, or a child of ours that has not been reaped.
+pid_gone() { ! kill -0 "$1" 2>/dev/null || [[ $(ps -o stat= -p "$1" 2>/dev/null) == Z* ]]; }
 
 # Ends what spawn started, the last started first, and reaps it; what
-# outlives SIGTERM by STOP_SECONDS is killed outright, and named.
+# outlives SIGTERM by STOP_SECONDS is killed outright, and named. Polled,
+# not waited for: a subshell may stop what its parent started, which it
+# cannot wait on.
 STOP_SECONDS=${STOP_SECONDS:-10}
 stop_spawned() {
-    local i pid timer
+    local i pid deadline
     for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
         pid=${PIDS[i]}
         kill "$pid" 2>/dev/null || continue
-        sleep "$STOP_SECONDS" &
-        timer=$!
-        wait -n "$pid" "$timer" 2>/dev/null || true
-        if ! pid_gone "$pid"; then
-            echo "$(ps -o args= -p "$pid") ($pid) outlived SIGTERM: killed" >&2
-            kill -KILL "$pid" 2>/dev/null || true
-        fi
-        kill "$timer" 2>/dev/null || true
-        wait "$pid" "$timer" 2>/dev/null || true
+        deadline=$(($(now_ms) + STOP_SECONDS * 1000))
+        until pid_gone "$pid"; do
+            if [ "$(now_ms)" -ge $deadline ]; then
+                echo "$(ps -o args= -p "$pid") ($pid) outlived SIGTERM: killed" >&2
+                kill -KILL "$pid" 2>/dev/null || true
+                break
+            fi
+            sleep 0.02
+        done
+        wait "$pid" 2>/dev/null || true
     done
     PIDS=()
     return 0
