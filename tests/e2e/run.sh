@@ -14,6 +14,7 @@
 #   # ctest: pipewire too     also as e2e_pipewire_<name>, played to PipeWire
 #   # ctest: weston only      only where weston and Xwayland are installed
 #   # ctest: not registered   run by hand or by a script of its own
+#   # ctest: alone            with no other test beside it (it loads the machine)
 set -u
 
 BUILD=$(cd "${1:?usage: run.sh BUILD_DIR [CHECK...]}" && pwd)

@@ -369,7 +369,7 @@ at_most_one_running() {
     [ $n -le 1 ]
 }
 
-check_ostrel_one_player_from_many_starts() {
+check_ostrel_one_player_from_many_starts() {  # ctest: alone
     # Twenty starts at the same moment on a session bus with no player: one
     # takes the name and shows the strip, every other raises it and ends
     # with 0. One process, one strip, one media-controls name remain.
